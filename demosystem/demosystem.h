@@ -1,0 +1,283 @@
+// The demo engine: the whole production in fixed-capacity tables (layers with their effect
+// events and keys, markers, resource descriptors and their loaded data, the music), value
+// evaluation along curves, the project file, resources and per-frame playback. Every time is
+// an integer count of sample frames of the music. The object is several megabytes: keep it a
+// static or heap object, zero-initialised, never on the stack.
+#pragma once
+#include "coresound/coresound.h"
+#include "demosystem/demofunction.h"
+#include "mox/corebitmap.h"
+#include "mox/corefont.h"
+#include "mox/coresprite.h"
+
+// Capacities of the demo model.
+constexpr int DEMO_MAXLAYERS = 5;
+constexpr int DEMO_MAXEVENTS = 64;      // effect events per layer
+constexpr int DEMO_MAXKEYS = 1024;      // keys of each kind per layer
+constexpr int DEMO_MAXMARKERS = 1024;
+constexpr int DEMO_MAXRESOURCES = 1024;
+constexpr int DEMO_MAXVALUES = 32;      // values per effect event
+constexpr int DEMO_MAXPARAMS = 32;      // parameter names per resource
+constexpr int DEMO_PARAMSIZE = 64;      // bytes of one parameter name block
+constexpr int DEMO_BUILTINPARAMS = 4;   // "resource 1" .. "resource 4"
+constexpr int DEMO_NAMESIZE = 256;
+
+// Effect types of an effect event.
+enum {
+    EFFECT_NONE = 0,
+    EFFECT_IMAGE = 1,
+    EFFECT_MESH = 2,
+    EFFECT_SHADER = 3,
+    EFFECT_FUNCTION = 4,
+    EFFECT_TEXT = 5,
+    EFFECT_SOUND = 6,
+    EFFECT_POSTPROCESSING = 7
+};
+
+// Tracks of the value keys.
+enum {
+    VALUE_NONE = 0,
+    VALUE_BLEND = 1,
+    VALUE_BEATMULTIPLIER = 2,
+    VALUE_EFFECTVALUE1 = 3,
+    VALUE_EFFECTVALUE2 = 4
+};
+
+// Edit kinds: which table of a layer an operation or the editor's selection means.
+enum {
+    EDIT_EFFECT = 1,
+    EDIT_VALUE = 2,
+    EDIT_TRANSFORM = 3,
+    EDIT_CAMERA = 4
+};
+
+// Curve of the segment that starts at a key.
+enum {
+    CURVE_LINEAR = 0,
+    CURVE_SMOOTH = 1,
+    CURVE_SMOOTHIN = 2,
+    CURVE_SMOOTHOUT = 3,
+    CURVE_BEZIER = 4,
+    CURVE_WAVE = 5,
+    CURVE_BOUNCE = 6,
+    CURVE_OVERSHOOT = 7,
+    CURVE_RANDOM = 8
+};
+
+// Resource types.
+enum {
+    RESOURCE_TEXTURE = 1,
+    RESOURCE_SPRITE = 2,
+    RESOURCE_SOUND = 3,
+    RESOURCE_MESH = 4,
+    RESOURCE_SHADER = 5,
+    RESOURCE_FUNCTION = 6,
+    RESOURCE_SPRITESHEET = 7,
+    RESOURCE_POSTSHADER = 8
+};
+
+// A span of time during which a layer shows one resource: t <= position < t + length.
+struct s_effectevent {
+    int t;
+    int length;
+    int type;       // effect type
+    int id;         // index of the descriptor in c_demo::resource
+    int numvalues;  // values in use (0..32)
+    float *value;   // block of exactly 32 floats owned by the event; unused values are 0
+};
+
+// A key of a scalar track; all tracks of a layer share one table.
+struct s_valueevent {
+    int t;
+    int type;       // value type
+    int curvetype;  // curve of the segment that starts here
+    float value;
+};
+
+// A key of the 3D transform track; the nine floats are addressed 0..8 in order.
+struct s_transformevent {
+    int t;
+    int curvetype;
+    int parent;  // effect event the key belongs to; equal parents form one animation
+    float x, y, z;
+    float rotx, roty, rotz;  // degrees
+    float scalex, scaley, scalez;
+};
+
+struct s_cameraevent {
+    int t;
+    float fov;
+    float x, y, z;                    // eye position
+    float targetx, targety, targetz;  // point looked at
+};
+
+struct s_marker {
+    int t;
+    int type;  // 0..3
+};
+
+struct s_demolayer {
+    char name[DEMO_NAMESIZE];
+    int width, height;  // size of the layer's framebuffer
+    int framebuffer_id;
+    int numevents;
+    int numevents_value;
+    int numevents_transform;
+    int numevents_camera;
+    s_effectevent event[DEMO_MAXEVENTS];
+    s_valueevent event_value[DEMO_MAXKEYS];
+    s_transformevent event_transform[DEMO_MAXKEYS];
+    s_cameraevent event_camera[DEMO_MAXKEYS];
+    bool visible;
+};
+
+// A resource named by the project file.
+struct s_demoresource {
+    int id;    // index into the typed table of its type (or into the effect table)
+    int type;  // resource type
+    char name[DEMO_NAMESIZE];
+    char filename[DEMO_NAMESIZE];  // empty for functions
+    int numparams;                 // parameter names in use (0..32)
+    char *param[DEMO_MAXPARAMS];   // each a 64-byte block owned by the descriptor
+    void *datapointer;             // the loaded object, see GetResource
+    int loadOK;                    // 1 once loaded
+};
+
+struct s_spritesheet {
+    int columns, rows;   // cells across and down
+    int width, height;   // size of one cell in pixels
+    int numsprites;      // columns x rows
+    s_bitmap spritesheet;  // the whole sheet
+    s_sprite *sprite;      // numsprites cells, row by row, owned by the sheet
+};
+
+struct s_demoshader {
+    int shader_id;  // program from MOX_InitShader, negative on failure
+    char *vv;       // not filled: every program uses vv_demo
+    char *ff;       // fragment source read from the file
+};
+
+// The built-in vertex stage of every shader and post shader.
+extern const char vv_demo[];
+
+class c_demo {
+public:
+    // Engine.
+    char title[DEMO_NAMESIZE];
+    char resfolder[DEMO_NAMESIZE];
+    int renderwidth, renderheight;
+    int framebuffer_id;  // main framebuffer the layers are composed into
+    int postbuffer_id;   // framebuffer selected after a post-processing event; stays 0
+    int numresources;
+    int numlayers;
+    int position;  // current time, from the music once a frame
+    int duration;  // length of the music in whole seconds
+    int bpm;
+    int demotype;
+    int nummarkers;
+    s_marker marker[DEMO_MAXMARKERS];
+    s_demolayer layer[DEMO_MAXLAYERS];
+    s_demoresource resource[DEMO_MAXRESOURCES];
+    s_spritesheet resource_spritesheet[DEMO_MAXRESOURCES];
+    s_bitmap resource_texture[DEMO_MAXRESOURCES];
+    s_sprite resource_sprite[DEMO_MAXRESOURCES];
+    s_sound resource_sound[DEMO_MAXRESOURCES];
+    s_demoshader resource_shader[DEMO_MAXRESOURCES];
+    char musicfilename[DEMO_NAMESIZE];
+    s_sound demomusic;
+
+    // Editor.
+    int gui_width, gui_height;
+    int gui_layerheight;
+    int gui_waveformheight;
+    int gui_cursorx, gui_cursory;
+    int gui_timelinex, gui_timeliney;
+    int gui_sliderx;
+    int gui_detailsx, gui_detailsy;
+    int gui_resourcex, gui_resourcey;
+    int gui_resourcestart;
+    int gui_mousebutton;
+    int gui_oldmousebutton;
+    int gui_framebuffer_id;
+    int gui_selected_resource;
+    int gui_selected_markerarea;
+    int gui_selected_marker;
+    int gui_selected_layer;
+    int gui_selected_event;
+    int gui_selected_eventtype;
+    int gui_selected_parameter;
+    float gui_zoom;
+    bool gui_paused;
+    bool gui_visible;
+    s_bitmap bmp_waveform;
+    s_font *guifont1;
+    s_font *guifont2;
+    s_sprite *spr_guicursor;
+
+    // Set-up and lookup.
+    void Init(int width, int height, int dtype);
+    void CreateLayer(int width, int height, const char *name);
+    s_effectevent *GetEffectEvent(s_demolayer *dlayer);
+
+    // Loading: each appends at the current count; a record for a full table is dropped.
+    void CreateMarker(int t, int type);
+    void CreateEventA(s_demolayer *dlayer, int t, int length, int type, int id, int numvalues,
+                      const float *values);
+    void CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetype, float value);
+    void CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent, float x,
+                              float y, float z, float rotx, float roty, float rotz,
+                              float scalex, float scaley, float scalez);
+    void CreateEventCamera(s_demolayer *dlayer, int t, float fov, float x, float y, float z,
+                           float targetx, float targety, float targetz);
+
+    // Editing: keep every table in time order; an operation on a full table does nothing.
+    void ClearTimeline();
+    void ClearMarkers();
+    void MoveMarkers(int delta);
+    void AddMarker(int pos, int type);
+    void DeleteMarker(int n);
+    void AddEvent(s_demolayer *dlayer, int pos, int resourceid);
+    void AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype, float value);
+    void AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, float x, float y,
+                           float z, float rotx, float roty, float rotz, float scalex,
+                           float scaley, float scalez);
+    void DeleteEvent(s_demolayer *dlayer, int eventnr, int eventtype);
+
+    // Evaluation at `position`.
+    float GetValue(s_demolayer *dlayer, int type);
+    float GetTransformValue(s_demolayer *dlayer, int valueofs);
+    float GetBeatMultiplier();
+
+    // Project file.
+    void Load(const char *fn);
+    void Save(const char *fn);
+    void SaveFunctions(const char *fn);
+
+    // Resources.
+    void CreateResource(const char *name, const char *filename, int resourceid,
+                        const char *varstr, int type);
+    void AddParameter(s_demoresource *dresource, const char *paramname);
+    void LoadResources();
+    void *GetResource(const char *name);
+    s_demoresource *GetResourceInfo(const char *name);
+    int SelectResourceEffect(s_effectevent *evt, int restype);
+    void SetTitle(const char *newtitle);
+    void SetMusic(s_sound *sound);
+
+    // Playback.
+    void Start();
+    void HandleDemo();
+    void HandleShader(int layernr, s_effectevent *event);
+};
+
+// Fraction of x between a and b, unclamped.
+float lerp(float a, float b, float x);
+float smoothstep(float a, float b, float x);
+// Catmull-Rom evaluation of `num` records of a time and `dim` values, times ascending.
+void spline(const float *key, int num, int dim, float t, float *v);
+
+// Finds the first quoted string in str and copies it (at most destsize - 1 characters) to
+// dest. Returns the text just after the closing quote, or str when there is no quoted text
+// or it is empty (dest then stays unchanged). *ofs is the closing quote's position, 0 when
+// there is no pair of quotes.
+const char *FindString(const char *str, char *dest, int *ofs, int destsize = DEMO_NAMESIZE);
