@@ -1,0 +1,115 @@
+// Bitmap fonts: glyphs cut at the markers of the image's top row, and text drawing.
+#include "mox/corefont.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+#include "mox/corevideo.h"
+
+s_bitmap mox_fontbmp[MOX_MAXFONTS];
+int mox_numfonts = 0;
+
+namespace {
+
+constexpr int kLastDrawnGlyph = 93;  // '|'
+
+// Glyph index of a character: its code minus 31 in 8 bits, taken as signed.
+inline int glyph_index(char ch) { return (int8_t)(uint8_t)((uint8_t)ch - 31); }
+
+inline bool drawable(int i) { return i >= 0 && i <= kLastDrawnGlyph; }
+
+int measure(const s_font &font, const char *text) {
+  int total = 0;
+  for (const char *p = text; *p; ++p) {
+    const int i = glyph_index(*p);
+    if (drawable(i)) total += font.fontwidth[i] + font.spacing;
+  }
+  return total;
+}
+
+// Draws from (x, y); the space advances without spacing unless `spaced_space`.
+void draw(int x, int y, const s_font &font, const char *text, bool spaced_space) {
+  for (const char *p = text; *p; ++p) {
+    const int i = glyph_index(*p);
+    if (!drawable(i)) continue;
+    if (i > 0) MOX_DrawSprite(x, y, font.fontchar[i]);
+    x += font.fontwidth[i] + (i == 1 && !spaced_space ? 0 : font.spacing);
+  }
+}
+
+}  // namespace
+
+void MOX_LoadFont(const char *filename, s_font *font) {
+  *font = s_font{};
+  if (mox_numfonts >= MOX_MAXFONTS) {
+    printf("- ERROR: font table full (%d fonts), %s not loaded.\n", MOX_MAXFONTS, filename);
+    return;
+  }
+  s_bitmap *image = &mox_fontbmp[mox_numfonts];
+  *image = s_bitmap{};
+  MOX_LoadBitmap(filename, image);
+  if (!image->data) {
+    printf("- ERROR: Font %s not loaded.\n", filename);
+    return;
+  }
+  font->bitmap = image;
+
+  // Marker scan of row 0: each marker ends the glyph before it and starts the next.
+  font->fontwidth[0] = 1;
+  int g = 1;
+  int last = 1;
+  for (int x = 0; x < image->width; ++x) {
+    if ((MOX_GetPixel(x, 0, *image) >> 24) == 0) continue;
+    font->fontwidth[g] = (unsigned char)(x - last);
+    if (g <= 94) ++g;
+    last = x;
+  }
+  font->fontwidth[g] = (unsigned char)(image->width - last);
+  ++g;
+
+  font->height = image->height - 1;
+  font->numcharacters = g;
+  font->spacing = 0;
+  printf("MOX_LoadFont - Num.Letters: %d\n", g);
+  int start = 0;
+  for (int k = 0; k < g; ++k) {
+    MOX_GetSprite(start, 1, font->fontwidth[k], image->height - 1, *image, &font->fontchar[k]);
+    start += font->fontwidth[k];
+  }
+  ++mox_numfonts;
+  printf("MOX_LoadFont - Font Added (NumFonts: %d)\n", mox_numfonts);
+}
+
+void MOX_LoadDarkFont(const char *filename, s_font *font) { MOX_LoadFont(filename, font); }
+
+void MOX_DeleteFont(s_font *) {}
+
+void MOX_SetFontSpacing(int spacing, s_font *font) { font->spacing = spacing; }
+
+void MOX_DrawText(int x, int y, s_font font, const char *format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  draw(x, y, font, text, false);
+}
+
+void MOX_DrawCenteredText(int y, s_font font, const char *format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  draw((MOX_GetFrameBufferWidth() >> 1) - (measure(font, text) >> 1), y, font, text, false);
+}
+
+void MOX_DrawCenteredTextXW(int x, int y, int w, s_font font, const char *format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  draw(x + (w >> 1) - (measure(font, text) >> 1), y, font, text, true);
+}
