@@ -1,0 +1,299 @@
+// The final scene: the end logo rebuilt from grey circle outlines that appear on its
+// non-black pixels, grow until they nearly touch, and drift on settling sine paths. The
+// outlines are painted into the scene's own canvas, which is then uploaded and drawn.
+//
+// The rules are those of the plain algorithm (every new point tested against every circle,
+// every growing circle against every other); a grid of circle centres, a cache of logo
+// pixels known to be covered, and clearing only the painted part of the canvas keep a call
+// cheap as the circles accumulate without changing a single decision or random draw.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "demosystem/invite/intro.h"
+
+namespace {
+
+constexpr uint8_t FLAG_NONBLACK = 1;
+constexpr uint8_t FLAG_COVERED = 2;
+
+double Distance(const Circle &q, int x, int y) {
+    double dx = q.x - x;
+    double dy = q.y - y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// 0xAARRGGBB to the canvas's own byte order (red lowest), as MOX_DrawPixel stores it.
+uint32_t ToCanvas(int colour) {
+    uint32_t c = static_cast<uint32_t>(colour);
+    return (c & 0xFF00FF00u) | ((c >> 16) & 0xFFu) | ((c & 0xFFu) << 16);
+}
+
+}  // namespace
+
+Circle::Circle(int x_, int y_, int color_, float r_, float growfactor_, bool growing_)
+    : x(x_), y(y_), color(color_), r(r_), growfactor(growfactor_), growing(growing_) {}
+
+bool Circle::Equals(const Circle &other) const {
+    return x == other.x && y == other.y && r == other.r && growfactor == other.growfactor &&
+           growing == other.growing;
+}
+
+bool CircleContains(const Circle &q, int x, int y) { return Distance(q, x, y) < q.r; }
+
+bool CirclesTouch(const Circle &q, const Circle &o) {
+    return q.r + o.r > Distance(q, o.x, o.y) - 2;
+}
+
+c_finalscreen::c_finalscreen() : numcircles(0), numspots(0), maxcircles(0) {}
+
+void c_finalscreen::Init(c_demo *demo) {
+    puts("- Init Final");
+    bmp_endlogo = static_cast<s_bitmap *>(GetSceneResource(demo, "endlogo", RESOURCE_TEXTURE));
+    bmp_finalbg = bmp_endlogo;
+
+    // One canvas for the run: a second Init reuses it instead of listing another bitmap.
+    if (!bmp_effect.data || bmp_effect.width != demo->renderwidth ||
+        bmp_effect.height != demo->renderheight) {
+        MOX_CreateBitmap(demo->renderwidth, demo->renderheight, &bmp_effect);
+    }
+    dirtyx0 = dirtyy0 = 0;
+    dirtyx1 = bmp_effect.data ? bmp_effect.width : 0;
+    dirtyy1 = bmp_effect.data ? bmp_effect.height : 0;
+
+    srand(0xDEADBEEF);
+    maxcircles = 0;
+
+    logowidth = bmp_endlogo ? std::max(bmp_endlogo->width, 0) : 0;
+    logoheight = bmp_endlogo ? std::max(bmp_endlogo->height, 0) : 0;
+    // Circle centres are distinct points of the sampled part of the logo, so that many
+    // slots always suffice.
+    int sw = std::min(logowidth, SAMPLE_WIDTH);
+    int sh = std::min(logoheight, SAMPLE_HEIGHT);
+    circlestore.assign(static_cast<size_t>(sw) * sh, Circle());
+    circles = circlestore.empty() ? nullptr : circlestore.data();
+    numcircles = 0;
+    maxradius = 0;
+
+    pixelflags.assign(static_cast<size_t>(sw) * sh, 0);
+    nonblack = 0;
+    for (int y = 0; y < sh; y++) {
+        for (int x = 0; x < sw; x++) {
+            if (MOX_GetPixel(x, y, *bmp_endlogo) & 0xFFFFFFu) {
+                pixelflags[static_cast<size_t>(y) * sw + x] = FLAG_NONBLACK;
+                nonblack++;
+            }
+        }
+    }
+    samplewidth = sw;
+    sampleheight = sh;
+
+    gridw = (sw + CELL - 1) / CELL;
+    gridh = (sh + CELL - 1) / CELL;
+    grid.assign(static_cast<size_t>(gridw) * gridh, std::vector<int>());
+}
+
+bool c_finalscreen::PickPoint(int *x, int *y) {
+    if (nonblack == 0) return false;
+    for (int n = 0; n < MAX_DRAWS_PER_POINT; n++) {
+        int px = rand() % SAMPLE_WIDTH;
+        int py = rand() % SAMPLE_HEIGHT;
+        if (px < samplewidth && py < sampleheight &&
+            (pixelflags[static_cast<size_t>(py) * samplewidth + px] & FLAG_NONBLACK)) {
+            *x = px;
+            *y = py;
+            return true;
+        }
+    }
+    return false;
+}
+
+void c_finalscreen::CellRange(double x0, double y0, double x1, double y1, int *cx0, int *cy0,
+                              int *cx1, int *cy1) const {
+    auto cell = [](double v, int n) {
+        int c = static_cast<int>(std::floor(v / CELL));
+        return std::clamp(c, 0, n - 1);
+    };
+    *cx0 = cell(x0, gridw);
+    *cx1 = cell(x1, gridw);
+    *cy0 = cell(y0, gridh);
+    *cy1 = cell(y1, gridh);
+}
+
+bool c_finalscreen::AnyCircleContains(int x, int y) {
+    bool sampled = x >= 0 && y >= 0 && x < samplewidth && y < sampleheight;
+    size_t p = sampled ? static_cast<size_t>(y) * samplewidth + x : 0;
+    if (sampled && (pixelflags[p] & FLAG_COVERED)) return true;
+    if (grid.empty()) return false;
+
+    // A containing circle has its centre within its radius, so within maxradius.
+    double reach = maxradius + 1.0;
+    int cx0, cy0, cx1, cy1;
+    CellRange(x - reach, y - reach, x + reach, y + reach, &cx0, &cy0, &cx1, &cy1);
+    for (int cy = cy0; cy <= cy1; cy++) {
+        for (int cx = cx0; cx <= cx1; cx++) {
+            for (int i : grid[static_cast<size_t>(cy) * gridw + cx]) {
+                if (CircleContains(circles[i], x, y)) {
+                    // Radii never shrink, so the point stays covered.
+                    if (sampled) pixelflags[p] |= FLAG_COVERED;
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+bool c_finalscreen::TouchesAnother(const Circle &q) const {
+    if (grid.empty()) return false;
+    double reach = q.r + maxradius + 3.0;
+    int cx0, cy0, cx1, cy1;
+    CellRange(q.x - reach, q.y - reach, q.x + reach, q.y + reach, &cx0, &cy0, &cx1, &cy1);
+    for (int cy = cy0; cy <= cy1; cy++) {
+        for (int cx = cx0; cx <= cx1; cx++) {
+            for (int i : grid[static_cast<size_t>(cy) * gridw + cx]) {
+                const Circle &o = circles[i];
+                if (!o.Equals(q) && CirclesTouch(q, o)) return true;
+            }
+        }
+    }
+    return false;
+}
+
+Circle *c_finalscreen::newCircle(int x, int y) {
+    if (AnyCircleContains(x, y)) return nullptr;
+    if (numcircles >= Capacity()) return nullptr;
+
+    int g = 160 + rand() % 64;
+    Circle &q = circles[numcircles];
+    q = Circle(x, y, static_cast<int>(0xFF000000u + static_cast<uint32_t>(g) * 0x010101u), 0.9f,
+               0.06f, true);
+    maxradius = std::max(maxradius, q.r);
+    int cx, cy, unused0, unused1;
+    CellRange(x, y, x, y, &cx, &cy, &unused0, &unused1);
+    grid[static_cast<size_t>(cy) * gridw + cx].push_back(numcircles);
+    numcircles++;
+    return &q;
+}
+
+bool c_finalscreen::Edges(const Circle &q) const {
+    return q.x + q.r > logowidth || q.x - q.r < 0 || q.y + q.r > logoheight || q.y - q.r < 0;
+}
+
+void c_finalscreen::GrowCircle(Circle &q) {
+    if (q.growing) {
+        q.r += q.growfactor;
+        maxradius = std::max(maxradius, q.r);
+    }
+}
+
+void c_finalscreen::DrawCircleOutline(int x, int y, float r, int colour, s_bitmap bitmap) {
+    if (!bitmap.data) return;
+    int w = bitmap.width;
+    int h = bitmap.height;
+    int reach = static_cast<int>(r) + 1;
+    if (x + reach < 0 || y + reach < 0 || x - reach >= w || y - reach >= h) return;
+
+    uint32_t c = ToCanvas(colour);
+    unsigned *data = bitmap.data;
+    auto plot = [=](int px, int py) {
+        if (px >= 0 && py >= 0 && px < w && py < h) data[px + py * w] = c;
+    };
+    int xi = 0;
+    int yi;
+    do {
+        yi = static_cast<int>(std::sqrt(r * r - static_cast<float>(xi * xi)));
+        plot(x + xi, y + yi);
+        plot(x - xi, y + yi);
+        plot(x + xi, y - yi);
+        plot(x - xi, y - yi);
+        plot(x + yi, y + xi);
+        plot(x - yi, y + xi);
+        plot(x + yi, y - xi);
+        plot(x - yi, y - xi);
+        xi++;
+    } while (xi <= yi);
+}
+
+void c_finalscreen::ClearCanvas() {
+    if (!bmp_effect.data) return;
+    int x0 = std::max(dirtyx0, 0);
+    int y0 = std::max(dirtyy0, 0);
+    int x1 = std::min(dirtyx1, bmp_effect.width);
+    int y1 = std::min(dirtyy1, bmp_effect.height);
+    if (x0 < x1) {
+        for (int y = y0; y < y1; y++) {
+            memset(bmp_effect.data + static_cast<size_t>(y) * bmp_effect.width + x0, 0,
+                   static_cast<size_t>(x1 - x0) * 4);
+        }
+    }
+    dirtyx0 = dirtyy0 = 0;
+    dirtyx1 = dirtyy1 = 0;
+}
+
+void c_finalscreen::Step() {
+    float t = time / 10000.0f;
+
+    // Placement: up to three new circles on non-black logo pixels, at most 1000 tries.
+    int attempts = 0;
+    for (int n = 0; n < NEW_PER_CALL && attempts < ATTEMPTS_PER_CALL; n++) {
+        while (attempts < ATTEMPTS_PER_CALL) {
+            int x, y;
+            if (!PickPoint(&x, &y)) {
+                attempts = ATTEMPTS_PER_CALL;
+                break;
+            }
+            attempts++;
+            if (newCircle(x, y)) break;
+        }
+    }
+
+    ClearCanvas();
+
+    // The wobble starts at 100 pixels and settles to 1.5.
+    float a = 100 - 1.2f * t;
+    if (a < 1.5f) a = 1.5f;
+
+    bool painted = false;
+    int bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
+    for (int i = 0; i < numcircles; i++) {
+        Circle &q = circles[i];
+        if (q.growing && (Edges(q) || TouchesAnother(q))) q.growing = false;
+
+        int dx = static_cast<int>(std::sin(0.411 * t + i) * a);
+        int dy = static_cast<int>(std::sin(0.3917178 * t + i) * a - 64);
+        int cx = q.x + dx;
+        int cy = q.y + dy;
+        DrawCircleOutline(cx, cy, q.r, q.color, bmp_effect);
+
+        int reach = static_cast<int>(q.r) + 1;
+        if (!painted) {
+            bx0 = cx - reach;
+            by0 = cy - reach;
+            bx1 = cx + reach + 1;
+            by1 = cy + reach + 1;
+            painted = true;
+        } else {
+            bx0 = std::min(bx0, cx - reach);
+            by0 = std::min(by0, cy - reach);
+            bx1 = std::max(bx1, cx + reach + 1);
+            by1 = std::max(by1, cy + reach + 1);
+        }
+        GrowCircle(q);
+    }
+    if (painted) {
+        dirtyx0 = bx0;
+        dirtyy0 = by0;
+        dirtyx1 = bx1;
+        dirtyy1 = by1;
+    }
+}
+
+void c_finalscreen::Update(c_demo *, s_effectevent *) {
+    Step();
+    if (!bmp_effect.data) return;
+    MOX_UpdateBitmap(bmp_effect);
+    MOX_DrawBitmap(0, 0, bmp_effect);
+}

@@ -1,0 +1,144 @@
+// Scene lookup helpers and the intro: rising background, television frame, the group name
+// and "presents" bouncing towards each other, a bee of 256 boxes that bursts, then the logo.
+#include "demosystem/invite/intro.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "mox/corevideo.h"
+
+namespace {
+
+const char *KindName(int type) {
+    switch (type) {
+    case RESOURCE_TEXTURE: return "texture";
+    case RESOURCE_SPRITE: return "sprite";
+    case RESOURCE_SPRITESHEET: return "spritesheet";
+    default: return "resource";
+    }
+}
+
+}  // namespace
+
+void *GetSceneResource(c_demo *demo, const char *name, int type) {
+    int n = demo->numresources;
+    if (n > DEMO_MAXRESOURCES) n = DEMO_MAXRESOURCES;
+    for (int i = 0; i < n; i++) {
+        const s_demoresource &r = demo->resource[i];
+        if (strcmp(r.name, name) != 0) continue;
+        if (r.type != type) {
+            printf("- Resource %s is not a %s\n", name, KindName(type));
+            return nullptr;
+        }
+        if (!r.loadOK || !r.datapointer) {
+            printf("- Resource %s not loaded\n", name);
+            return nullptr;
+        }
+        return r.datapointer;
+    }
+    printf("- Resource missing: %s\n", name);
+    return nullptr;
+}
+
+s_sprite *GetSheetFrame(const s_spritesheet *sheet, int n) {
+    if (!sheet || !sheet->sprite || n < 0 || n >= sheet->numsprites) return nullptr;
+    return &sheet->sprite[n];
+}
+
+const int atarilogo[256] = {
+    0, 0, 0, 1, 2, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0,
+    0, 0, 0, 1, 2, 1, 0, 0, 1, 1, 2, 2, 2, 2, 1, 1,
+    0, 0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 2, 1,
+    1, 1, 1, 0, 1, 2, 2, 1, 2, 2, 1, 1, 1, 1, 2, 1,
+    2, 2, 1, 1, 1, 2, 2, 1, 2, 1, 1, 1, 1, 2, 1, 1,
+    1, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 1, 2, 1, 2, 1,
+    0, 0, 1, 2, 2, 1, 2, 2, 1, 2, 1, 2, 1, 2, 1, 0,
+    0, 0, 1, 1, 1, 2, 2, 1, 2, 2, 2, 1, 1, 1, 0, 0,
+    0, 1, 1, 2, 2, 2, 1, 2, 1, 2, 1, 2, 2, 1, 0, 0,
+    1, 1, 2, 2, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 1, 0,
+    1, 2, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 1, 1, 1, 1,
+    1, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 2, 2, 2, 2, 1,
+    1, 2, 1, 1, 1, 2, 1, 1, 2, 2, 1, 2, 2, 1, 1, 1,
+    1, 2, 1, 1, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2, 2, 1,
+    1, 1, 2, 2, 1, 2, 1, 0, 1, 1, 1, 2, 1, 2, 1, 1,
+    0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0,
+};
+
+c_intro::c_intro() : intro_explode(0) {}
+
+void c_intro::Init(c_demo *demo) {
+    puts("- Init Intro");
+    bmp_introbg = static_cast<s_bitmap *>(GetSceneResource(demo, "introbg", RESOURCE_TEXTURE));
+    spr_gimbard = static_cast<s_sprite *>(GetSceneResource(demo, "gimbard", RESOURCE_SPRITE));
+    spr_presents = static_cast<s_sprite *>(GetSceneResource(demo, "presents", RESOURCE_SPRITE));
+    spr_tvframe = static_cast<s_sprite *>(GetSceneResource(demo, "tvframe", RESOURCE_SPRITE));
+    spr_intrologo = static_cast<s_sprite *>(GetSceneResource(demo, "intrologo", RESOURCE_SPRITE));
+    spr_introparticle[0] =
+        static_cast<s_sprite *>(GetSceneResource(demo, "boxblack", RESOURCE_SPRITE));
+    spr_introparticle[1] =
+        static_cast<s_sprite *>(GetSceneResource(demo, "boxwhite", RESOURCE_SPRITE));
+
+    introbuffer_id = MOX_CreateFrameBuffer(demo->renderwidth, demo->renderheight,
+                                           MOX_FRAMEBUFFER_LINEAR);
+    logostarted = true;
+    logoaccel = 1;
+    introout = 0;
+    intro_explode = 0;
+
+    for (int i = 0; i < 16; i++) {
+        for (int j = 0; j < 16; j++) {
+            int k = 16 * i + j;
+            intro_particlex[k] = static_cast<float>(768 + 8 * j);
+            intro_particley[k] = static_cast<float>(440 + 8 * i);
+            intro_particledx[k] = ((rand() % 100) - 50) / 25.0f;
+            intro_particledy[k] = -(rand() % 100) / 50.0f;
+        }
+    }
+}
+
+void c_intro::Update(c_demo *, s_effectevent *) {
+    float s = time / 100000.0f;
+    if (bmp_introbg) MOX_DrawBitmap(320, -static_cast<int>(25 * s), *bmp_introbg);
+
+    if (state >= 5) {
+        if (spr_intrologo) MOX_DrawSprite(436, 40, *spr_intrologo);
+        if (spr_tvframe) MOX_DrawSprite(0, 0, *spr_tvframe);
+        return;
+    }
+
+    float c = std::cos(4 * introframe);
+    if (c < 0) intro_explode = 1;
+    if (state >= 2) introframe += 0.01f;
+    float a = (1 - introframe * 0.5f) * 512;
+    if (a < 0) a = 0;
+    float d = std::fabs(c) * a;
+    if (state == 4) {
+        d = (1 - std::cos(introout)) * 640;
+        introout += 0.01f;
+    }
+    if (state >= 1) {
+        if (spr_gimbard) MOX_DrawSprite(static_cast<int>(420 - d), 440, *spr_gimbard);
+        if (spr_presents) MOX_DrawSprite(static_cast<int>(d + 768), 440, *spr_presents);
+    }
+    if (spr_tvframe) MOX_DrawSprite(0, 0, *spr_tvframe);
+    if (state >= 1) DrawBee(intro_explode);
+}
+
+void c_intro::DrawBee(int explode) {
+    for (int k = 0; k < 256; k++) {
+        if (atarilogo[k] > 0) {
+            const s_sprite *box = spr_introparticle[atarilogo[k] - 1];
+            if (box) {
+                MOX_DrawSprite(static_cast<int>(intro_particlex[k]),
+                               static_cast<int>(intro_particley[k]), *box);
+            }
+        }
+        if (explode == 1) {
+            intro_particlex[k] += intro_particledx[k];
+            intro_particley[k] += intro_particledy[k];
+            intro_particledy[k] += 0.1f;
+        }
+    }
+}

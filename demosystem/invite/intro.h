@@ -1,0 +1,208 @@
+// The party invitation's scenes: the six effect objects behind the effect table, their
+// helpers and the tables they draw from. Each scene fetches its media by resource name in
+// `Init` and draws into the current framebuffer in `Update`; media that are missing or of
+// another kind are reported once by `Init` and left out of the drawing.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "demosystem/demosystem.h"
+
+// The loaded data of the first resource named `name`, or null with a console line naming it
+// when there is none, it is of another resource type than `type` or it did not load.
+void *GetSceneResource(c_demo *demo, const char *name, int type);
+// Frame `n` of a sheet, or null when the sheet is missing or holds fewer frames.
+s_sprite *GetSheetFrame(const s_spritesheet *sheet, int n);
+
+struct s_point2d {
+    float x, y;
+};
+
+// The bee of the intro, row by row: 0 no box, 1 black box, 2 white box.
+extern const int atarilogo[256];
+
+class c_intro : public c_demofunction {
+public:
+    s_bitmap *bmp_introbg = nullptr;
+    s_spritesheet *sprsheet_title = nullptr;
+    s_sprite *spr_gimbard = nullptr;
+    s_sprite *spr_presents = nullptr;
+    s_sprite *spr_tvframe = nullptr;
+    s_sprite *spr_intrologo = nullptr;
+    s_sprite *spr_introparticle[2] = {nullptr, nullptr};
+    float intro_particlex[256] = {};
+    float intro_particley[256] = {};
+    float intro_particledx[256] = {};
+    float intro_particledy[256] = {};
+    int offsetX = 0, offsetY = 0;
+    int introbuffer_id = 0;
+    float introframe = 0;
+    float introout = 0;
+    int intro_explode;
+    bool logostarted = false;
+    float logoaccel = 0;
+
+    c_intro();
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+    void DrawBee(int explode);
+};
+
+class c_welcome : public c_demofunction {
+public:
+    s_bitmap *bmp_welcomebg = nullptr;
+    s_sprite *spr_bee = nullptr;
+    s_sprite *spr_welcomeoffer = nullptr;
+    s_spritesheet *sprsheet_location = nullptr;
+    s_spritesheet *sprsheet_particle = nullptr;
+    float frame = 0;
+    s_point2d effectPosition = {0, 0};
+    int textx[540] = {};
+    int particleSize;
+    int numberOfLines;
+    int beeSize;
+    int fade = 0;
+
+    c_welcome();
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+    s_point2d BeeMovement(s_point2d p) const;
+    void DrawSinLines(s_point2d p, int lines, float beat);
+};
+
+class c_compos : public c_demofunction {
+public:
+    s_bitmap *bmp_compobg = nullptr;
+    s_spritesheet *sprsheet_bar = nullptr;
+    s_sprite *spr_bestdemo = nullptr;
+    s_sprite *spr_bestcompo = nullptr;
+    int rect_x = 0, rect_y = 0, rect_w = 0, rect_h = 0;
+    float scrollX = 0;
+
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+};
+
+class c_partyevents : public c_demofunction {
+public:
+    s_bitmap *bmp_eventbg = nullptr;
+    s_spritesheet *sprsheet_particle = nullptr;
+    s_sprite *spr_whyaap = nullptr;
+    s_sprite *spr_butwhy = nullptr;
+    s_sprite *spr_whyenjoy = nullptr;
+    int scrollX;
+    int aapX = 0;
+    int butwhyX = 0;
+    int enjoyX = 0;
+
+    c_partyevents();
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+};
+
+struct s_particle {
+    float x, y;
+    float speed;    // horizontal velocity per call
+    float gravity;  // vertical velocity per call, y downwards
+    int color;      // 0..127; the frame drawn is color / 2
+};
+
+constexpr int SCREEN_NUMPARTICLES = 512;
+
+class c_screen : public c_demofunction {
+public:
+    s_spritesheet *sprsheet_particle = nullptr;
+    s_bitmap *bmp_screenbg = nullptr;
+    s_sprite *spr_screen = nullptr;
+    s_particle particle[SCREEN_NUMPARTICLES] = {};
+    int newpart;
+
+    c_screen();
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+};
+
+class Circle {
+public:
+    int x = 0, y = 0;  // centre in end-logo pixels
+    int color = 0;     // 0xAARRGGBB
+    float r = 0;
+    float growfactor = 0;  // radius growth per call
+    bool growing = false;
+
+    Circle() = default;
+    Circle(int x, int y, int color, float r, float growfactor, bool growing);
+    // Same place, size and growth; the colour is not compared.
+    bool Equals(const Circle &other) const;
+};
+
+// Circle rules shared by the scene and anything that checks it against the plain algorithm.
+// Point (x, y) lies strictly inside q.
+bool CircleContains(const Circle &q, int x, int y);
+// q and o are closer than 2 pixels apart (edge to edge), so q stops growing.
+bool CirclesTouch(const Circle &q, const Circle &o);
+
+class c_finalscreen : public c_demofunction {
+public:
+    // Rules of the circle placement.
+    static constexpr int SAMPLE_WIDTH = 1920;   // placement points are drawn from this area
+    static constexpr int SAMPLE_HEIGHT = 1080;
+    static constexpr int NEW_PER_CALL = 3;
+    static constexpr int ATTEMPTS_PER_CALL = 1000;
+    // Random points drawn while looking for one non-black pixel; past this the search ends
+    // for the call, so a logo without non-black pixels cannot hang the scene.
+    static constexpr int MAX_DRAWS_PER_POINT = 65536;
+
+    s_bitmap *bmp_finalbg = nullptr;
+    s_bitmap *bmp_endlogo = nullptr;
+    s_sprite *spr_finaltext = nullptr;
+    Circle *circles = nullptr;  // one slot per end-logo pixel
+    int numcircles;
+    int numspots;
+    int maxcircles;
+
+    c_finalscreen();
+    void Init(c_demo *demo) override;
+    void Update(c_demo *demo, s_effectevent *event) override;
+
+    Circle *newCircle(int x, int y);
+    bool Edges(const Circle &q) const;
+    void GrowCircle(Circle &q);
+    void DrawCircleOutline(int x, int y, float r, int colour, s_bitmap bitmap);
+
+    // Everything `Update` does before the upload: placement, growth and the painted canvas
+    // `bmp_effect` (memory copy only). `Update` then uploads and draws it.
+    void Step();
+    int Capacity() const { return static_cast<int>(circlestore.size()); }
+
+private:
+    std::vector<Circle> circlestore;
+    int logowidth = 0, logoheight = 0;
+    // The part of the logo that placement samples, and its non-black pixel count.
+    int samplewidth = 0, sampleheight = 0;
+    int nonblack = 0;
+    // Per sampled pixel: bit 0 non-black, bit 1 known to lie inside a circle (circles only
+    // grow, so that stays true). Circles change only through newCircle and GrowCircle.
+    std::vector<uint8_t> pixelflags;
+    // Uniform grid over the sampled area holding circle indices by centre.
+    static constexpr int CELL = 32;
+    int gridw = 0, gridh = 0;
+    std::vector<std::vector<int>> grid;
+    float maxradius = 0;  // largest radius of any circle so far
+    // Canvas rectangle painted by the last call, cleared by the next (x1, y1 exclusive).
+    int dirtyx0 = 0, dirtyy0 = 0, dirtyx1 = 0, dirtyy1 = 0;
+
+    bool PickPoint(int *x, int *y);
+    void CellRange(double x0, double y0, double x1, double y1, int *cx0, int *cy0, int *cx1,
+                   int *cy1) const;
+    bool AnyCircleContains(int x, int y);
+    bool TouchesAnother(const Circle &q) const;
+    void ClearCanvas();
+};
+
+extern c_intro intro;
+extern c_welcome welcome;
+extern c_compos compos;
+extern c_partyevents partyevents;
+extern c_screen screen;
+extern c_finalscreen finalscreen;
