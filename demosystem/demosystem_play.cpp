@@ -1,0 +1,187 @@
+// Per-frame playback: renders each visible layer's active event into the layer's framebuffer,
+// then composes the layers, weighted by their Blend tracks, into the main framebuffer. The
+// music's play offset is the only clock. Program thread only.
+#include <GL/glew.h>
+
+#include "demosystem/demosystem.h"
+#include "mox/mox.h"
+
+float centerX = 0.0f, centerY = 0.0f, centerZ = 1.0f;
+float currentframe = 0.0f;
+
+void HandleCamera();
+
+namespace {
+
+// Indices taken from the project are checked before they index a table; out-of-range
+// entries draw nothing.
+bool valid_table_index(int i) { return i >= 0 && i < DEMO_MAXRESOURCES; }
+
+s_demoresource *event_resource(c_demo *demo, const s_effectevent *e)
+{
+    if (e->id < 0 || e->id >= demo->numresources) return nullptr;
+    s_demoresource *r = &demo->resource[e->id];
+    return valid_table_index(r->id) ? r : nullptr;
+}
+
+// Texture of the descriptor whose index an event value names, or 0.
+int channel_texture(c_demo *demo, float value)
+{
+    const int k = (int)value;
+    if (k < 0 || k >= demo->numresources) return 0;
+    const int id = demo->resource[k].id;
+    return valid_table_index(id) ? demo->resource_texture[id].textureid : 0;
+}
+
+// Markers strictly inside the event's span that the current time has passed.
+int markers_passed(const c_demo *demo, const s_effectevent *e)
+{
+    const long long end = (long long)e->t + e->length;
+    int n = 0;
+    for (int i = 0; i < demo->nummarkers; ++i) {
+        const int t = demo->marker[i].t;
+        if (e->t < t && t < end && t < demo->position) ++n;
+    }
+    return n;
+}
+
+void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
+{
+    const float hx = (float)s.width / (float)demo->renderwidth * 0.4f;
+    const float hy = (float)s.height / (float)demo->renderheight * 0.4f;
+    glDisable(GL_CULL_FACE);
+    MOX_Disable2D();
+    HandleCamera();
+    glTranslatef(0.5f * demo->GetTransformValue(layer, 0), 0.5f * demo->GetTransformValue(layer, 1),
+                 0.5f * demo->GetTransformValue(layer, 2));
+    glRotatef(demo->GetTransformValue(layer, 3), 1, 0, 0);
+    glRotatef(demo->GetTransformValue(layer, 4), 0, 1, 0);
+    glRotatef(demo->GetTransformValue(layer, 5), 0, 0, 1);
+    glScalef(demo->GetTransformValue(layer, 6), demo->GetTransformValue(layer, 7),
+             demo->GetTransformValue(layer, 8));
+    MOX_BindTextureChannel(s.textureid, 0);
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0), glVertex3f(-hx, hy, 0);
+    glTexCoord2f(1, 0), glVertex3f(hx, hy, 0);
+    glTexCoord2f(1, 1), glVertex3f(hx, -hy, 0);
+    glTexCoord2f(0, 1), glVertex3f(-hx, -hy, 0);
+    glEnd();
+}
+
+void render_event(c_demo *demo, int i, s_effectevent *e)
+{
+    s_demolayer *layer = &demo->layer[i];
+    s_demoresource *r = event_resource(demo, e);
+    switch (e->type) {
+    case EFFECT_IMAGE:
+        if (r && r->type == RESOURCE_SPRITE)
+            draw_sprite_3d(demo, layer, demo->resource_sprite[r->id]);
+        else if (r && r->type == RESOURCE_TEXTURE)
+            MOX_DrawScaledBitmap(0, 0, (float)demo->renderwidth, (float)demo->renderheight,
+                                 demo->resource_texture[r->id], 1);
+        break;
+    case EFFECT_SHADER:
+        demo->HandleShader(i, e);
+        break;
+    case EFFECT_FUNCTION:
+        if (r && r->id < NUM_DEMOFUNCTIONS && demofunction[r->id]) {
+            c_demofunction *f = demofunction[r->id];
+            f->time = demo->position - e->t;
+            f->state = markers_passed(demo, e);
+            f->Update(demo, e);
+        }
+        break;
+    case EFFECT_TEXT:
+        if (demo->guifont1) MOX_DrawCenteredText(demo->renderheight / 2, *demo->guifont1, "TEXT EVENT");
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+void HandleCamera()
+{
+    glLoadIdentity();
+    MOX_LookAt(centerX, centerY, centerZ, 0, 0, 0);
+    currentframe += 1.0f;
+}
+
+void c_demo::Start()
+{
+    position = 0;
+    Soundsystem_PlayMusic(&demomusic, 0);
+}
+
+void c_demo::HandleDemo()
+{
+    position = (int)Soundsystem_GetSoundOffset(demomusic);
+    MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
+
+    for (int i = 0; i < numlayers; ++i) {
+        s_demolayer *l = &layer[i];
+        if (!l->visible) continue;
+        MOX_SetFrameBuffer(l->framebuffer_id);
+        MOX_DisableAlphaBlend();
+        MOX_ClearFrameBuffer(0xff000000);
+        s_effectevent *e = GetEffectEvent(l);
+        if (!e) continue;
+        MOX_DrawBox(0, 0, renderwidth, renderheight, 0);
+        render_event(this, i, e);
+    }
+
+    MOX_SetFrameBuffer(framebuffer_id);
+    MOX_ClearFrameBuffer(0xff000000);
+    MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff102030);
+    for (int i = 0; i < numlayers; ++i) {
+        s_demolayer *l = &layer[i];
+        s_effectevent *e = GetEffectEvent(l);
+        if (!e) continue;
+        MOX_EnableAlphaBlend(GetValue(l, VALUE_BLEND));
+        if (!l->visible) continue;
+        if (e->type == EFFECT_POSTPROCESSING) {
+            MOX_DisableRenderState(MOX_STATE_DEPTHTEST);
+            HandleShader(i, e);
+            MOX_SetFrameBuffer(postbuffer_id);
+        } else {
+            MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
+        }
+    }
+}
+
+void c_demo::HandleShader(int layernr, s_effectevent *event)
+{
+    s_demoresource *r = event_resource(this, event);
+    if (!r || !event->value) return;
+    const int program = resource_shader[r->id].shader_id;
+    if (program < 0) return;
+    const int n = r->numparams - DEMO_BUILTINPARAMS > 0 ? r->numparams - DEMO_BUILTINPARAMS : 0;
+
+    MOX_BindTextureChannel(MOX_FrameBuffer ? MOX_GetFrameBufferTexture(MOX_FrameBuffer->id) : 0, 4);
+    for (int j = 3; j >= 0; --j) MOX_BindTextureChannel(channel_texture(this, event->value[j]), j);
+
+    const float seconds = demomusic.samplerate ? (float)position / (float)demomusic.samplerate : 0.0f;
+    MOX_SetShaderUniform2f(program, "resolution", (float)renderwidth, (float)renderheight);
+    MOX_SetShaderUniform1f(program, "time", seconds);
+    MOX_SetShaderUniform1f(program, "blend", GetValue(&layer[layernr], VALUE_BLEND));
+    MOX_SetShaderUniform1f(program, "beatmultiplier", GetBeatMultiplier());
+    MOX_SetShaderUniform1f(program, "effectvalue1", 0.0f);
+    MOX_SetShaderUniform1f(program, "effectvalue2", 1.0f);
+    for (int i = 0; i < n && DEMO_BUILTINPARAMS + i < DEMO_MAXVALUES; ++i)
+        MOX_SetShaderUniform1f(program, r->param[DEMO_BUILTINPARAMS + i], event->value[DEMO_BUILTINPARAMS + i]);
+    MOX_SetShaderUniform1i(program, "texture0", 0);
+    MOX_SetShaderUniform1i(program, "texture1", 1);
+    MOX_SetShaderUniform1i(program, "texture2", 2);
+    MOX_SetShaderUniform1i(program, "texture3", 3);
+    MOX_SetShaderUniform1i(program, "prevPass", 4);
+
+    if (event->type == EFFECT_POSTPROCESSING && !gui_visible) {
+        MOX_SetPostShader(program);
+        return;
+    }
+    MOX_BindShader(program);
+    MOX_DrawQuad(0, 0, (float)renderwidth, (float)renderheight, 0, 0, 1, 1);
+    MOX_UnbindShader();
+}
