@@ -1,0 +1,292 @@
+// Demo data model: set-up, lookup, the loading operations that append records and the
+// editing operations that keep every table in time order.
+#include "demosystem/demosystem.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "mox/corevideo.h"
+
+namespace {
+
+// Number of entries of a table whose t is strictly below pos: the insertion point that
+// puts a new entry after all earlier ones and before any entry with the same time.
+template <typename T>
+int InsertionPoint(const T *table, int count, int pos) {
+    int k = 0;
+    for (int i = 0; i < count; i++) {
+        if (table[i].t < pos) k++;
+    }
+    return k;
+}
+
+// Opens slot k of a table holding count entries: entries k.. move up one place.
+template <typename T>
+void OpenSlot(T *table, int count, int k) {
+    for (int i = count; i > k; i--) table[i] = table[i - 1];
+}
+
+// Removes entry n (the last one when n is past the end); returns the new count.
+template <typename T>
+int RemoveEntry(T *table, int count, int n) {
+    if (n > count - 1) n = count - 1;
+    for (int i = n; i < count - 1; i++) table[i] = table[i + 1];
+    return count - 1;
+}
+
+float *NewValueBlock() {
+    float *block = new float[DEMO_MAXVALUES];
+    for (int i = 0; i < DEMO_MAXVALUES; i++) block[i] = 0.0f;
+    return block;
+}
+
+void ReleaseEffectEvents(s_demolayer *dlayer) {
+    for (int i = 0; i < dlayer->numevents; i++) {
+        delete[] dlayer->event[i].value;
+        dlayer->event[i].value = nullptr;
+    }
+    dlayer->numevents = 0;
+}
+
+void CopyName(char *dest, const char *src) {
+    snprintf(dest, DEMO_NAMESIZE, "%s", src ? src : "");
+}
+
+void PrintEffectEvents(const s_demolayer *dlayer) {
+    for (int i = 0; i < dlayer->numevents; i++) {
+        const s_effectevent &e = dlayer->event[i];
+        printf("%d - %d-%d:%d type: %d, values:%d\n", i, e.t, e.length, e.id, e.type,
+               e.numvalues);
+    }
+}
+
+}  // namespace
+
+void c_demo::Init(int width, int height, int dtype) {
+    renderwidth = width;
+    renderheight = height;
+    demotype = dtype;
+    // The value blocks of the previous production's events belong to nobody after this.
+    for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) ReleaseEffectEvents(&layer[i]);
+    duration = 0;
+    numlayers = 0;
+    numresources = 0;
+    nummarkers = 0;
+    position = 0;
+    bpm = 125;
+    framebuffer_id = MOX_CreateFrameBuffer(width, height, 3);
+}
+
+void c_demo::CreateLayer(int width, int height, const char *name) {
+    if (numlayers < 0 || numlayers >= DEMO_MAXLAYERS) return;
+    s_demolayer &l = layer[numlayers];
+    CopyName(l.name, name);
+    l.framebuffer_id = MOX_CreateFrameBuffer(width, height, 3);
+    l.width = width;
+    l.height = height;
+    l.visible = true;
+    l.numevents = 0;
+    l.numevents_value = 0;
+    l.numevents_transform = 0;
+    l.numevents_camera = 0;
+    numlayers++;
+}
+
+s_effectevent *c_demo::GetEffectEvent(s_demolayer *dlayer) {
+    if (!dlayer) return nullptr;
+    for (int i = 0; i < dlayer->numevents; i++) {
+        s_effectevent &e = dlayer->event[i];
+        // 64-bit end so that a huge length cannot wrap.
+        if (e.t <= position && position < (long long)e.t + e.length) return &e;
+    }
+    return nullptr;
+}
+
+void c_demo::CreateMarker(int t, int type) {
+    if (nummarkers < 0 || nummarkers >= DEMO_MAXMARKERS) return;
+    marker[nummarkers].t = t;
+    marker[nummarkers].type = type;
+    nummarkers++;
+}
+
+void c_demo::CreateEventA(s_demolayer *dlayer, int t, int length, int type, int id,
+                          int numvalues, const float *values) {
+    if (!dlayer || dlayer->numevents < 0 || dlayer->numevents >= DEMO_MAXEVENTS) return;
+    if (numvalues < 0) numvalues = 0;
+    if (numvalues > DEMO_MAXVALUES) numvalues = DEMO_MAXVALUES;
+    if (!values) numvalues = 0;
+    int n = dlayer->numevents;
+    s_effectevent &e = dlayer->event[n];
+    e.t = t;
+    e.length = length;
+    e.type = type;
+    e.id = id;
+    e.numvalues = numvalues;
+    e.value = NewValueBlock();
+    for (int i = 0; i < numvalues; i++) e.value[i] = values[i];
+    printf("Add Event %d: %d,%d,%d,%d\n", n, t, length, id, numvalues);
+    for (int i = 0; i < numvalues; i++) printf("%.2f,", e.value[i]);
+    printf("\n");
+    dlayer->numevents++;
+}
+
+void c_demo::CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetype,
+                              float value) {
+    if (!dlayer || dlayer->numevents_value < 0 || dlayer->numevents_value >= DEMO_MAXKEYS) {
+        return;
+    }
+    dlayer->event_value[dlayer->numevents_value++] = {t, type, curvetype, value};
+}
+
+void c_demo::CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent,
+                                  float x, float y, float z, float rotx, float roty,
+                                  float rotz, float scalex, float scaley, float scalez) {
+    printf("- Create Transform event: %f,%f,%f, parent:%d\n", x, y, z, parent);
+    if (!dlayer || dlayer->numevents_transform < 0 ||
+        dlayer->numevents_transform >= DEMO_MAXKEYS) {
+        return;
+    }
+    dlayer->event_transform[dlayer->numevents_transform++] = {
+        t, curvetype, parent, x, y, z, rotx, roty, rotz, scalex, scaley, scalez};
+}
+
+void c_demo::CreateEventCamera(s_demolayer *dlayer, int t, float fov, float x, float y,
+                               float z, float targetx, float targety, float targetz) {
+    if (!dlayer || dlayer->numevents_camera < 0 || dlayer->numevents_camera >= DEMO_MAXKEYS) {
+        return;
+    }
+    dlayer->event_camera[dlayer->numevents_camera++] = {t,       fov,     x,      y, z,
+                                                        targetx, targety, targetz};
+}
+
+void c_demo::ClearTimeline() {
+    for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
+        ReleaseEffectEvents(&layer[i]);
+        layer[i].numevents_value = 0;
+        layer[i].numevents_transform = 0;
+        layer[i].numevents_camera = 0;
+    }
+}
+
+void c_demo::ClearMarkers() {
+    nummarkers = 0;
+    marker[0].t = 0;
+    marker[0].type = 0;
+}
+
+void c_demo::MoveMarkers(int delta) {
+    for (int i = 0; i < nummarkers; i++) {
+        long long t = (long long)marker[i].t + delta;
+        if (t < 0) t = 0;
+        if (t > INT_MAX) t = INT_MAX;
+        marker[i].t = (int)t;
+    }
+}
+
+void c_demo::AddMarker(int pos, int type) {
+    if (nummarkers < 0 || nummarkers >= DEMO_MAXMARKERS) return;
+    int k = InsertionPoint(marker, nummarkers, pos);
+    printf("markerpos: %d\n", k);
+    OpenSlot(marker, nummarkers, k);
+    marker[k].t = pos;
+    marker[k].type = type;
+    nummarkers++;
+}
+
+void c_demo::DeleteMarker(int n) {
+    if (nummarkers <= 0 || n < 0) return;
+    nummarkers = RemoveEntry(marker, nummarkers, n);
+}
+
+void c_demo::AddEvent(s_demolayer *dlayer, int pos, int resourceid) {
+    if (!dlayer || dlayer->numevents < 0 || dlayer->numevents >= DEMO_MAXEVENTS) return;
+    if (resourceid < 0 || resourceid >= numresources || resourceid >= DEMO_MAXRESOURCES) {
+        return;
+    }
+    const s_demoresource &r = resource[resourceid];
+    PrintEffectEvents(dlayer);
+    int k = InsertionPoint(dlayer->event, dlayer->numevents, pos);
+    printf("eventpos: %d\n", k);
+    OpenSlot(dlayer->event, dlayer->numevents, k);
+    s_effectevent &e = dlayer->event[k];
+    e.t = pos;
+    // The event refers to the descriptor by its place in the resource table, as playback
+    // and the editor read it.
+    e.id = resourceid;
+    e.length = 65536;
+    e.numvalues = r.numparams;
+    e.value = NewValueBlock();
+    e.type = SelectResourceEffect(&e, r.type);
+    dlayer->numevents++;
+    PrintEffectEvents(dlayer);
+    printf("num events: %d\n", dlayer->numevents);
+}
+
+void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype,
+                           float value) {
+    if (!dlayer || dlayer->numevents_value < 0 || dlayer->numevents_value >= DEMO_MAXKEYS) {
+        return;
+    }
+    int k = InsertionPoint(dlayer->event_value, dlayer->numevents_value, pos);
+    printf("eventpos: %d\n", k);
+    OpenSlot(dlayer->event_value, dlayer->numevents_value, k);
+    dlayer->event_value[k] = {pos, type, curvetype, value};
+    dlayer->numevents_value++;
+    gui_selected_event = k;
+    gui_selected_eventtype = EDIT_VALUE;
+}
+
+void c_demo::AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, float x, float y,
+                               float z, float rotx, float roty, float rotz, float scalex,
+                               float scaley, float scalez) {
+    if (!dlayer || dlayer->numevents_transform < 0 ||
+        dlayer->numevents_transform >= DEMO_MAXKEYS) {
+        return;
+    }
+    // The parent is the last effect event that starts before pos, or 0.
+    int p = InsertionPoint(dlayer->event, dlayer->numevents, pos);
+    printf("parentpos: %d\n", p);
+    if (p > 0) p--;
+    int k = InsertionPoint(dlayer->event_transform, dlayer->numevents_transform, pos);
+    printf("eventpos: %d, numevents: %d\n", k, dlayer->numevents_transform);
+    OpenSlot(dlayer->event_transform, dlayer->numevents_transform, k);
+    dlayer->event_transform[k] = {pos,  curvetype, p,      x,      y,     z,
+                                  rotx, roty,      rotz,   scalex, scaley, scalez};
+    dlayer->numevents_transform++;
+    gui_selected_event = k;
+    gui_selected_eventtype = EDIT_TRANSFORM;
+}
+
+void c_demo::DeleteEvent(s_demolayer *dlayer, int eventnr, int eventtype) {
+    if (!dlayer || eventnr < 0) return;
+    switch (eventtype) {
+        case EDIT_EFFECT: {
+            int count = dlayer->numevents;
+            if (count <= 0) return;
+            int n = eventnr > count - 1 ? count - 1 : eventnr;
+            delete[] dlayer->event[n].value;
+            dlayer->numevents = RemoveEntry(dlayer->event, count, n);
+            // The slot past the end still holds a copy of the moved last event's pointer.
+            dlayer->event[count - 1].value = nullptr;
+            break;
+        }
+        case EDIT_VALUE:
+            if (dlayer->numevents_value <= 0) return;
+            dlayer->numevents_value =
+                RemoveEntry(dlayer->event_value, dlayer->numevents_value, eventnr);
+            break;
+        case EDIT_TRANSFORM:
+            if (dlayer->numevents_transform <= 0) return;
+            dlayer->numevents_transform =
+                RemoveEntry(dlayer->event_transform, dlayer->numevents_transform, eventnr);
+            break;
+        case EDIT_CAMERA:
+            if (dlayer->numevents_camera <= 0) return;
+            dlayer->numevents_camera =
+                RemoveEntry(dlayer->event_camera, dlayer->numevents_camera, eventnr);
+            break;
+        default:
+            break;
+    }
+}

@@ -1,0 +1,568 @@
+// The project file: a text file of '#' records, read line by line into the demo object and
+// written back in the same format; and the generated listing of the effect table.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/corefile.h"
+#include "coresound/coresound.h"
+#include "demosystem/demosystem.h"
+#include "mox/mox.h"
+
+const char *FindString(const char *str, char *dest, int *ofs, int destsize) {
+    int localofs;
+    if (!ofs) ofs = &localofs;
+    *ofs = 0;
+    if (!str) return str;
+    const char *open = strchr(str, '"');
+    if (!open) return str;
+    const char *close = strchr(open + 1, '"');
+    if (!close) return str;
+    *ofs = (int)(close - str);
+    int size = (int)(close - open);
+    if (size <= 1 || !dest || destsize <= 0) return str;
+    int n = size - 1;
+    if (n > destsize - 1) n = destsize - 1;
+    memcpy(dest, open + 1, n);
+    dest[n] = '\0';
+    printf("search str: %s, size: %d,found str: %s\n", open, size, dest);
+    return close + 1;
+}
+
+namespace {
+
+// Room for the longest line Save writes (an event with 32 values of any magnitude).
+constexpr int LINE_SIZE = 2048;
+constexpr int KEYWORD_MAX = 63;
+
+enum Record {
+    REC_NONE,
+    REC_TITLE,
+    REC_RENDERWIDTH,
+    REC_RENDERHEIGHT,
+    REC_DEMOTYPE,
+    REC_BPM,
+    REC_MUSIC,
+    REC_MARKER,
+    REC_RESOURCES,
+    REC_TEXTURE,
+    REC_SPRITE,
+    REC_MESH,
+    REC_SPRITESHEET,
+    REC_SHADER,
+    REC_POSTSHADER,
+    REC_FUNCTION,
+    REC_LAYER,
+    REC_EVENT,
+    REC_EVENTVALUE,
+    REC_EVENTTRANSFORM,
+    REC_EVENTCAMERA
+};
+
+struct KeywordEntry {
+    const char *keyword;
+    Record record;
+};
+
+constexpr KeywordEntry keywords[] = {
+    {"#title", REC_TITLE},
+    {"#renderwidth", REC_RENDERWIDTH},
+    {"#renderheight", REC_RENDERHEIGHT},
+    {"#demotype", REC_DEMOTYPE},
+    {"#bpm", REC_BPM},
+    {"#music", REC_MUSIC},
+    {"#marker", REC_MARKER},
+    {"#resources", REC_RESOURCES},
+    {"#texture", REC_TEXTURE},
+    {"#sprite", REC_SPRITE},
+    {"#mesh", REC_MESH},
+    {"#spritesheet", REC_SPRITESHEET},
+    {"#shader", REC_SHADER},
+    {"#postshader", REC_POSTSHADER},
+    {"#function", REC_FUNCTION},
+    {"#layer", REC_LAYER},
+    {"#event", REC_EVENT},
+    {"#eventvalue", REC_EVENTVALUE},
+    {"#eventtransform", REC_EVENTTRANSFORM},
+    {"#eventcamera", REC_EVENTCAMERA},
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// State of one pass over a project file.
+struct LoadState {
+    int lineno = 0;
+    // Event lines go to the layer opened last; none before the first #layer, and none
+    // while the layer of the last #layer line was dropped.
+    s_demolayer *current = nullptr;
+    bool layerdropped = false;
+};
+
+// Reads the declared parameter count at the start of a colon part.
+int DeclaredCount(const char *varstr) {
+    return varstr ? (int)strtol(varstr, nullptr, 10) : 0;
+}
+
+void Appendf(std::string &out, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+void Appendf(std::string &out, const char *format, ...) {
+    char buffer[LINE_SIZE];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n < 0) return;
+    if (n < (int)sizeof buffer) {
+        out.append(buffer, n);
+        return;
+    }
+    std::string big(n + 1, '\0');
+    va_start(args, format);
+    vsnprintf(&big[0], big.size(), format, args);
+    va_end(args);
+    out.append(big.data(), n);
+}
+
+// Reads the name and, with withfile, the file name that follows it.
+void ReadNames(const char *line, char *name, char *file, bool withfile) {
+    int ofs = 0;
+    name[0] = '\0';
+    file[0] = '\0';
+    FindString(line, name, &ofs);
+    if (withfile && ofs > 0) {
+        int ofs2 = 0;
+        FindString(line + ofs + 1, file, &ofs2);
+    }
+}
+
+// One record of the project file. `line` starts at the keyword.
+void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line) {
+    const int lineno = state.lineno;
+    char name[DEMO_NAMESIZE];
+    char file[DEMO_NAMESIZE];
+    auto malformed = [&](const char *what) {
+        printf("- Project line %d: malformed %s record, skipped\n", lineno, what);
+    };
+    // Event lines need a layer to go to.
+    auto target = [&]() -> s_demolayer * {
+        if (!state.current && !state.layerdropped) {
+            printf("- Project line %d: event before the first #layer, skipped\n", lineno);
+        }
+        return state.current;
+    };
+
+    switch (record) {
+        case REC_NONE:
+            break;
+        case REC_TITLE:
+            FindString(line, demo->title, nullptr, sizeof demo->title);
+            printf("Title: %s\n", demo->title);
+            MOX_SetTitle(demo->title);
+            break;
+        case REC_RENDERWIDTH:
+            if (sscanf(line, "#renderwidth %d", &demo->renderwidth) != 1) malformed("#renderwidth");
+            break;
+        case REC_RENDERHEIGHT:
+            if (sscanf(line, "#renderheight %d", &demo->renderheight) != 1) {
+                malformed("#renderheight");
+            }
+            break;
+        case REC_DEMOTYPE: {
+            int dtype;
+            if (sscanf(line, "#demotype %d", &dtype) != 1) {
+                malformed("#demotype");
+                break;
+            }
+            demo->Init(demo->renderwidth, demo->renderheight, dtype);
+            state.current = nullptr;
+            state.layerdropped = false;
+            break;
+        }
+        case REC_BPM:
+            if (sscanf(line, "#bpm %d", &demo->bpm) != 1) malformed("#bpm");
+            break;
+        case REC_MUSIC: {
+            name[0] = '\0';
+            FindString(line, name, nullptr);
+            if (!name[0]) {
+                malformed("#music");
+                break;
+            }
+            printf("Music: %s\n", name);
+            snprintf(demo->musicfilename, sizeof demo->musicfilename, "%s", name);
+            Soundsystem_LoadSound(demo->musicfilename, &demo->demomusic);
+            demo->position = 0;
+            // Music that did not load has no channels or rate: its length is 0 seconds.
+            const s_sound &m = demo->demomusic;
+            if (m.numchannels != 0 && m.samplerate != 0) {
+                demo->duration = (int)(m.length / m.numchannels / m.samplerate);
+            } else {
+                demo->duration = 0;
+            }
+            break;
+        }
+        case REC_MARKER: {
+            int t, type;
+            if (sscanf(line, "#marker %d,%d", &t, &type) != 2) {
+                malformed("#marker");
+                break;
+            }
+            demo->CreateMarker(t, type);
+            break;
+        }
+        case REC_RESOURCES:
+            puts("- Loading Resources");
+            break;
+        case REC_TEXTURE:
+        case REC_SPRITE:
+        case REC_MESH:
+        case REC_SPRITESHEET:
+        case REC_SHADER:
+        case REC_POSTSHADER:
+        case REC_FUNCTION: {
+            static const struct {
+                Record record;
+                const char *keyword;
+                const char *format;
+                int type;
+            } kinds[] = {
+                {REC_TEXTURE, "#texture", "#texture %d", RESOURCE_TEXTURE},
+                {REC_SPRITE, "#sprite", "#sprite %d", RESOURCE_SPRITE},
+                {REC_MESH, "#mesh", "#mesh %d", RESOURCE_MESH},
+                {REC_SPRITESHEET, "#spritesheet", "#spritesheet %d", RESOURCE_SPRITESHEET},
+                {REC_SHADER, "#shader", "#shader %d", RESOURCE_SHADER},
+                {REC_POSTSHADER, "#postshader", "#postshader %d", RESOURCE_POSTSHADER},
+                {REC_FUNCTION, "#function", "#function %d", RESOURCE_FUNCTION},
+            };
+            int k = 0;
+            while (kinds[k].record != record) k++;
+            const int type = kinds[k].type;
+            int id;
+            if (sscanf(line, kinds[k].format, &id) != 1) {
+                malformed(kinds[k].keyword);
+                break;
+            }
+            if (id < 0 || id >= DEMO_MAXRESOURCES) {
+                printf("- Project line %d: resource id %d outside 0..%d, it will not load\n",
+                       lineno, id, DEMO_MAXRESOURCES - 1);
+            }
+            ReadNames(line, name, file, type != RESOURCE_FUNCTION);
+            const char *varstr = nullptr;
+            if (type == RESOURCE_SPRITESHEET || type == RESOURCE_SHADER ||
+                type == RESOURCE_POSTSHADER || type == RESOURCE_FUNCTION) {
+                const char *colon = strchr(line, ':');
+                if (colon) varstr = colon + 1;
+            }
+            const int n = demo->numresources;
+            demo->CreateResource(name, file, id, varstr, type);
+            if (demo->numresources == n) break;  // the descriptor table is full
+            const s_demoresource &r = demo->resource[n];
+            if (type == RESOURCE_SPRITESHEET) {
+                int c, rows, w, h;
+                if (!varstr || sscanf(varstr, "%d %d %d %d", &c, &rows, &w, &h) != 4) {
+                    printf("- Project line %d: sprite sheet %s needs columns, rows, width "
+                           "and height after the colon\n",
+                           lineno, r.name);
+                }
+            } else if (type != RESOURCE_TEXTURE && type != RESOURCE_SPRITE &&
+                       type != RESOURCE_MESH) {
+                const int declared = DeclaredCount(varstr);
+                const int kept = r.numparams - DEMO_BUILTINPARAMS;
+                if (declared != kept) {
+                    printf("- Project line %d: %d parameter names announced, %d kept\n",
+                           lineno, declared, kept);
+                }
+            }
+            break;
+        }
+        case REC_LAYER: {
+            name[0] = '\0';
+            FindString(line, name, nullptr);
+            printf("Layer: %s\n", name);
+            const int n = demo->numlayers;
+            demo->CreateLayer(demo->renderwidth, demo->renderheight, name);
+            if (demo->numlayers > n) {
+                state.current = &demo->layer[n];
+                state.layerdropped = false;
+            } else {
+                printf("- Project line %d: no room for layer %s, its events are skipped\n",
+                       lineno, name);
+                state.current = nullptr;
+                state.layerdropped = true;
+            }
+            break;
+        }
+        case REC_EVENT: {
+            int t, length, type, id, numvalues;
+            if (sscanf(line, "#event %d,%d,%d,%d,%d", &t, &length, &type, &id, &numvalues) !=
+                5) {
+                malformed("#event");
+                break;
+            }
+            s_demolayer *dlayer = target();
+            if (!dlayer) break;
+            if (id < 0 || id >= DEMO_MAXRESOURCES) {
+                printf("- Project line %d: resource index %d outside 0..%d, event skipped\n",
+                       lineno, id, DEMO_MAXRESOURCES - 1);
+                break;
+            }
+            if (numvalues < 0) {
+                printf("- Project line %d: value count %d, none read\n", lineno, numvalues);
+                numvalues = 0;
+            }
+            if (numvalues > DEMO_MAXVALUES) {
+                printf("- Project line %d: %d values, only %d kept\n", lineno, numvalues,
+                       DEMO_MAXVALUES);
+                numvalues = DEMO_MAXVALUES;
+            }
+            const char *colon = strchr(line, ':');
+            if (!colon && numvalues > 0) {
+                printf("- Project line %d: %d values announced without a colon, none read\n",
+                       lineno, numvalues);
+                numvalues = 0;
+            }
+            float values[DEMO_MAXVALUES];
+            if (colon) {
+                printf("numvalues: %d,values: %s\n", numvalues, colon + 1);
+                const char *cur = colon + 1;
+                for (int i = 0; i < numvalues; i++) {
+                    values[i] = (float)atof(cur);
+                    printf("%d: %f\n", i, values[i]);
+                    if (i == numvalues - 1) break;
+                    const char *comma = strchr(cur, ',');
+                    if (!comma) {
+                        printf("- Project line %d: %d values announced, %d found\n", lineno,
+                               numvalues, i + 1);
+                        numvalues = i + 1;
+                        break;
+                    }
+                    cur = comma + 1;
+                }
+            }
+            demo->CreateEventA(dlayer, t, length, type, id, numvalues, values);
+            break;
+        }
+        case REC_EVENTVALUE: {
+            int t, type, curvetype;
+            float value;
+            if (sscanf(line, "#eventvalue %d,%d,%d,%f", &t, &type, &curvetype, &value) != 4) {
+                malformed("#eventvalue");
+                break;
+            }
+            if (s_demolayer *dlayer = target()) {
+                demo->CreateEventValue(dlayer, t, type, curvetype, value);
+            }
+            break;
+        }
+        case REC_EVENTTRANSFORM: {
+            int t, curvetype, parent;
+            float v[9];
+            if (sscanf(line, "#eventtransform %d,%d,%d,%f,%f,%f,%f,%f,%f,%f,%f,%f", &t,
+                       &curvetype, &parent, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
+                       &v[7], &v[8]) != 12) {
+                malformed("#eventtransform");
+                break;
+            }
+            if (s_demolayer *dlayer = target()) {
+                demo->CreateEventTransform(dlayer, t, curvetype, parent, v[0], v[1], v[2],
+                                           v[3], v[4], v[5], v[6], v[7], v[8]);
+            }
+            break;
+        }
+        case REC_EVENTCAMERA: {
+            int t;
+            float v[7];
+            if (sscanf(line, "#eventcamera %d,%f,%f,%f,%f,%f,%f,%f", &t, &v[0], &v[1], &v[2],
+                       &v[3], &v[4], &v[5], &v[6]) != 8) {
+                malformed("#eventcamera");
+                break;
+            }
+            if (s_demolayer *dlayer = target()) {
+                demo->CreateEventCamera(dlayer, t, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+            }
+            break;
+        }
+    }
+}
+
+// The record a line holds; `start` is set to its keyword.
+Record FindRecord(const char *line, int lineno, const char **start) {
+    const char *p = line;
+    while (IsBlank(*p)) p++;
+    *start = p;
+    const char *end = p;
+    while (*end && !IsBlank(*end)) end++;
+    const size_t len = (size_t)(end - p);
+    if (len == 0 || *p != '#') return REC_NONE;
+    if (len > KEYWORD_MAX) {
+        printf("- Project line %d: keyword longer than %d characters, skipped\n", lineno,
+               KEYWORD_MAX);
+        return REC_NONE;
+    }
+    for (const KeywordEntry &k : keywords) {
+        if (strlen(k.keyword) == len && memcmp(k.keyword, p, len) == 0) return k.record;
+    }
+    return REC_NONE;
+}
+
+}  // namespace
+
+void c_demo::Load(const char *fn) {
+    s_corefile file;
+    if (!corefile_open(fn, &file, 0)) {
+        printf("- ERROR: project %s not loaded.\n", fn);
+        return;
+    }
+    LoadState state;
+    char line[LINE_SIZE];
+    while (!corefile_feof(&file)) {
+        line[0] = '\0';
+        const uint32_t before = corefile_tell(&file);
+        corefile_gets(line, LINE_SIZE, &file);
+        if (corefile_tell(&file) == before) break;  // nothing more can be read
+        state.lineno++;
+        size_t len = strlen(line);
+        if (len == LINE_SIZE - 1 && line[len - 1] != '\n' && !corefile_feof(&file)) {
+            printf("- Project line %d: longer than %d characters, skipped\n", state.lineno,
+                   LINE_SIZE - 2);
+            // Drop the rest of the line.
+            do {
+                line[0] = '\0';
+                corefile_gets(line, LINE_SIZE, &file);
+                len = strlen(line);
+            } while (len == LINE_SIZE - 1 && line[len - 1] != '\n' && !corefile_feof(&file));
+            continue;
+        }
+        const char *start;
+        const Record record = FindRecord(line, state.lineno, &start);
+        if (record != REC_NONE) LoadRecord(this, state, record, start);
+    }
+    corefile_close(&file);
+
+    // An unkeyed layer draws fully opaque.
+    for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
+        if (layer[i].numevents_value == 0) CreateEventValue(&layer[i], 0, VALUE_BLEND, 0, 1.0f);
+    }
+    LoadResources();
+}
+
+void c_demo::Save(const char *fn) {
+    if (corefile_mounttype != MOUNT_DIR) {
+        printf("- Save: no directory mounted, %s not written\n", fn);
+        return;
+    }
+    std::string out;
+    Appendf(out, "#title \"%s\"\n", title);
+    Appendf(out, "#renderwidth %d\n", renderwidth);
+    Appendf(out, "#renderheight %d\n", renderheight);
+    Appendf(out, "#demotype %d\n", demotype);
+    Appendf(out, "#bpm %d\n", bpm);
+    Appendf(out, "#music \"%s\"\n\n", musicfilename);
+    Appendf(out, "#resources\n");
+    for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
+        const s_demoresource &r = resource[i];
+        const bool idok = r.id >= 0 && r.id < DEMO_MAXRESOURCES;
+        int extra = r.numparams - DEMO_BUILTINPARAMS;
+        if (extra < 0) extra = 0;
+        switch (r.type) {
+            case RESOURCE_SPRITESHEET: {
+                const s_spritesheet *s = idok ? &resource_spritesheet[r.id] : nullptr;
+                Appendf(out, "#spritesheet %d \"%s\" \"%s\" :%d %d %d %d", r.id, r.name,
+                        r.filename, s ? s->columns : 0, s ? s->rows : 0, s ? s->width : 0,
+                        s ? s->height : 0);
+                break;
+            }
+            case RESOURCE_TEXTURE:
+                Appendf(out, "#texture %d \"%s\" \"%s\"", r.id, r.name, r.filename);
+                break;
+            case RESOURCE_SPRITE:
+                Appendf(out, "#sprite %d \"%s\" \"%s\"", r.id, r.name, r.filename);
+                break;
+            case RESOURCE_SHADER:
+                Appendf(out, "#shader %d \"%s\" \"%s\" :%d", r.id, r.name, r.filename, extra);
+                break;
+            case RESOURCE_MESH:
+                Appendf(out, "#mesh %d \"%s\" \"%s\"", r.id, r.name, r.filename);
+                break;
+            case RESOURCE_FUNCTION:
+                Appendf(out, "#function %d \"%s\" :%d", r.id, r.name, extra);
+                break;
+            case RESOURCE_POSTSHADER:
+                Appendf(out, "#postshader %d \"%s\" \"%s\" :%d", r.id, r.name, r.filename,
+                        extra);
+                break;
+            default:
+                continue;  // no record for this kind
+        }
+        for (int j = 0; j < extra && DEMO_BUILTINPARAMS + j < DEMO_MAXPARAMS; j++) {
+            const char *param = r.param[DEMO_BUILTINPARAMS + j];
+            if (!param) param = "";
+            Appendf(out, " \"%s\"", param);
+            printf("save param for %s: %s\n", r.name, param);
+        }
+        Appendf(out, "\n");
+    }
+    Appendf(out, "\n");
+    for (int i = 0; i < nummarkers && i < DEMO_MAXMARKERS; i++) {
+        Appendf(out, "#marker %d,%d\n", marker[i].t, marker[i].type);
+    }
+    for (int l = 0; l < numlayers && l < DEMO_MAXLAYERS; l++) {
+        const s_demolayer &dl = layer[l];
+        Appendf(out, "\n#layer \"%s\"\n", dl.name);
+        for (int i = 0; i < dl.numevents && i < DEMO_MAXEVENTS; i++) {
+            const s_effectevent &e = dl.event[i];
+            int numvalues = e.numvalues;
+            if (numvalues < 0 || !e.value) numvalues = 0;
+            if (numvalues > DEMO_MAXVALUES) numvalues = DEMO_MAXVALUES;
+            Appendf(out, "#event %d,%d,%d,%d,%d:", e.t, e.length, e.type, e.id, numvalues);
+            for (int j = 0; j < numvalues; j++) {
+                Appendf(out, j ? ",%.2f" : "%.2f", e.value[j]);
+            }
+            Appendf(out, "\n");
+        }
+        for (int i = 0; i < dl.numevents_transform && i < DEMO_MAXKEYS; i++) {
+            const s_transformevent &k = dl.event_transform[i];
+            Appendf(out,
+                    "#eventtransform %d,%d,%d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n",
+                    k.t, k.curvetype, k.parent, k.x, k.y, k.z, k.rotx, k.roty, k.rotz,
+                    k.scalex, k.scaley, k.scalez);
+        }
+        for (int i = 0; i < dl.numevents_camera && i < DEMO_MAXKEYS; i++) {
+            const s_cameraevent &k = dl.event_camera[i];
+            Appendf(out, "#eventcamera %d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n", k.t, k.fov,
+                    k.x, k.y, k.z, k.targetx, k.targety, k.targetz);
+        }
+        for (int i = 0; i < dl.numevents_value && i < DEMO_MAXKEYS; i++) {
+            const s_valueevent &k = dl.event_value[i];
+            Appendf(out, "#eventvalue %d,%d,%d,%.2f\n", k.t, k.type, k.curvetype, k.value);
+        }
+    }
+    Appendf(out, "\n");
+
+    s_corefile file;
+    if (!corefile_open(fn, &file, 1)) {
+        printf("- Save: %s could not be opened for writing\n", fn);
+        return;
+    }
+    corefile_write(out.data(), 1, (uint32_t)out.size(), &file);
+    corefile_close(&file);
+}
+
+void c_demo::SaveFunctions(const char *fn) {
+    FILE *fp = fopen(fn, "w");
+    if (!fp) {
+        printf("- SaveFunctions: %s could not be opened for writing\n", fn);
+        return;
+    }
+    fprintf(fp, "// %s - Function pointer list\n", title);
+    fprintf(fp, "c_demofunction *demofunction[]={\n");
+    for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
+        if (resource[i].type == RESOURCE_FUNCTION) fprintf(fp, "&%s,\n", resource[i].name);
+    }
+    fprintf(fp, "};\n\n");
+    fclose(fp);
+}
