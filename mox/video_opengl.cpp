@@ -1,0 +1,422 @@
+// Video layer: start-up, frame pacing, statistics, textures, render-state caches, 2D and 3D
+// projections, quads, lines and the presentation pass.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "mox/mox.h"
+#include "mox/video_opengl.h"
+
+s_MOXvideoinfo MOX_video;
+
+int MOX_postshader_id = -1;
+float MOX_fadevalue = 1;
+float MOX_scanlinevalue = 0;
+int MOX_shaders_enabled;
+
+unsigned MOX_video_time;
+int MOX_video_updatespeed = 15;
+unsigned MOX_video_oldtime;
+int MOX_video_fps;
+int MOX_video_numframes;
+int MOX_stats_numtriangles;
+int MOX_stats_numlines;
+int MOX_stats_numtexturebinds;
+int MOX_stats_numstateswitches;
+
+int MOX_projectionmode = 1;
+int MOX_lasttextureid = -1;
+int MOX_renderstate;
+
+int mox_whitetexture_id;
+unsigned char MOX_Palette[8][256][3];
+
+namespace {
+
+bool videoready;
+int novideoreports;
+int badidreports;
+constexpr int MAXREPORTS = 32;
+
+constexpr GLubyte quad_index[6] = {0, 3, 2, 0, 2, 1};
+
+void draw_quad_arrays(const GLfloat *vertices, const GLfloat *texcoords) {
+  glVertexPointer(3, GL_FLOAT, 0, vertices);
+  glTexCoordPointer(2, GL_FLOAT, 0, texcoords);
+  glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_BYTE, quad_index);
+  MOX_stats_numtriangles += 2;
+}
+
+// A quad wholly outside the current framebuffer is rejected before any GL call.
+bool quad_visible(float x, float y, float w, float h) {
+  if (!videoready || !MOX_FrameBuffer) return false;
+  return y > -h && y < MOX_FrameBuffer->height && x > -w && x < MOX_FrameBuffer->width;
+}
+
+}  // namespace
+
+bool MOX_VideoReady() { return videoready; }
+
+bool mox_videocheck(const char *function) {
+  if (videoready) return true;
+  if (novideoreports < MAXREPORTS) {
+    printf("[MOX] %s: video not initialised\n", function);
+    if (++novideoreports == MAXREPORTS) puts("[MOX] further calls without video not reported");
+  }
+  return false;
+}
+
+void mox_badid(const char *function, int id) {
+  if (badidreports < MAXREPORTS) {
+    printf("[MOX] %s: no such id %d\n", function, id);
+    if (++badidreports == MAXREPORTS) puts("[MOX] further bad ids not reported");
+  }
+}
+
+void MOX_InitVideo(int width, int height, int flags) {
+  if (width <= 0 || height <= 0) {
+    printf("[MOX] MOX_InitVideo: bad size %dx%d\n", width, height);
+    return;
+  }
+  mox_initwindow(width, height, flags);
+  puts("[MOX] Init OpenGL");
+  if (videoready) {
+    mox_releaseframebuffers();
+    MOX_DeleteTexture(mox_whitetexture_id);
+  }
+  videoready = true;
+
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  glShadeModel(GL_SMOOTH);
+  glClearColor(0, 0, 0, 1);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glAlphaFunc(GL_GREATER, 0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+
+  unsigned white[8 * 8];
+  for (unsigned &p : white) p = 0xFFFFFFFF;
+  mox_whitetexture_id = MOX_CreateTexture(8, 8, white, 0);
+
+  MOX_numframebuffers = 0;
+  puts("[MOX] Init Framebuffer");
+  MOX_SetFrameBuffer(MOX_CreateFrameBuffer(width, height, 0));
+
+  MOX_SetPostShader(-1);
+  MOX_SetFadeValue(1);
+  MOX_SetScanlineValue(0);
+
+  MOX_video = s_MOXvideoinfo{};
+  MOX_video.width = width;
+  MOX_video.height = height;
+  MOX_video.pitch = width;
+  MOX_video.bpp = 32;
+  MOX_video.pixelsize = 4;
+  MOX_video.redmask = 0xFF0000;
+  MOX_video.greenmask = 0xFF00;
+  MOX_video.bluemask = 0xFF;
+  MOX_video.redshift = 16;
+  MOX_video.greenshift = 8;
+  MOX_video.blueshift = 0;
+  MOX_video.redbits = MOX_video.greenbits = MOX_video.bluebits = 8;
+
+  MOX_renderstate = 0;
+  MOX_lasttextureid = -1;
+  MOX_SetRefreshRate(60);
+}
+
+void MOX_CloseVideo() {
+  mox_closewindow();
+  videoready = false;
+}
+
+void MOX_SetRefreshRate(int rate) {
+  // A rate of 0 has no frame time; it runs as fast as the minimum allows.
+  int target = rate > 0 ? int(1000 / (rate * 1.1)) : rate < 0 ? -rate : 1;
+  MOX_video_updatespeed = target > 0 ? target : 1;
+  MOX_video_time = MOX_GetMillis();
+}
+
+float MOX_WaitRefresh() {
+  MOX_video_numframes++;
+  unsigned now;
+  do {
+    now = MOX_GetMillis();
+  } while (now - MOX_video_time < unsigned(MOX_video_updatespeed));
+  unsigned elapsed = MOX_GetMillis() - MOX_video_time;
+  MOX_video_time = now;
+  return float(elapsed) / float(MOX_video_updatespeed);
+}
+
+int MOX_GetFPS() {
+  unsigned now = MOX_GetMillis();
+  if (now - MOX_video_oldtime > 999) {
+    MOX_video_fps = MOX_video_numframes;
+    MOX_video_numframes = 0;
+    MOX_video_oldtime = now;
+  }
+  return MOX_video_fps;
+}
+
+void MOX_GetRenderStatus(int *triangles, int *texturebinds, int *stateswitches) {
+  if (triangles) *triangles = MOX_stats_numtriangles;
+  if (texturebinds) *texturebinds = MOX_stats_numtexturebinds;
+  if (stateswitches) *stateswitches = MOX_stats_numstateswitches;
+}
+
+void MOX_SwapBuffers() {
+  if (!mox_videocheck("MOX_SwapBuffers")) return;
+  s_framebuffer *f = MOX_FrameBuffer;
+  s_framebufferdata &d = MOX_framebufferdata[f->id];
+  if (MOX_framebuffers_enabled) {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  } else {
+    if (!d.pixels) d.pixels = static_cast<unsigned char *>(malloc(size_t(f->width) * f->height * 4));
+    if (d.pixels) {
+      glReadBuffer(GL_BACK);
+      glPixelStorei(GL_PACK_ALIGNMENT, 4);
+      glReadPixels(0, 0, f->width, f->height, GL_RGBA, GL_UNSIGNED_BYTE, d.pixels);
+      glBindTexture(GL_TEXTURE_2D, d.texture);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, f->width, f->height, GL_RGBA, GL_UNSIGNED_BYTE,
+                      d.pixels);
+    }
+  }
+
+  glBindTexture(GL_TEXTURE_2D, d.texture);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glViewport(0, 0, MOX_video.width, MOX_video.height);
+  MOX_projectionmode = 1;
+  MOX_Enable2D();
+
+  bool shaded = MOX_postshader_id >= 0 && MOX_shaders_enabled;
+  if (shaded) {
+    int s = MOX_postshader_id;
+    MOX_BindShader(s);
+    MOX_SetShaderUniform1i(s, "fbo_texture", 0);
+    MOX_SetShaderUniform1i(s, "fbo_depth", 1);
+    MOX_SetShaderUniform1f(s, "width", float(MOX_video.width));
+    MOX_SetShaderUniform1f(s, "height", float(MOX_video.height));
+    MOX_SetShaderUniform1f(s, "fadevalue", MOX_fadevalue);
+    MOX_SetShaderUniform1f(s, "scanlinevalue", MOX_scanlinevalue);
+  }
+  MOX_DrawQuad(0, 0, float(MOX_video.width), float(MOX_video.height), 0, 1, 1, 0);
+  if (shaded) MOX_UnbindShader();
+
+  glFinish();
+  mox_swapbuffers();
+
+  if (MOX_framebuffers_enabled) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, d.fbo);
+  glViewport(0, 0, f->width, f->height);
+  MOX_projectionmode = 1;
+  MOX_lasttextureid = -1;
+  MOX_stats_numtriangles = 0;
+  MOX_stats_numlines = 0;
+  MOX_stats_numtexturebinds = 0;
+  MOX_stats_numstateswitches = 0;
+}
+
+void MOX_SwapBuffersBasic() {
+  if (!mox_videocheck("MOX_SwapBuffersBasic")) return;
+  mox_swapbuffers();
+  glViewport(0, 0, MOX_FrameBuffer->width, MOX_FrameBuffer->height);
+  if (mox_fboapi()) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void MOX_SetPostShader(int shader) { MOX_postshader_id = shader; }
+void MOX_SetFadeValue(float v) { MOX_fadevalue = v; }
+void MOX_SetScanlineValue(float v) { MOX_scanlinevalue = v; }
+
+void MOX_SetPallete(int palette, int count, const unsigned char *rgb) {
+  if (palette < 0 || palette >= 8 || !rgb || count <= 0) return;
+  if (count > 256) count = 256;
+  memcpy(MOX_Palette[palette], rgb, size_t(count) * 3);
+}
+
+int MOX_CreateTexture(int width, int height, void *pixels, int) {
+  if (!mox_videocheck("MOX_CreateTexture")) return 0;
+  GLuint t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  return int(t);
+}
+
+void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps, int wrapt) {
+  if (!mox_videocheck("MOX_SetTextureOptions")) return;
+  glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minfilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magfilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wraps);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapt);
+}
+
+void MOX_UpdateTexture(int texture, int width, int height, void *pixels) {
+  if (!mox_videocheck("MOX_UpdateTexture")) return;
+  glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+}
+
+void MOX_DeleteTexture(int texture) {
+  if (!mox_videocheck("MOX_DeleteTexture")) return;
+  GLuint t = GLuint(texture);
+  glDeleteTextures(1, &t);
+}
+
+void MOX_BindTexture(int texture) {
+  if (texture == MOX_lasttextureid || !mox_videocheck("MOX_BindTexture")) return;
+  glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  MOX_lasttextureid = texture;
+  MOX_stats_numtexturebinds++;
+}
+
+void MOX_BindTextureChannel(int texture, int channel) {
+  if (!mox_videocheck("MOX_BindTextureChannel")) return;
+  if (channel >= 0 && channel < 8 && glActiveTexture) glActiveTexture(GL_TEXTURE0 + channel);
+  glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+}
+
+void MOX_Perspective(float fovy, float aspect, float znear, float zfar) {
+  if (!mox_videocheck("MOX_Perspective")) return;
+  double h = tan(fovy * 3.141592653 / 360) * znear;
+  double w = h * aspect;
+  glFrustum(-w, w, -h, h, znear, zfar);
+}
+
+void MOX_Enable2D() {
+  if (!mox_videocheck("MOX_Enable2D")) return;
+  if (MOX_projectionmode != 0) {
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(vp[0], vp[0] + vp[2], vp[1] + vp[3], vp[1], -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+  }
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+  MOX_projectionmode = 0;
+}
+
+void MOX_Disable2D() {
+  if (!mox_videocheck("MOX_Disable2D")) return;
+  if (MOX_projectionmode != 0) return;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  // Integer division on purpose: 1920 x 1080 gives an aspect of 1.
+  int aspect = MOX_FrameBuffer->height ? MOX_FrameBuffer->width / MOX_FrameBuffer->height : 0;
+  MOX_Perspective(45, float(aspect), 0.01f, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  MOX_projectionmode = 1;
+}
+
+namespace {
+// Render states in the order they are switched: alpha test, depth test, blending, lighting.
+struct StateBit {
+  int bit;
+  GLenum cap;
+};
+constexpr StateBit statebits[4] = {{MOX_STATE_ALPHATEST, GL_ALPHA_TEST},
+                                   {MOX_STATE_DEPTHTEST, GL_DEPTH_TEST},
+                                   {MOX_STATE_BLEND, GL_BLEND},
+                                   {MOX_STATE_LIGHTING, GL_LIGHTING}};
+}  // namespace
+
+void MOX_EnableRenderState(int bits) {
+  if ((MOX_renderstate & bits) != 0 || !mox_videocheck("MOX_EnableRenderState")) return;
+  for (const StateBit &s : statebits)
+    if (bits & s.bit) glEnable(s.cap);
+  MOX_renderstate |= bits;
+  MOX_stats_numstateswitches++;
+}
+
+void MOX_DisableRenderState(int bits) {
+  if ((MOX_renderstate & bits) == 0 || !mox_videocheck("MOX_DisableRenderState")) return;
+  for (const StateBit &s : statebits)
+    if (bits & s.bit) glDisable(s.cap);
+  MOX_renderstate &= ~bits;
+  MOX_stats_numstateswitches++;
+}
+
+void MOX_SetBlendMode(int mode) {
+  if (!mox_videocheck("MOX_SetBlendMode")) return;
+  if (mode == 1)
+    glBlendFunc(GL_SRC_COLOR, GL_DST_COLOR);
+  else if (mode == 2)
+    glBlendFunc(GL_SRC_COLOR, GL_ONE);
+}
+
+void MOX_EnableAlphaBlend(float alpha) {
+  if (!mox_videocheck("MOX_EnableAlphaBlend")) return;
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glColor4f(1, 1, 1, alpha);
+}
+
+void MOX_DisableAlphaBlend() {
+  if (!mox_videocheck("MOX_DisableAlphaBlend")) return;
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+}
+
+void MOX_DrawQuad(float x, float y, float w, float h, float u1, float v1, float u2, float v2) {
+  if (!quad_visible(x, y, w, h)) return;
+  const GLfloat vertices[12] = {x, y, 0, x + w, y, 0, x + w, y + h, 0, x, y + h, 0};
+  const GLfloat texcoords[8] = {u1, v1, u2, v1, u2, v2, u1, v2};
+  MOX_Enable2D();
+  draw_quad_arrays(vertices, texcoords);
+}
+
+void MOX_DrawRotatedQuad(float x, float y, float w, float h, float u1, float v1, float u2,
+                         float v2, float angle) {
+  if (!quad_visible(x, y, w, h)) return;
+  float hw = w / 2, hh = h / 2;
+  const GLfloat vertices[12] = {-hw, -hh, 0, hw, -hh, 0, hw, hh, 0, -hw, hh, 0};
+  const GLfloat texcoords[8] = {u1, v1, u2, v1, u2, v2, u1, v2};
+  MOX_Enable2D();
+  glTranslatef(x + hw, y + hh, 0);
+  glRotatef(angle, 0, 0, 1);
+  draw_quad_arrays(vertices, texcoords);
+}
+
+void MOX_DrawColorQuad(float x, float y, float w, float h, float r, float g, float b,
+                       float a) {
+  if (!quad_visible(x, y, w, h)) return;
+  const GLfloat vertices[12] = {x, y, 0, x + w, y, 0, x + w, y + h, 0, x, y + h, 0};
+  const GLfloat texcoords[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  MOX_Enable2D();
+  glColor4f(r, g, b, a);
+  draw_quad_arrays(vertices, texcoords);
+  glColor4f(1, 1, 1, 1);
+}
+
+void MOX_DrawLineRGB(float x1, float y1, float x2, float y2, float r, float g, float b,
+                     float a) {
+  if (!mox_videocheck("MOX_DrawLineRGB")) return;
+  MOX_Enable2D();
+  glPointSize(2);
+  const GLfloat vertices[6] = {x1, y1, 0, x2, y2, 0};
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glColor4f(r, g, b, a);
+  glVertexPointer(3, GL_FLOAT, 0, vertices);
+  glDrawArrays(GL_LINES, 0, 2);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glColor4f(1, 1, 1, 1);
+  MOX_stats_numlines++;
+}

@@ -1,0 +1,34 @@
+// Small program run through the real process entry by the driver tests:
+//   mox_probe WIDTH HEIGHT FRAMES [FLAGS]   opens the window (FLAGS bit 0: full screen),
+//                                           presents FRAMES frames and returns 0;
+//   FRAMES = -1 presents frames until the process is ended from outside.
+#include <cstdio>
+#include <cstdlib>
+
+#include "mox/mox.h"
+
+int coremain(int argc, char *argv[]) {
+  if (argc < 4) {
+    puts("usage: mox_probe WIDTH HEIGHT FRAMES [FLAGS]");
+    return 2;
+  }
+  int width = atoi(argv[1]), height = atoi(argv[2]), frames = atoi(argv[3]);
+  int flags = argc > 4 ? atoi(argv[4]) : 1;
+  MOX_InitVideo(width, height, flags);
+  MOX_HideMouse();
+  MOX_SetPostShader(MOX_InitDefaultPostShader());
+  MOX_SetTitle("probe");
+  int fw = 0, fh = 0;
+  GetDesktopResolution(fw, fh);
+  printf("probe: desktop %dx%d fullscreen %d shaders %d\n", fw, fh, mox_mouse_windowhide ? 1 : 0,
+         MOX_shaders_enabled);
+  fflush(stdout);
+  for (int i = 0; frames < 0 || i < frames; i++) {
+    MOX_WaitRefresh();
+    MOX_ClearFrameBuffer(0xFF000000 | unsigned(i * 40 & 0xFF));
+    MOX_DrawColorQuad(10.0f + i, 10, 100, 100, 0, 1, 0, 1);
+    MOX_SwapBuffers();
+  }
+  printf("probe: %d frames presented\n", frames);
+  return 0;
+}
