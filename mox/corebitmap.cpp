@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "core/corefile.h"
@@ -83,6 +84,36 @@ struct read_32 {
   uint32_t operator()(const unsigned char *p) const { return keyed(p[2], p[1], p[0], p[3]); }
 };
 
+// Four 32-bit pixels at once (file words 0xAARRGGBB on this little-endian host): red and
+// blue swapped into buffer layout, keyed pixels cleared.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "TGA words are read in host order");
+typedef uint32_t u32x4 __attribute__((vector_size(16)));
+
+inline void store_keyed(unsigned int *dst, u32x4 v) {
+  const u32x4 r = v >> 16 & 0xFF, g = v >> 8 & 0xFF, b = v & 0xFF;
+  const u32x4 key = (u32x4)((r > 240) & (g < 16) & (b > 240));
+  const u32x4 out = ((v & 0xFF00FF00u) | r | b << 16) & ~key;
+  memcpy(dst, &out, sizeof out);
+}
+
+inline void convert_32x4(unsigned int *dst, const unsigned char *src) {
+  u32x4 v;
+  memcpy(&v, src, sizeof v);
+  store_keyed(dst, v);
+}
+
+// Four 24-bit pixels from overlapping word loads within their 12 bytes; the top byte of
+// each word is replaced by an opaque alpha.
+inline void convert_24x4(unsigned int *dst, const unsigned char *src) {
+  uint32_t a, b, c, d;
+  memcpy(&a, src, 4);
+  memcpy(&b, src + 3, 4);
+  memcpy(&c, src + 6, 4);
+  memcpy(&d, src + 8, 4);
+  const u32x4 v = {a, b, c, d >> 8};
+  store_keyed(dst, v | 0xFF000000u);
+}
+
 // Where decoded pixels go: file row f is image row rows[f]; columns run right to left when
 // `mirror` is set.
 struct target {
@@ -98,7 +129,12 @@ inline void put_span(const target &t, int f, int c, int n, const unsigned char *
   unsigned int *row = t.pixels + (size_t)t.rows[f] * t.width;
   if (!t.mirror) {
     unsigned int *d = row + c;
-    for (int i = 0; i < n; ++i) d[i] = rd(src + (size_t)i * R::bytes);
+    int i = 0;
+    if constexpr (std::is_same_v<R, read_32>)
+      for (; i + 4 <= n; i += 4) convert_32x4(d + i, src + (size_t)i * 4);
+    if constexpr (std::is_same_v<R, read_24>)
+      for (; i + 4 <= n; i += 4) convert_24x4(d + i, src + (size_t)i * 3);
+    for (; i < n; ++i) d[i] = rd(src + (size_t)i * R::bytes);
   } else {
     unsigned int *d = row + (t.width - 1 - c);
     for (int i = 0; i < n; ++i) d[-i] = rd(src + (size_t)i * R::bytes);

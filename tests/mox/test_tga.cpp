@@ -114,6 +114,36 @@ TEST(TgaDecode, SixteenAndFifteenBitPixels) {
   }
 }
 
+// Rows wide enough for the four-pixel paths, checked against the expected key and swap and
+// against the mirrored decode (which goes pixel by pixel).
+TEST(TgaDecode, WideRowsDecodeEveryPixel) {
+  std::vector<uint32_t> argb;
+  uint32_t seed = 7;
+  for (int i = 0; i < 2 * 11; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    argb.push_back(i % 5 == 0 ? 0x80F805F9u : seed);
+  }
+  for (int bpp : {24, 32}) {
+    bytes_t px;
+    for (uint32_t p : argb) put_bgr(px, p, bpp);
+    tga_header h;
+    h.width = 11;
+    h.height = 2;
+    h.bpp = bpp;
+    h.descriptor = 0x20;
+    const decoded d = decode(tga_file(h, {}, px));
+    h.descriptor = 0x30;
+    const decoded m = decode(tga_file(h, {}, px));
+    ASSERT_TRUE(d.ok && m.ok);
+    for (int i = 0; i < 22; ++i) {
+      uint32_t want = bpp == 24 ? (argb[i] | 0xFF000000u) : argb[i];
+      if (i % 5 == 0) want = 0;
+      EXPECT_EQ(d.pixels[i], want) << bpp << " pixel " << i;
+      EXPECT_EQ(m.at(10 - i % 11, i / 11), want) << bpp << " mirrored pixel " << i;
+    }
+  }
+}
+
 TEST(TgaDecode, RunLengthPacketsCrossRowEndsAndKeepTheLastRawPixel) {
   tga_header h;
   h.type = 10;
