@@ -29,7 +29,8 @@ inline bytes_t tga_file(const tga_header &h, const bytes_t &map, const bytes_t &
                (uint8_t)h.width, (uint8_t)(h.width >> 8),
                (uint8_t)h.height, (uint8_t)(h.height >> 8),
                (uint8_t)h.bpp, (uint8_t)h.descriptor};
-  f.insert(f.end(), h.id.begin(), h.id.end());
+  f.reserve(f.size() + h.id.size() + map.size() + pixels.size());
+  for (char ch : h.id) f.push_back((uint8_t)ch);
   f.insert(f.end(), map.begin(), map.end());
   f.insert(f.end(), pixels.begin(), pixels.end());
   return f;
