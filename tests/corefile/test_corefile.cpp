@@ -1,0 +1,575 @@
+#include "core/corefile.h"
+#include "core/coremem.h"
+#include "corefile/corefile_testutil.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testutil;
+using testing::HasSubstr;
+
+namespace {
+
+std::string binarybytes(size_t n)
+{
+    std::string s(n, 0);
+    for (size_t i = 0; i < n; ++i) s[i] = (char)(i * 7 + 3);
+    return s;
+}
+
+const std::string DEMO = "#bpm 120\n#layer \"x\"\nno newline at the end";
+const std::string FONT = binarybytes(300);
+const std::string SHADER = "void main(){}\n";
+const std::string LAST = "LAST";
+
+// A production folder with mixed-case names; sorted by lower-cased name the entries are
+// data/font.tga, data/sub/shader.glsl, demo.fentro, zz_last.bin.
+void writeproduction(const TempDir &dir, const std::string &sub = "src")
+{
+    writefile(dir / (sub + "/Demo.fentro"), DEMO);
+    writefile(dir / (sub + "/DATA/Font.TGA"), FONT);
+    writefile(dir / (sub + "/data/sub/shader.glsl"), SHADER);
+    writefile(dir / (sub + "/zz_last.bin"), LAST);
+}
+
+std::string readall(const char *name)
+{
+    s_corefile f;
+    if (!corefile_open(name, &f, 0)) return "<not found>";
+    std::string s(corefile_fsize(&f), 0);
+    corefile_read(s.data(), 1, (uint32_t)s.size(), &f);
+    corefile_close(&f);
+    return s;
+}
+
+class CoreFile : public testing::Test {
+protected:
+    void SetUp() override { baseline = g_mem_in_use; }
+    void TearDown() override
+    {
+        corefile_closeimage();
+        EXPECT_EQ(g_mem_in_use, baseline) << "the layer kept memory after closing";
+    }
+    uint32_t baseline = 0;
+    TempDir dir;
+};
+
+TEST(CoreFileHash, SumsSignedBytes)
+{
+    EXPECT_EQ(corefile_gethash("abc"), 294u);
+    EXPECT_EQ(corefile_gethash(""), 0u);
+    EXPECT_EQ(corefile_gethash("\xff"), 0xffffffffu);
+    EXPECT_EQ(corefile_gethash("a\x80"), (uint32_t)(97 - 128));
+}
+
+TEST(CoreFileHash, DowncaseAndGetint)
+{
+    char out[8];
+    file_downcase(out, "AbZ@[z9", 8);
+    EXPECT_STREQ(out, "abz@[z9");
+    const unsigned char b[4] = {0x78, 0x56, 0x34, 0x12};
+    EXPECT_EQ(getint(b), 0x12345678u);
+}
+
+TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack)
+{
+    writeproduction(dir);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1); });
+    EXPECT_THAT(log, HasSubstr("Loading resource image: " + (dir / "img.dat") + "\nloading from file\n"));
+    EXPECT_THAT(log, HasSubstr("numfiles: 4\n"));
+    EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
+    ASSERT_EQ(corefile_image.numfiles, 4u);
+    const char *expected[] = {"data/font.tga", "data/sub/shader.glsl", "demo.fentro", "zz_last.bin"};
+    for (uint32_t i = 0; i < 4; ++i) {
+        EXPECT_STREQ(corefile_image.names[i], expected[i]);
+        EXPECT_EQ(corefile_image.hashes[i], corefile_gethash(expected[i]));
+    }
+    EXPECT_STREQ(corefile_getpath(), "/");
+
+    EXPECT_EQ(readall("DEMO.FENTRO"), DEMO);
+    EXPECT_EQ(readall("Data/Font.tga"), FONT);
+    EXPECT_EQ(readall("data/sub/shader.glsl"), SHADER);
+    // The last entry's size comes from romsize.
+    EXPECT_EQ(readall("zz_last.bin"), LAST);
+    EXPECT_EQ(corefile_image.romsize - corefile_image.offsets[3], LAST.size());
+
+    s_corefile f;
+    log = stdoutof([&] { EXPECT_EQ(corefile_open("missing.txt", &f, 0), 0); });
+    EXPECT_EQ(log, "couldn't find file: missing.txt\n");
+    EXPECT_EQ(f.hashname, corefile_gethash("missing.txt"));
+    // An entry name only matches as a whole, not as a prefix of a longer one.
+    EXPECT_EQ(corefile_open("demo", &f, 0), 0);
+}
+
+TEST_F(CoreFile, ImageHandleCursorIsAnAbsolutePosition)
+{
+    writeproduction(dir);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    s_corefile f;
+    std::string log = stdoutof([&] { ASSERT_EQ(corefile_open("data/font.tga", &f, 0), 1); });
+    const uint32_t start = corefile_image.offsets[0];
+    EXPECT_EQ(log, "found file at offset: " + std::to_string(start) + "\n");
+    EXPECT_EQ(f.data, nullptr);
+    EXPECT_EQ(f.fileindex, 0u);
+    EXPECT_EQ(corefile_tell(&f), start);
+    EXPECT_EQ(corefile_fsize(&f), FONT.size());
+
+    corefile_seek(&f, 10, 0);
+    EXPECT_EQ(corefile_tell(&f), start + 10);
+    corefile_seek(&f, 5, 1);
+    EXPECT_EQ(corefile_tell(&f), start + 15);
+    corefile_seek(&f, 99, 2);
+    EXPECT_EQ(corefile_tell(&f), start + 15);
+    unsigned char c = 0;
+    corefile_read(&c, 1, 1, &f);
+    EXPECT_EQ(c, (unsigned char)FONT[15]);
+
+    EXPECT_EQ(corefile_feof(&f), 0);
+    corefile_seek(&f, (int32_t)FONT.size(), 0);
+    EXPECT_EQ(corefile_feof(&f), 1);
+    corefile_rewind(&f);
+    EXPECT_EQ(corefile_tell(&f), start);
+    EXPECT_EQ(corefile_feof(&f), 0);
+
+    // Reading over the end delivers only the entry's bytes, never the next entry's, and the
+    // cursor moves by the amount asked for.
+    corefile_seek(&f, (int32_t)FONT.size() - 2, 0);
+    std::string buf(8, '#');
+    corefile_read(buf.data(), 1, 8, &f);
+    EXPECT_EQ(buf, FONT.substr(FONT.size() - 2) + "######");
+    EXPECT_EQ(corefile_tell(&f), start + FONT.size() + 6);
+    EXPECT_EQ(corefile_feof(&f), 1);
+    // Before the start nothing is read either.
+    corefile_seek(&f, -4, 0);
+    buf.assign(4, '#');
+    corefile_read(buf.data(), 1, 4, &f);
+    EXPECT_EQ(buf, "####");
+
+    corefile_close(&f);
+    EXPECT_EQ(f.offset, 0u);
+}
+
+TEST_F(CoreFile, LinesStopAtTheEntryEnd)
+{
+    writefile(dir / "src/a.txt", "line1\nline2");
+    writefile(dir / "src/b.txt", "BBBB\n");
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    s_corefile f;
+    ASSERT_EQ(corefile_open("a.txt", &f, 0), 1);
+    char line[256];
+    std::vector<std::string> lines;
+    while (!corefile_feof(&f)) {
+        corefile_gets(line, sizeof line, &f);
+        lines.push_back(line);
+    }
+    EXPECT_THAT(lines, testing::ElementsAre("line1\n", "line2"));
+    // At the end a line read yields an empty string.
+    memset(line, 'x', sizeof line);
+    corefile_gets(line, sizeof line, &f);
+    EXPECT_STREQ(line, "");
+
+    // A short buffer splits a line like the stdio line reader.
+    corefile_rewind(&f);
+    corefile_gets(line, 4, &f);
+    EXPECT_STREQ(line, "lin");
+    corefile_gets(line, 4, &f);
+    EXPECT_STREQ(line, "e1\n");
+    corefile_gets(line, 1, &f);
+    EXPECT_STREQ(line, "");
+}
+
+TEST_F(CoreFile, InterleavedHandlesShareTheImageStream)
+{
+    writeproduction(dir);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    s_corefile a, b;
+    ASSERT_EQ(corefile_open("demo.fentro", &a, 0), 1);
+    ASSERT_EQ(corefile_open("data/font.tga", &b, 0), 1);
+    char line[256];
+    std::string bytes(4, 0);
+    corefile_gets(line, sizeof line, &a);
+    corefile_read(bytes.data(), 1, 4, &b);
+    EXPECT_STREQ(line, "#bpm 120\n");
+    EXPECT_EQ(bytes, FONT.substr(0, 4));
+    corefile_gets(line, sizeof line, &a);
+    corefile_read(bytes.data(), 2, 2, &b);
+    EXPECT_STREQ(line, "#layer \"x\"\n");
+    EXPECT_EQ(bytes, FONT.substr(4, 4));
+}
+
+TEST_F(CoreFile, AppendedImageIsFoundThroughTheTrailer)
+{
+    writeproduction(dir);
+    const std::string host = binarybytes(1000);
+    writefile(dir / "host.bin", host);
+    ASSERT_EQ(coreimage("append '" + (dir / "host.bin") + "' '" + (dir / "src") + "'").status, 0);
+    std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "host.bin").c_str(), 1), 1); });
+    EXPECT_THAT(log, HasSubstr("loading from executable\n"));
+    ASSERT_EQ(corefile_image.numfiles, 4u);
+    EXPECT_GE(corefile_image.offsets[0], host.size());
+    EXPECT_EQ(readall("demo.fentro"), DEMO);
+    EXPECT_EQ(readall("zz_last.bin"), LAST);
+    EXPECT_EQ(readall("data/font.tga"), FONT);
+    corefile_closeimage();
+    // The host is not a stand-alone image.
+    log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "host.bin").c_str(), 0), 0); });
+    EXPECT_THAT(log, HasSubstr("malformed image"));
+}
+
+TEST_F(CoreFile, NothingMountedOrMissingImageFindsNothing)
+{
+    s_corefile f;
+    EXPECT_EQ(stdoutof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 0), 0); }),
+              "couldn't find file: demo.fentro\n");
+    std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "outline.dat").c_str(), 0), 0); });
+    EXPECT_EQ(log, "Loading resource image: " + (dir / "outline.dat") + "\ncould not open image: " +
+                       (dir / "outline.dat") + "\n");
+    EXPECT_EQ(corefile_open("demo.fentro", &f, 0), 0);
+    // A failed open leaves a handle through which nothing is read and which is at its end.
+    char c = 'x';
+    corefile_read(&c, 1, 1, &f);
+    EXPECT_EQ(c, 'x');
+    EXPECT_EQ(corefile_feof(&f), 1);
+    EXPECT_EQ(corefile_mountimage((dir / "outline.dat").c_str(), 7), 0);
+    // A folder is not an image.
+    EXPECT_EQ(corefile_mountimage(dir.path.c_str(), 0), 0);
+}
+
+// Malformed images: each is refused with a message naming the failed check, keeps no
+// memory and leaves the layer as it was.
+TEST_F(CoreFile, MalformedImagesAreRefused)
+{
+    auto entry = [](const std::string &name, uint32_t offset) {
+        return le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name + le32(offset);
+    };
+    // A valid two-entry image: header 12, entries 12+1 each, data at 38.
+    const std::string valid = "CORE" + le32(2) + le32(42) + entry("a", 38) + entry("b", 40) + "AABB";
+    struct Case {
+        const char *what;
+        std::string bytes;
+        int type;
+    };
+    const Case cases[] = {
+        {"too short", "COR", 0},
+        {"no \"CORE\" magic", "JUNK" + valid.substr(4), 0},
+        {"entry count", "CORE" + le32(0x40000000) + le32(42) + valid.substr(12), 0},
+        {"romsize", "CORE" + le32(2) + le32(43) + valid.substr(12), 0},
+        {"romsize 37 is below", "CORE" + le32(2) + le32(37) + entry("a", 38) + entry("b", 38) + "AABB", 0},
+        {"name length", "CORE" + le32(1) + le32(20) + le32(0xfffffff0) + le32(0) + "abcd", 0},
+        {"empty name", "CORE" + le32(1) + le32(24) + le32(0) + le32(0) + le32(24) + "abcdefgh", 0},
+        {"zero byte", "CORE" + le32(1) + le32(28) + entry(std::string("a\0b", 3), 27) + "x", 0},
+        {"inside the header or table", "CORE" + le32(2) + le32(42) + entry("a", 8) + entry("b", 40) + "AABB", 0},
+        {"below the previous", "CORE" + le32(2) + le32(42) + entry("a", 40) + entry("b", 38) + "AABB", 0},
+        {"table entry 1 runs past", "CORE" + le32(2) + le32(40) + entry("abcdefghijkl", 36) + "1234", 0},
+        {"trailer position", valid + le32(1000), 1},
+        {"too short to hold an image", le32(0), 1},
+    };
+    for (const Case &c : cases) {
+        writefile(dir / "bad.dat", c.bytes);
+        const uint32_t before = g_mem_in_use;
+        const std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "bad.dat").c_str(), c.type), 0); });
+        EXPECT_THAT(log, HasSubstr("malformed image " + (dir / "bad.dat") + ": ")) << c.what;
+        EXPECT_THAT(log, HasSubstr(c.what)) << log;
+        EXPECT_EQ(g_mem_in_use, before) << c.what;
+        EXPECT_EQ(corefile_image.numfiles, 0u);
+        EXPECT_EQ(g_fp, nullptr);
+    }
+    // The valid image itself mounts, and every truncation of it is refused.
+    writefile(dir / "good.dat", valid);
+    ASSERT_EQ(corefile_mountimage((dir / "good.dat").c_str(), 0), 1);
+    EXPECT_EQ(readall("b"), "BB");
+    for (size_t n = 0; n < valid.size(); ++n) {
+        writefile(dir / "cut.dat", valid.substr(0, n));
+        EXPECT_EQ(corefile_mountimage((dir / "cut.dat").c_str(), 0), 0) << n;
+        // The mounted image stays in place.
+        EXPECT_EQ(readall("a"), "AA") << n;
+    }
+}
+
+TEST_F(CoreFile, ImagesAreReadOnly)
+{
+    writeproduction(dir);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    s_corefile f;
+    EXPECT_EQ(stdoutof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 1), 0); }),
+              "cannot write demo.fentro: only a mounted directory can be written\n");
+    corefile_write("x", 1, 1, &f);
+    EXPECT_EQ(corefile_savebuffer("demo.fentro", "x", 1), 0);
+    EXPECT_EQ(readall("demo.fentro"), DEMO);
+}
+
+TEST_F(CoreFile, LoadBufferFollowsTheLocalPath)
+{
+    writeproduction(dir);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    char *text = static_cast<char *>(corefile_loadbuffer("demo.fentro"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), DEMO);
+    _wrap_free_dbg(text, "test", __LINE__);
+    corefile_chdir("data/sub");
+    text = static_cast<char *>(corefile_loadbuffer("shader.glsl"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), SHADER);
+    _wrap_free_dbg(text, "test", __LINE__);
+    EXPECT_EQ(corefile_loadbuffer("demo.fentro"), nullptr);
+}
+
+TEST_F(CoreFile, LocalPathRules)
+{
+    corefile_chdir("sub");
+    EXPECT_STREQ(corefile_getpath(), "/");  // nothing mounted: nothing changes
+    writefile(dir / "src/x", "1");
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    EXPECT_EQ(stdoutof([] { corefile_chdir(".."); }), "localpath = /\n");
+    EXPECT_STREQ(corefile_getpath(), "/");
+    corefile_chdir("sub");
+    EXPECT_STREQ(corefile_getpath(), "/sub/");
+    corefile_chdir("dir/");
+    EXPECT_STREQ(corefile_getpath(), "/sub/dir/");
+    EXPECT_EQ(stdoutof([] { corefile_chdir("."); }), "");
+    EXPECT_STREQ(corefile_getpath(), "/sub/dir/");
+    corefile_chdir("..");
+    EXPECT_STREQ(corefile_getpath(), "/sub/");
+    corefile_chdir("/x");
+    EXPECT_STREQ(corefile_getpath(), "/x/");
+    corefile_chdir("\\y\\z");
+    EXPECT_STREQ(corefile_getpath(), "\\y\\z/");
+    corefile_chdir("..");
+    EXPECT_STREQ(corefile_getpath(), "\\y/");
+    // A path that would not fit the 256-character buffer is refused.
+    const std::string longname(300, 'a');
+    EXPECT_THAT(stdoutof([&] { corefile_chdir(longname.c_str()); }), HasSubstr("local path too long"));
+    EXPECT_STREQ(corefile_getpath(), "\\y/");
+    corefile_chdir(("/" + std::string(253, 'b')).c_str());
+    EXPECT_EQ(strlen(corefile_getpath()), 255u);
+}
+
+std::vector<std::string> listing()
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < corefile_numfiles; ++i) {
+        const s_corefileentry &e = corefile_filelist[i];
+        out.push_back(std::string(e.displayname) + "|" + e.name + "|" + std::to_string(e.size) + "|" +
+                      std::to_string(e.isdir));
+    }
+    return out;
+}
+
+TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
+{
+    writefile(dir / "src/a.txt", "12");
+    writefile(dir / "src/music.wav", "123");
+    writefile(dir / "src/data/font.tga", "1234");
+    writefile(dir / "src/data/y.tga", "12345");
+    writefile(dir / "src/data/notes.txt", "1");
+    writefile(dir / "src/data/sub/x.glsl", "123456");
+    writefile(dir / "src/data/sub/deeper/z.tga", "1");
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+
+    std::string log = stdoutof([] { corefile_readdir("*.*"); });
+    EXPECT_EQ(log, "extension = .*, length: 2\ndir is root\n- ReadDIR completed!\n");
+    EXPECT_THAT(listing(), testing::ElementsAre("[data]|data|0|1", "a.txt|a.txt|2|0", "music.wav|music.wav|3|0"));
+    corefile_readdir("*.tga");
+    EXPECT_THAT(listing(), testing::ElementsAre("[data]|data|0|1"));
+    corefile_readdir("*");
+    EXPECT_EQ(corefile_numfiles, 3);
+
+    corefile_chdir("data");
+    corefile_readdir("*.tga");
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[sub]|sub|0|1", "font.tga|data/font.tga|4|0",
+                                                "y.tga|data/y.tga|5|0"));
+    corefile_chdir("sub");
+    corefile_readdir("*.*");
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[deeper]|deeper|0|1", "x.glsl|data/sub/x.glsl|6|0"));
+    corefile_chdir("/nothing");
+    corefile_readdir("*.*");
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1"));
+    EXPECT_EQ(corefile_numdirs, 0);
+    corefile_adddir("one");
+    corefile_adddir("one");
+    EXPECT_EQ(corefile_numdirs, 1);
+}
+
+// Directory mounts.
+
+TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles)
+{
+    writeproduction(dir);
+    const std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "src").c_str(), 2), 1); });
+    EXPECT_THAT(log, HasSubstr("Found 4 files\n"));
+    EXPECT_EQ(corefile_mounttype, MOUNT_DIR);
+    ASSERT_EQ(corefile_image.numfiles, 4u);
+    std::vector<std::string> names(corefile_image.names, corefile_image.names + 4);
+    // The scan keeps the names' case as found on disk.
+    EXPECT_THAT(names, testing::UnorderedElementsAre("Demo.fentro", "DATA/Font.TGA", "data/sub/shader.glsl",
+                                                     "zz_last.bin"));
+    EXPECT_EQ(readall("data/sub/shader.glsl"), SHADER);
+    EXPECT_EQ(readall("zz_last.bin"), LAST);
+    // Lower-cased first, then as given, so mixed-case files on disk are found.
+    EXPECT_EQ(readall("DATA/Font.TGA"), FONT);
+    EXPECT_EQ(readall("missing"), "<not found>");
+
+    s_corefile f;
+    ASSERT_EQ(corefile_open("Demo.fentro", &f, 0), 1);
+    EXPECT_NE(f.data, nullptr);
+    EXPECT_EQ(corefile_fsize(&f), DEMO.size());
+    char line[256];
+    std::vector<std::string> lines;
+    while (!corefile_feof(&f)) {
+        corefile_gets(line, sizeof line, &f);
+        lines.push_back(line);
+    }
+    EXPECT_THAT(lines, testing::ElementsAre("#bpm 120\n", "#layer \"x\"\n", "no newline at the end"));
+    corefile_seek(&f, 1, 0);
+    EXPECT_EQ(corefile_tell(&f), 1u);
+    corefile_seek(&f, 3, 1);
+    EXPECT_EQ(corefile_tell(&f), 4u);
+    corefile_gets(line, sizeof line, &f);
+    EXPECT_STREQ(line, " 120\n");
+    corefile_rewind(&f);
+    EXPECT_EQ(corefile_tell(&f), 0u);
+    corefile_close(&f);
+    EXPECT_EQ(f.data, nullptr);
+
+    // The listing works from the scanned names.
+    corefile_chdir("data");
+    corefile_readdir("*.*");
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[sub]|sub|0|1"));
+    corefile_chdir("sub");
+    corefile_readdir("*.glsl");
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "shader.glsl|data/sub/shader.glsl|14|0"));
+}
+
+TEST_F(CoreFile, DirectoryMountNeverLeavesItsFolder)
+{
+    writefile(dir / "outside.txt", "secret");
+    writefile(dir / "root/inside.txt", "ok");
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    s_corefile f;
+    for (const char *name : {"../outside.txt", "sub/../../outside.txt", "..", "a\\..\\..\\outside.txt",
+                             "/etc/passwd", "\\etc\\passwd"}) {
+        const std::string log = stdoutof([&] { EXPECT_EQ(corefile_open(name, &f, 0), 0) << name; });
+        EXPECT_EQ(log, std::string("refused path outside the mounted directory: ") + name + "\n");
+        EXPECT_EQ(corefile_open(name, &f, 1), 0) << name;
+    }
+    EXPECT_EQ(corefile_savebuffer("../outside.txt", "gone", 4), 0);
+    EXPECT_EQ(readfile(dir / "outside.txt"), "secret");
+    // Dots inside names are fine.
+    EXPECT_EQ(corefile_savebuffer("a..b", "x", 1), 1);
+    EXPECT_EQ(readall("a..b"), "x");
+}
+
+TEST_F(CoreFile, WritingReplacesTheFileOnlyWhenClosed)
+{
+    writefile(dir / "root/demo.fentro", "old version\n");
+    chmod((dir / "root/demo.fentro").c_str(), 0640);
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    s_corefile f;
+    ASSERT_EQ(corefile_open("DEMO.fentro", &f, 1), 1);
+    corefile_write("new ", 1, 4, &f);
+    corefile_write("version", 7, 1, &f);
+    EXPECT_EQ(corefile_tell(&f), 11u);
+    EXPECT_EQ(corefile_fsize(&f), 11u);
+    EXPECT_EQ(readfile(dir / "root/demo.fentro"), "old version\n");
+    corefile_close(&f);
+    EXPECT_EQ(readfile(dir / "root/demo.fentro"), "new version");
+    struct stat st;
+    ASSERT_EQ(stat((dir / "root/demo.fentro").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // Writing at a cursor moved back overwrites in place.
+    ASSERT_EQ(corefile_open("demo.fentro", &f, 1), 1);
+    corefile_write("abcdef", 1, 6, &f);
+    corefile_seek(&f, 2, 0);
+    corefile_write("XY", 1, 2, &f);
+    corefile_close(&f);
+    EXPECT_EQ(readfile(dir / "root/demo.fentro"), "abXYef");
+    // Nothing but the file itself is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "root"), fs::directory_iterator()), 1);
+}
+
+TEST_F(CoreFile, ProgramDyingWhileWritingKeepsThePreviousVersion)
+{
+    writefile(dir / "root/demo.fentro", "old version\n");
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    fflush(stdout);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        s_corefile f;
+        corefile_open("demo.fentro", &f, 1);
+        corefile_write("half", 1, 4, &f);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(readfile(dir / "root/demo.fentro"), "old version\n");
+}
+
+TEST_F(CoreFile, SaveBufferWritesBelowTheLocalPath)
+{
+    fs::create_directories(dir / "root/sub");
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    EXPECT_EQ(corefile_savebuffer("out.wav", "RIFF", 4), 1);
+    EXPECT_EQ(readfile(dir / "root/out.wav"), "RIFF");
+    corefile_chdir("sub");
+    EXPECT_EQ(corefile_savebuffer("deep.bin", "\0\1\2", 3), 1);
+    EXPECT_EQ(readfile(dir / "root/sub/deep.bin"), std::string("\0\1\2", 3));
+    char *back = static_cast<char *>(corefile_loadbuffer("deep.bin"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(std::string(back, 3), std::string("\0\1\2", 3));
+    _wrap_free_dbg(back, "test", __LINE__);
+    // A folder that does not exist cannot take the file.
+    EXPECT_THAT(stdoutof([] { EXPECT_EQ(corefile_savebuffer("nosuch/x.bin", "x", 1), 0); }),
+                HasSubstr("couldn't open file for writing"));
+}
+
+TEST_F(CoreFile, DirectoryScanSkipsLoopsAndSpecialFiles)
+{
+    writefile(dir / "root/a.txt", "a");
+    writefile(dir / "root/sub/b.txt", "b");
+    ASSERT_EQ(symlink("..", (dir / "root/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("sub", (dir / "root/alias").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "root/pipe").c_str(), 0600), 0);
+    std::string log = stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1); });
+    EXPECT_THAT(log, HasSubstr("directory loop, skipped: sub/up/"));
+    // a.txt, sub/b.txt and, through the link, alias/b.txt.
+    EXPECT_EQ(corefile_image.numfiles, 3u);
+    // Opening a FIFO neither blocks nor succeeds.
+    const auto start = std::chrono::steady_clock::now();
+    s_corefile f;
+    EXPECT_EQ(corefile_open("pipe", &f, 0), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(corefile_open("sub", &f, 0), 0);
+}
+
+TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
+{
+    writefile(dir / "root/a.txt", "a");
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    EXPECT_THAT(stdoutof([&] { EXPECT_EQ(corefile_mountimage((dir / "nosuch").c_str(), 2), 0); }),
+                HasSubstr("error reading directory\n"));
+    EXPECT_EQ(corefile_mounttype, MOUNT_DIR);
+    EXPECT_EQ(readall("a.txt"), "a");
+    // A new mount replaces the old one.
+    writefile(dir / "src/b.txt", "b");
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
+    EXPECT_EQ(readall("b.txt"), "b");
+    EXPECT_EQ(readall("a.txt"), "<not found>");
+}
+
+}  // namespace
