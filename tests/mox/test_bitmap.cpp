@@ -1,0 +1,230 @@
+// Bitmaps under a GL context: loading TGA files through the file layer, pixel access, the
+// bitmap list and its limits, deletion, and drawing checked by reading pixels back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/corefile.h"
+#include "gl_context.h"
+#include "mox/mox.h"
+#include "test_tga_writer.h"
+
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+const std::string kDir = std::string(FENTRO_BINARY_DIR) + "/test_bitmap_files";
+
+// 0xAARRGGBB colours of a 2 x 2 test image, top row first.
+const uint32_t RED = 0xFFFF0000, GREEN = 0xFF00FF00, BLUE = 0xFF0000FF, WHITE = 0xFFFFFFFF;
+
+class BitmapTest : public GLTest {
+ protected:
+  static void SetUpTestSuite() {
+    std::filesystem::create_directories(kDir);
+    const bytes_t quad = tga_image32(2, 2, {RED, GREEN, BLUE, WHITE});
+    for (const char *name : {"lower.tga", "upper.TGA", "mixed.TgA", "x.png", "noext", ".tga"})
+      ASSERT_TRUE(write_bytes(kDir + "/" + name, quad));
+    ASSERT_TRUE(write_bytes(kDir + "/short.tga", bytes_t(quad.begin(), quad.end() - 1)));
+    ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
+  }
+  void TearDown() override {
+    CaptureStdout();
+    MOX_FlushGraphics();
+    GetCapturedStdout();
+  }
+  // Loads with the console output captured.
+  std::string load(const char *name, s_bitmap *b, bool keep = true) {
+    CaptureStdout();
+    (keep ? MOX_LoadBitmap : MOX_LoadBitmapStatic)(name, b);
+    return GetCapturedStdout();
+  }
+  s_bitmap bm[4] = {};
+};
+
+TEST_F(BitmapTest, LoadsTgaWithTheExtensionInAnyCase) {
+  const char *names[] = {"lower.tga", "upper.TGA", "mixed.TgA"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string out = load(names[i], &bm[i]);
+    EXPECT_EQ(out, "Loading TGA image.width: 2, height: 2, bpp: 32\n");
+    ASSERT_NE(bm[i].data, nullptr) << names[i];
+    EXPECT_NE(bm[i].textureid, 0);
+    EXPECT_EQ(MOX_GetPixel(0, 0, bm[i]), RED);
+    EXPECT_EQ(MOX_GetPixel(1, 1, bm[i]), WHITE);
+    EXPECT_EQ(bm[i].data[1], to_buffer(GREEN));
+  }
+  EXPECT_EQ(mox_numbitmaps, 3);
+  EXPECT_EQ(mox_bitmaplist[2], &bm[2]);
+  EXPECT_EQ(bm[0].datasize, 16);
+  EXPECT_EQ(bm[0].size, 4);
+  EXPECT_FLOAT_EQ(bm[0].u2, (float)(2 * 0.99999) / 2);
+  EXPECT_FLOAT_EQ(bm[0].v2, (float)(2 * 0.9999) / 2);
+}
+
+TEST_F(BitmapTest, OtherNamesAreNotSupportedAndFailuresLeaveTheRecord) {
+  for (const char *name : {"x.png", "noext", ".tga", "lower.tgax"}) {
+    bm[0].width = 77;
+    EXPECT_EQ(load(name, &bm[0]), "File format not supported.\n") << name;
+    EXPECT_EQ(bm[0].width, 77);
+  }
+  for (const char *name : {"missing.tga", "short.tga"}) {
+    const std::string out = load(name, &bm[0]);
+    EXPECT_NE(out.find("- ERROR: Image " + std::string(name) + " not loaded.\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(bm[0].width, 77);
+    EXPECT_EQ(bm[0].data, nullptr);
+    EXPECT_EQ(bm[0].textureid, 0);
+  }
+  EXPECT_NE(load("short.tga", &bm[0]).find("pixel data truncated"), std::string::npos);
+  EXPECT_EQ(mox_numbitmaps, 0);
+}
+
+TEST_F(BitmapTest, PixelAccessSwapsRedAndBlueAndStaysInside) {
+  MOX_CreateBitmap(4, 3, &bm[0]);
+  ASSERT_NE(bm[0].data, nullptr);
+  EXPECT_EQ(MOX_GetPixel(3, 2, bm[0]), 0u);  // created zeroed
+  MOX_DrawPixel(3, 2, (int)0xFF112233, bm[0]);
+  EXPECT_EQ(MOX_GetPixel(3, 2, bm[0]), 0xFF112233u);
+  EXPECT_EQ(bm[0].data[3 + 2 * 4], 0xFF332211u);
+  for (int xy : {-1, 4, 100}) {
+    MOX_DrawPixel(xy, 0, -1, bm[0]);
+    MOX_DrawPixel(0, xy, -1, bm[0]);
+  }
+  MOX_DrawPixel(0, 3, -1, bm[0]);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(bm[0].data[i], i == 11 ? 0xFF332211u : 0u) << i;
+  EXPECT_EQ(MOX_GetPixel(-1, 0, bm[0]), 0u);
+  EXPECT_EQ(MOX_GetPixel(bm[0].width, 0, bm[0]), 0u);
+  EXPECT_EQ(MOX_GetPixel(0, bm[0].height, bm[0]), 0u);
+
+  MOX_ClearBitmapWithColor(bm[0], 0x80332211);  // stored as given
+  EXPECT_EQ(MOX_GetPixel(2, 1, bm[0]), 0x80112233u);
+  MOX_ClearBitmap(bm[0]);
+  EXPECT_EQ(MOX_GetPixel(2, 1, bm[0]), 0u);
+}
+
+TEST_F(BitmapTest, TextureKeepsOddSizes) {
+  MOX_CreateBitmap(1023, 1, &bm[0]);
+  EXPECT_EQ(bm[0].texturewidth, 1023);
+  EXPECT_EQ(bm[0].textureheight, 1);
+  EXPECT_EQ(bm[0].datasize, 1023 * 4);
+  GLint w = 0;
+  glBindTexture(GL_TEXTURE_2D, (GLuint)bm[0].textureid);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  EXPECT_EQ(w, 1023);
+  MOX_lasttextureid = -1;
+}
+
+TEST_F(BitmapTest, StaticBitmapKeepsOnlyItsTexture) {
+  load("lower.tga", &bm[0], false);
+  EXPECT_EQ(bm[0].data, nullptr);
+  EXPECT_NE(bm[0].textureid, 0);
+  EXPECT_EQ(bm[0].width, 2);
+  MOX_ClearBitmap(bm[0]);
+  EXPECT_EQ(MOX_GetPixel(0, 0, bm[0]), 0u);
+}
+
+TEST_F(BitmapTest, DeletingTwiceDoesNothingTheSecondTime) {
+  MOX_CreateBitmap(2, 2, &bm[0]);
+  MOX_CreateBitmap(2, 2, &bm[1]);
+  CaptureStdout();
+  MOX_DeleteBitmap(&bm[0]);
+  EXPECT_EQ(GetCapturedStdout(), "deleting bitmap\n");
+  EXPECT_EQ(bm[0].data, nullptr);
+  EXPECT_EQ(bm[0].textureid, 0);
+  CaptureStdout();
+  MOX_DeleteBitmap(&bm[0]);
+  EXPECT_EQ(GetCapturedStdout(), "");
+  CaptureStdout();
+  MOX_FlushGraphics();
+  EXPECT_EQ(GetCapturedStdout(),
+            "[0 sprites deleted]\ndeleting bitmap\n[2 bitmaps deleted]\n");
+  EXPECT_EQ(mox_numbitmaps, 0);
+}
+
+TEST_F(BitmapTest, FullBitmapListRefusesNewBitmaps) {
+  std::vector<s_bitmap> many(MOX_MAXBITMAPS);
+  for (s_bitmap &b : many) MOX_CreateBitmap(1, 1, &b);
+  EXPECT_EQ(mox_numbitmaps, MOX_MAXBITMAPS);
+  bm[0].width = 5;
+  CaptureStdout();
+  MOX_CreateBitmap(8, 8, &bm[0]);
+  EXPECT_NE(GetCapturedStdout().find("bitmap list full"), std::string::npos);
+  EXPECT_EQ(bm[0].data, nullptr);
+  EXPECT_EQ(bm[0].textureid, 0);
+  EXPECT_EQ(bm[0].width, 0);
+  const std::string out = load("lower.tga", &bm[1]);
+  EXPECT_NE(out.find("- ERROR: Image lower.tga not loaded."), std::string::npos);
+  EXPECT_EQ(mox_numbitmaps, MOX_MAXBITMAPS);
+  CaptureStdout();
+  MOX_FlushGraphics();
+  GetCapturedStdout();
+}
+
+// Drawing into framebuffer 0 (256 x 256), read back as 0xAABBGGRR.
+class BitmapDrawTest : public BitmapTest {
+ protected:
+  void SetUp() override {
+    BitmapTest::SetUp();
+    load("lower.tga", &bm[0]);
+    ASSERT_NE(bm[0].textureid, 0);
+    MOX_ClearFrameBuffer(0xFF000000);
+  }
+  // The 2 x 2 image scaled by `s` at (x, y), with the black around it.
+  void expect_image(int x, int y, int s, uint32_t tl, uint32_t tr, uint32_t bl, uint32_t br) {
+    EXPECT_EQ(gltest_pixel(x, y), to_buffer(tl));
+    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y), to_buffer(tr));
+    EXPECT_EQ(gltest_pixel(x, y + 2 * s - 1), to_buffer(bl));
+    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y + 2 * s - 1), to_buffer(br));
+    EXPECT_EQ(gltest_pixel(x - 1, y), 0xFF000000u);
+    EXPECT_EQ(gltest_pixel(x, y - 1), 0xFF000000u);
+    EXPECT_EQ(gltest_pixel(x + 2 * s, y + 2 * s - 1), 0xFF000000u);
+    EXPECT_EQ(gltest_pixel(x, y + 2 * s), 0xFF000000u);
+  }
+};
+
+TEST_F(BitmapDrawTest, DrawBitmapPlacesTheImageTopLeftAtXY) {
+  MOX_DrawBitmap(10, 20, bm[0]);
+  expect_image(10, 20, 1, RED, GREEN, BLUE, WHITE);
+}
+
+TEST_F(BitmapDrawTest, ZoomedAndScaledBitmaps) {
+  MOX_DrawZoomedBitmap(30, 40, 300, bm[0]);
+  expect_image(30, 40, 3, RED, GREEN, BLUE, WHITE);
+  EXPECT_EQ(gltest_pixel(32, 42), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(33, 42), to_buffer(GREEN));
+  MOX_DrawScaledBitmap(100, 100, 8, 8, bm[0], 0);
+  expect_image(100, 100, 4, RED, GREEN, BLUE, WHITE);
+}
+
+TEST_F(BitmapDrawTest, RotatedBitmapTurnsAboutItsCentreAtXY) {
+  MOX_DrawRotatedBitmap(50, 60, bm[0], 0);
+  expect_image(50, 60, 1, RED, GREEN, BLUE, WHITE);
+  MOX_DrawRotatedBitmap(80, 60, bm[0], 180);
+  expect_image(80, 60, 1, WHITE, BLUE, GREEN, RED);
+}
+
+TEST_F(BitmapDrawTest, UpdatedPixelsShowAfterUpload) {
+  MOX_DrawPixel(0, 0, (int)0xFF123456, bm[0]);
+  MOX_DrawBitmap(10, 10, bm[0]);
+  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(RED));
+  MOX_UpdateBitmap(bm[0]);
+  MOX_DrawBitmap(10, 10, bm[0]);
+  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(0xFF123456));
+}
+
+TEST_F(BitmapDrawTest, AlphaAndAdditiveBitmaps) {
+  MOX_ClearBitmapWithColor(bm[0], (int)0xFF0000FF);  // opaque red in buffer order
+  MOX_DrawAlphaBitmap(10, 10, bm[0], 0.5f);
+  const uint32_t half = gltest_pixel(10, 10);
+  EXPECT_NEAR((int)(half & 0xFF), 128, 2);
+  EXPECT_EQ(half & 0xFFFF00, 0u);
+  MOX_ClearFrameBuffer(0xFF00FF00);  // green
+  MOX_DrawBlendBitmap(10, 10, bm[0], 2);
+  EXPECT_EQ(gltest_pixel(10, 10) & 0xFFFFFF, 0x00FFFFu);  // red added to green
+}
+
+}  // namespace
