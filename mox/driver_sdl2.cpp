@@ -410,6 +410,9 @@ int mox_initwindow(int width, int height, int flags) {
     on_event_thread(restore_display);
     _exit(1);
   }
+  static bool glewdone;
+  if (glewdone) return 0;
+  glewdone = true;
   printf("[MOX] Init Glew");
   glewExperimental = GL_TRUE;
   GLenum err = glewInit();

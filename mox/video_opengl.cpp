@@ -132,6 +132,8 @@ void MOX_InitVideo(int width, int height, int flags) {
 
   MOX_renderstate = 0;
   MOX_lasttextureid = -1;
+  mox_numbitmaps = 0;
+  mox_numsprites = 0;
   MOX_SetRefreshRate(60);
 }
 
@@ -177,6 +179,7 @@ void MOX_GetRenderStatus(int *triangles, int *texturebinds, int *stateswitches) 
 void MOX_SwapBuffers() {
   if (!mox_videocheck("MOX_SwapBuffers")) return;
   s_framebuffer *f = MOX_FrameBuffer;
+  if (!f) return;
   s_framebufferdata &d = MOX_framebufferdata[f->id];
   if (MOX_framebuffers_enabled) {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
