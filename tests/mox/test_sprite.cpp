@@ -1,0 +1,229 @@
+// Sprites, collision tests, boxes and lines, and the graphics bookkeeping; drawing checked by
+// reading pixels back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/corefile.h"
+#include "gl_context.h"
+#include "mox/mox.h"
+#include "test_tga_writer.h"
+
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+const std::string kDir = std::string(FENTRO_BINARY_DIR) + "/test_sprite_files";
+const uint32_t RED = 0xFFFF0000, GREEN = 0xFF00FF00, MAGENTA = 0xFFFF00FF, WHITE = 0xFFFFFFFF;
+const uint32_t BG = 0xFF800000;  // clear colour, 0xAABBGGRR: dark blue
+
+class SpriteTest : public GLTest {
+ protected:
+  static void SetUpTestSuite() {
+    std::filesystem::create_directories(kDir);
+    // 2 x 2: red, green / keyed magenta, white.
+    ASSERT_TRUE(write_bytes(kDir + "/sprite.tga", tga_image32(2, 2, {RED, GREEN, MAGENTA, WHITE})));
+    ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
+  }
+  void SetUp() override {
+    GLTest::SetUp();
+    MOX_ClearFrameBuffer(BG);
+  }
+  void TearDown() override {
+    CaptureStdout();
+    MOX_FlushGraphics();
+    GetCapturedStdout();
+  }
+  void load(s_sprite *s) {
+    CaptureStdout();
+    MOX_LoadSprite("sprite.tga", s);
+    GetCapturedStdout();
+    ASSERT_NE(s->textureid, 0);
+  }
+  s_bitmap bm = {};
+  s_sprite sp[4] = {};
+};
+
+TEST_F(SpriteTest, GetSpriteCutsTextureCoordinates) {
+  MOX_CreateBitmap(8, 4, &bm);
+  s_bitmap marker{};
+  sp[0].bitmap = &marker;
+  MOX_GetSprite(2, 1, 4, 2, bm, &sp[0]);
+  EXPECT_EQ(sp[0].width, 4);
+  EXPECT_EQ(sp[0].height, 2);
+  EXPECT_FLOAT_EQ(sp[0].u, 0.25f);
+  EXPECT_FLOAT_EQ(sp[0].v, 0.25f);
+  EXPECT_FLOAT_EQ(sp[0].u2, 0.75f);
+  EXPECT_FLOAT_EQ(sp[0].v2, 0.75f);
+  EXPECT_EQ(sp[0].textureid, bm.textureid);
+  EXPECT_EQ(sp[0].data, nullptr);
+  EXPECT_EQ(sp[0].bitmap, &marker);
+  EXPECT_EQ(sp[0].hitbox_x2, 4);
+  EXPECT_EQ(sp[0].hitbox_y2, 2);
+  EXPECT_EQ(mox_numsprites, 1);
+  EXPECT_EQ(mox_spritelist[0], &sp[0]);
+}
+
+TEST_F(SpriteTest, CreatedSpriteOwnsZeroedPixelsSharedWithItsBitmapView) {
+  MOX_CreateSprite(3, 2, &sp[0]);
+  ASSERT_NE(sp[0].data, nullptr);
+  EXPECT_EQ(sp[0].textureid, 0);
+  EXPECT_FLOAT_EQ(sp[0].u2, (float)(3 * 0.99999) / 3);
+  EXPECT_FLOAT_EQ(sp[0].v2, (float)(2 * 0.9999) / 2);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(sp[0].data[i], 0u);
+  const s_bitmap view = MOX_GetBitmapFromSprite(sp[0]);
+  EXPECT_EQ(view.size, 6);
+  EXPECT_EQ(view.datasize, 24);
+  MOX_DrawPixel(2, 1, (int)0xFF010203, view);
+  EXPECT_EQ(sp[0].data[5], 0xFF030201u);
+  MOX_ClearSprite(sp[0]);
+  EXPECT_EQ(sp[0].data[5], 0u);
+  MOX_DeleteSprite(&sp[0]);
+  EXPECT_EQ(sp[0].data, nullptr);
+  MOX_DeleteSprite(&sp[0]);
+}
+
+TEST_F(SpriteTest, LoadSpriteKeepsItsImageInTheSpriteBitmapTable) {
+  MOX_CreateSprite(1, 1, &sp[0]);
+  load(&sp[1]);
+  EXPECT_EQ(sp[1].bitmap, &mox_spritebmp[1]);
+  EXPECT_EQ(sp[1].width, 2);
+  EXPECT_EQ(sp[1].height, 2);
+  EXPECT_EQ(sp[1].textureid, mox_spritebmp[1].textureid);
+  EXPECT_EQ(mox_numsprites, 2);
+
+  CaptureStdout();
+  MOX_LoadSprite("missing.tga", &sp[2]);
+  GetCapturedStdout();
+  EXPECT_EQ(sp[2].textureid, 0);
+  EXPECT_EQ(sp[2].width, 0);
+}
+
+TEST_F(SpriteTest, CollisionsAreStrictOverlaps) {
+  EXPECT_EQ(MOX_CheckBoxCollision(0, 0, 10, 10, 10, 0, 10, 10), 0);
+  EXPECT_EQ(MOX_CheckBoxCollision(0, 0, 10, 10, 0, 10, 10, 10), 0);
+  EXPECT_EQ(MOX_CheckBoxCollision(0, 0, 10, 10, 9, 9, 10, 10), 1);
+  EXPECT_EQ(MOX_CheckBoxCollision(9, 9, 10, 10, 0, 0, 10, 10), 1);
+  EXPECT_EQ(MOX_CheckBoxCollision(0, 0, 10, 10, -10, 0, 10, 10), 0);
+
+  MOX_CreateSprite(10, 10, &sp[0]);
+  MOX_CreateSprite(10, 10, &sp[1]);
+  EXPECT_EQ(MOX_CheckSpriteCollision(0, 0, sp[0], 9, 0, sp[1]), 1);
+  EXPECT_EQ(MOX_SetSpriteCollisionBox(&sp[0], 2, 2, 8, 8), 1);  // 6 x 6 at (2, 2)
+  EXPECT_EQ(MOX_CheckSpriteCollision(0, 0, sp[0], 8, 0, sp[1]), 0);
+  EXPECT_EQ(MOX_CheckSpriteCollision(0, 0, sp[0], 7, 7, sp[1]), 1);
+  EXPECT_EQ(MOX_CheckSpriteCollision(0, 0, sp[0], -8, 0, sp[1]), 0);
+
+  EXPECT_EQ(MOX_CheckSpriteTransparency((int)0xFFFF00FF), 1);
+  EXPECT_EQ(MOX_CheckSpriteTransparency((int)0x00F80AF8), 1);
+  EXPECT_EQ(MOX_CheckSpriteTransparency((int)0xFFF010F1), 0);
+  EXPECT_EQ(MOX_CheckSpriteTransparency(0), 0);
+}
+
+TEST_F(SpriteTest, FullSpriteListRefusesNewSprites) {
+  MOX_CreateBitmap(4, 4, &bm);
+  std::vector<s_sprite> many(MOX_MAXSPRITES);
+  for (s_sprite &s : many) MOX_GetSprite(0, 0, 4, 4, bm, &s);
+  EXPECT_EQ(mox_numsprites, MOX_MAXSPRITES);
+  CaptureStdout();
+  MOX_GetSprite(0, 0, 4, 4, bm, &sp[0]);
+  MOX_CreateSprite(4, 4, &sp[1]);
+  MOX_LoadSprite("sprite.tga", &sp[2]);
+  const std::string out = GetCapturedStdout();
+  EXPECT_NE(out.find("MOX_GetSprite: sprite list full"), std::string::npos) << out;
+  EXPECT_NE(out.find("MOX_CreateSprite: sprite list full"), std::string::npos) << out;
+  EXPECT_NE(out.find("MOX_LoadSprite: sprite list full"), std::string::npos) << out;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(sp[i].width, 0);
+    EXPECT_EQ(sp[i].textureid, 0);
+    EXPECT_EQ(sp[i].data, nullptr);
+  }
+  EXPECT_EQ(mox_numsprites, MOX_MAXSPRITES);
+  CaptureStdout();
+  MOX_FlushGraphics();
+  EXPECT_NE(GetCapturedStdout().find("[1024 sprites deleted]"), std::string::npos);
+}
+
+TEST_F(SpriteTest, SpritesDrawWithTheKeyedPixelsLeftOut) {
+  load(&sp[0]);
+  MOX_DrawSprite(10, 10, sp[0]);
+  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(11, 10), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(10, 11), BG);  // magenta became transparent
+  EXPECT_EQ(gltest_pixel(11, 11), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(12, 10), BG);
+
+  MOX_DrawMirroredSprite(20, 10, sp[0]);
+  EXPECT_EQ(gltest_pixel(20, 10), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(21, 10), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(20, 11), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(21, 11), BG);
+
+  MOX_DrawScaledSprite(30, 10, 4, 4, sp[0], 0);
+  EXPECT_EQ(gltest_pixel(31, 11), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(32, 11), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(31, 12), BG);
+  EXPECT_EQ(gltest_pixel(33, 13), to_buffer(WHITE));
+
+  MOX_DrawRotatedSprite(40, 10, sp[0], 180);
+  EXPECT_EQ(gltest_pixel(40, 10), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(41, 10), BG);
+  EXPECT_EQ(gltest_pixel(40, 11), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(41, 11), to_buffer(RED));
+}
+
+TEST_F(SpriteTest, AlphaAndBlendSprites) {
+  load(&sp[0]);
+  MOX_ClearFrameBuffer(0xFF000000);
+  MOX_DrawAlphaSprite(10, 10, sp[0], 0.5f);
+  const uint32_t half = gltest_pixel(10, 10);
+  EXPECT_NEAR((int)(half & 0xFF), 128, 2);
+  EXPECT_EQ(half & 0xFFFF00, 0u);
+  EXPECT_EQ(gltest_pixel(10, 11), 0xFF000000u);
+
+  MOX_ClearFrameBuffer(0xFFFF0000);  // blue
+  MOX_DrawBlendSprite(10, 10, sp[0], 2);
+  EXPECT_EQ(gltest_pixel(10, 10) & 0xFFFFFF, 0xFF00FFu);  // red added to blue
+  EXPECT_EQ(gltest_pixel(10, 11) & 0xFFFFFF, 0xFF0000u);
+}
+
+TEST_F(SpriteTest, BoxesAndLinesUseTheirPackedColour) {
+  MOX_DrawBox(5, 5, 10, 10, (int)0x80FF0000);
+  EXPECT_EQ(gltest_pixel(5, 5), 0x800000FFu);  // red, alpha 128 written as it is
+  EXPECT_EQ(gltest_pixel(14, 14), 0x800000FFu);
+  EXPECT_EQ(gltest_pixel(15, 14), BG);
+
+  MOX_ClearFrameBuffer(0xFF000000);
+  MOX_EnableAlphaBlend(1);
+  MOX_DrawBox(0, 0, 10, 10, (int)0x80FF0000);
+  MOX_DisableAlphaBlend();
+  EXPECT_NEAR((int)(gltest_pixel(3, 3) & 0xFF), 128, 2);
+
+  MOX_DrawLine(20, 40, 60, 40, (int)0xFF00FF00);
+  const uint32_t a = gltest_pixel(40, 39), b = gltest_pixel(40, 40);
+  EXPECT_TRUE(a == to_buffer(GREEN) || b == to_buffer(GREEN)) << std::hex << a << " " << b;
+  EXPECT_EQ(gltest_pixel(40, 45), 0xFF000000u);
+}
+
+TEST_F(SpriteTest, GraphicsMemoryReportAndFlush) {
+  CaptureStdout();
+  MOX_ShowGraphicsMemory();
+  EXPECT_EQ(GetCapturedStdout(),
+            "[=== GRAPHICS MEMORY INFO ===]\nNum.Bitmaps: 0 / 1024\nNum.Sprites: 0 / 1024\n"
+            "Num.Fonts: 0 / 16\nNum.Framebuffers: 1 / 16\n[============================]\n");
+  MOX_CreateBitmap(2, 2, &bm);
+  MOX_CreateSprite(2, 2, &sp[0]);
+  MOX_GetSprite(0, 0, 1, 1, bm, &sp[1]);
+  CaptureStdout();
+  MOX_FlushGraphics();
+  EXPECT_EQ(GetCapturedStdout(), "[2 sprites deleted]\ndeleting bitmap\n[1 bitmaps deleted]\n");
+  EXPECT_EQ(sp[0].data, nullptr);
+  EXPECT_EQ(bm.data, nullptr);
+  EXPECT_EQ(mox_numsprites, 0);
+  EXPECT_EQ(mox_numbitmaps, 0);
+}
+
+}  // namespace
