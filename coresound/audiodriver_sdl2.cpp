@@ -127,6 +127,8 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
 
     g_sample_size = uint32_t(bits / 8 * channels);
     g_buffer_size = g_sample_size * AUDIODRIVER_BLOCKFRAMES;
+    // Set before any device thread exists: the mixer reads it.
+    soundsystem.bufferlength = g_buffer_size / g_sample_size;
     printf("sample size: %d\nbuffer size: %d\n", int(g_sample_size), int(g_buffer_size));
     g_audio_buffer.reset(new (std::nothrow) uint8_t[AUDIODRIVER_NUMBLOCKS * g_buffer_size]);
     if (!g_audio_buffer) {
@@ -158,7 +160,6 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
     puts("open wav-buffers");
     for (int i = 0; i < AUDIODRIVER_NUMBLOCKS; i++)
         g_hdr[i] = {g_audio_buffer.get() + size_t(i) * g_buffer_size, g_buffer_size, true};
-    soundsystem.bufferlength = g_buffer_size / g_sample_size;
     g_cur_buf = g_play_buf = 0;
     g_play_pos = 0;
     g_buffer_waiting = 0;

@@ -157,18 +157,6 @@ TEST_F(Wav, SaveAndReloadGiveTheSameSound) {
     Soundsystem_DeleteSound(&original);
 }
 
-TEST_F(Wav, SavingAnEightBitMonoSound) {
-    s_sound original;
-    make_sound(&original, 1, 8000, std::vector<uint8_t>{1, 2, 3, 250});
-    ASSERT_EQ(Soundsystem_SaveWAV("eight.wav", &original), 1);
-    std::string printed;
-    ASSERT_EQ(load("eight.wav", &printed), 1);
-    EXPECT_EQ(sound.bits, 8);
-    EXPECT_EQ(sound.length, 4u);
-    EXPECT_EQ(static_cast<uint8_t *>(sound.buffer)[3], 250);
-    Soundsystem_DeleteSound(&original);
-}
-
 TEST_F(Wav, EveryRejectionSaysWhy) {
     WavSpec neither;
     neither.riff = "RIFX";
