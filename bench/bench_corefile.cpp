@@ -113,7 +113,8 @@ int main(int argc, char **argv)
     const int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 1);
     close(devnull);
-    benchmark::ConsoleReporter reporter;
+    benchmark::ConsoleReporter reporter(isatty(2) ? benchmark::ConsoleReporter::OO_Color
+                                                  : benchmark::ConsoleReporter::OO_None);
     reporter.SetOutputStream(&std::cerr);
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);
