@@ -31,7 +31,7 @@ int coremain(int, char **)
         MOX_WaitRefresh();
         MOX_ClearFrameBuffer(0);
         gbd_demo.HandleDemo();
-        if (gbd_demo.demomusic.active == 0) demoexit = 1;
+        if (!Soundsystem_IsActive(gbd_demo.demomusic)) demoexit = 1;
         MOX_GetKeys(&key, &keytrig);
         if (key & 0x8000) demoexit = 1;
         MOX_SwapBuffers();
