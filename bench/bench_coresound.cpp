@@ -72,7 +72,8 @@ int main() {
            "of block time");
     for (int count : {1, 4, 16}) {
         for (int s = 0; s < count; s++) Soundsystem_PlaySound(&sounds[s], 1);
-        double mixer = time_per_block([&](int) { audiodriver_mixbuffers(block.data(), BLOCK_BYTES, 0); });
+        double mixer =
+            time_per_block([&](int) { audiodriver_mixbuffers(block.data(), BLOCK_BYTES, 0); });
         for (int s = 0; s < count; s++) Soundsystem_StopSound(&sounds[s]);
 
         double sdl = time_per_block([&](int b) {

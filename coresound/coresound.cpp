@@ -202,7 +202,8 @@ void mix_block(uint8_t *out, uint32_t frames) {
     const int32_t *acc = soundsystem.outputbuffer;
     if (soundsystem.bits == 16) {
         int16_t *o = reinterpret_cast<int16_t *>(out);
-        for (uint32_t i = 0; i < values; i++) o[i] = int16_t(std::clamp(acc[i] >> 8, -32767, 32767));
+        for (uint32_t i = 0; i < values; i++)
+            o[i] = int16_t(std::clamp(acc[i] >> 8, -32767, 32767));
     } else {
         for (uint32_t i = 0; i < values; i++)
             out[i] = uint8_t((std::clamp(acc[i] >> 8, -32767, 32767) >> 8) + 128);
@@ -291,7 +292,9 @@ int Soundsystem_LoadSound(const char *name, s_sound *sound) {
     return loaded;
 }
 
-int Soundsystem_SaveSound(const char *name, s_sound *sound) { return Soundsystem_SaveWAV(name, sound); }
+int Soundsystem_SaveSound(const char *name, s_sound *sound) {
+    return Soundsystem_SaveWAV(name, sound);
+}
 
 int Soundsystem_CreateSoundStream(s_sound *sound, SNDCALLBACK callback, uint32_t samplerate,
                                   int bits, int numchannels, uint32_t streamlength) {
@@ -409,8 +412,8 @@ void audiodriver_mixbuffers(void *block, uint32_t bytes, int) {
     uint32_t frames = bytes / framebytes;
     std::memset(out + size_t(frames) * framebytes, 0, bytes - frames * framebytes);
     // A block longer than the accumulator is mixed in accumulator-sized pieces.
-    const uint32_t piece = std::min(soundsystem.bufferlength,
-                                    soundsystem.buffersize / (4 * (soundsystem.channels == 2 ? 2 : 1)));
+    const uint32_t accframes = soundsystem.buffersize / (4 * (soundsystem.channels == 2 ? 2 : 1));
+    const uint32_t piece = std::min(soundsystem.bufferlength, accframes);
     if (!soundsystem.outputbuffer || piece == 0) {
         std::memset(out, width == 1 ? 0x80 : 0, size_t(frames) * framebytes);
         return;

@@ -25,7 +25,9 @@ void put32(uint8_t *p, uint32_t v) {
     put16(p + 2, v >> 16);
 }
 
-bool tag(const uint8_t *p, const char *text) { return std::memcmp(p, text, std::strlen(text)) == 0; }
+bool tag(const uint8_t *p, const char *text) {
+    return std::memcmp(p, text, std::strlen(text)) == 0;
+}
 
 }  // namespace
 
