@@ -64,29 +64,30 @@ enum Record {
 struct KeywordEntry {
     const char *keyword;
     Record record;
+    size_t length;
 };
 
 constexpr KeywordEntry keywords[] = {
-    {"#title", REC_TITLE},
-    {"#renderwidth", REC_RENDERWIDTH},
-    {"#renderheight", REC_RENDERHEIGHT},
-    {"#demotype", REC_DEMOTYPE},
-    {"#bpm", REC_BPM},
-    {"#music", REC_MUSIC},
-    {"#marker", REC_MARKER},
-    {"#resources", REC_RESOURCES},
-    {"#texture", REC_TEXTURE},
-    {"#sprite", REC_SPRITE},
-    {"#mesh", REC_MESH},
-    {"#spritesheet", REC_SPRITESHEET},
-    {"#shader", REC_SHADER},
-    {"#postshader", REC_POSTSHADER},
-    {"#function", REC_FUNCTION},
-    {"#layer", REC_LAYER},
-    {"#event", REC_EVENT},
-    {"#eventvalue", REC_EVENTVALUE},
-    {"#eventtransform", REC_EVENTTRANSFORM},
-    {"#eventcamera", REC_EVENTCAMERA},
+    {"#title", REC_TITLE, 6},
+    {"#renderwidth", REC_RENDERWIDTH, 12},
+    {"#renderheight", REC_RENDERHEIGHT, 13},
+    {"#demotype", REC_DEMOTYPE, 9},
+    {"#bpm", REC_BPM, 4},
+    {"#music", REC_MUSIC, 6},
+    {"#marker", REC_MARKER, 7},
+    {"#resources", REC_RESOURCES, 10},
+    {"#texture", REC_TEXTURE, 8},
+    {"#sprite", REC_SPRITE, 7},
+    {"#mesh", REC_MESH, 5},
+    {"#spritesheet", REC_SPRITESHEET, 12},
+    {"#shader", REC_SHADER, 7},
+    {"#postshader", REC_POSTSHADER, 11},
+    {"#function", REC_FUNCTION, 9},
+    {"#layer", REC_LAYER, 6},
+    {"#event", REC_EVENT, 6},
+    {"#eventvalue", REC_EVENTVALUE, 11},
+    {"#eventtransform", REC_EVENTTRANSFORM, 15},
+    {"#eventcamera", REC_EVENTCAMERA, 12},
 };
 
 bool IsBlank(char c) {
@@ -100,6 +101,41 @@ struct LoadState {
     // while the layer of the last #layer line was dropped.
     s_demolayer *current = nullptr;
     bool layerdropped = false;
+};
+
+// Reads the numbers of a record after its keyword as scanf would with "%d,%d,%f": each
+// number may follow blanks, a comma must follow the previous one directly.
+class Fields {
+public:
+    explicit Fields(const char *args) : p_(args) {}
+    Fields &Int(int &v) {
+        if (ok_) {
+            char *end;
+            const long x = strtol(p_, &end, 10);
+            ok_ = end != p_;
+            if (ok_) v = (int)x, p_ = end;
+        }
+        return *this;
+    }
+    Fields &Float(float &v) {
+        if (ok_) {
+            char *end;
+            const float x = strtof(p_, &end);
+            ok_ = end != p_;
+            if (ok_) v = x, p_ = end;
+        }
+        return *this;
+    }
+    Fields &Comma() {
+        ok_ = ok_ && *p_ == ',';
+        if (ok_) p_++;
+        return *this;
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    const char *p_;
+    bool ok_ = true;
 };
 
 // Reads the declared parameter count at the start of a colon part.
@@ -140,7 +176,9 @@ void ReadNames(const char *line, char *name, char *file, bool withfile) {
 }
 
 // One record of the project file. `line` starts at the keyword.
-void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line) {
+// `args` is the text after the keyword.
+void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
+                const char *args) {
     const int lineno = state.lineno;
     char name[DEMO_NAMESIZE];
     char file[DEMO_NAMESIZE];
@@ -164,16 +202,14 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             MOX_SetTitle(demo->title);
             break;
         case REC_RENDERWIDTH:
-            if (sscanf(line, "#renderwidth %d", &demo->renderwidth) != 1) malformed("#renderwidth");
+            if (!Fields(args).Int(demo->renderwidth).Ok()) malformed("#renderwidth");
             break;
         case REC_RENDERHEIGHT:
-            if (sscanf(line, "#renderheight %d", &demo->renderheight) != 1) {
-                malformed("#renderheight");
-            }
+            if (!Fields(args).Int(demo->renderheight).Ok()) malformed("#renderheight");
             break;
         case REC_DEMOTYPE: {
-            int dtype;
-            if (sscanf(line, "#demotype %d", &dtype) != 1) {
+            int dtype = 0;
+            if (!Fields(args).Int(dtype).Ok()) {
                 malformed("#demotype");
                 break;
             }
@@ -183,7 +219,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_BPM:
-            if (sscanf(line, "#bpm %d", &demo->bpm) != 1) malformed("#bpm");
+            if (!Fields(args).Int(demo->bpm).Ok()) malformed("#bpm");
             break;
         case REC_MUSIC: {
             name[0] = '\0';
@@ -206,8 +242,8 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_MARKER: {
-            int t, type;
-            if (sscanf(line, "#marker %d,%d", &t, &type) != 2) {
+            int t = 0, type = 0;
+            if (!Fields(args).Int(t).Comma().Int(type).Ok()) {
                 malformed("#marker");
                 break;
             }
@@ -227,22 +263,21 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             static const struct {
                 Record record;
                 const char *keyword;
-                const char *format;
                 int type;
             } kinds[] = {
-                {REC_TEXTURE, "#texture", "#texture %d", RESOURCE_TEXTURE},
-                {REC_SPRITE, "#sprite", "#sprite %d", RESOURCE_SPRITE},
-                {REC_MESH, "#mesh", "#mesh %d", RESOURCE_MESH},
-                {REC_SPRITESHEET, "#spritesheet", "#spritesheet %d", RESOURCE_SPRITESHEET},
-                {REC_SHADER, "#shader", "#shader %d", RESOURCE_SHADER},
-                {REC_POSTSHADER, "#postshader", "#postshader %d", RESOURCE_POSTSHADER},
-                {REC_FUNCTION, "#function", "#function %d", RESOURCE_FUNCTION},
+                {REC_TEXTURE, "#texture", RESOURCE_TEXTURE},
+                {REC_SPRITE, "#sprite", RESOURCE_SPRITE},
+                {REC_MESH, "#mesh", RESOURCE_MESH},
+                {REC_SPRITESHEET, "#spritesheet", RESOURCE_SPRITESHEET},
+                {REC_SHADER, "#shader", RESOURCE_SHADER},
+                {REC_POSTSHADER, "#postshader", RESOURCE_POSTSHADER},
+                {REC_FUNCTION, "#function", RESOURCE_FUNCTION},
             };
             int k = 0;
             while (kinds[k].record != record) k++;
             const int type = kinds[k].type;
-            int id;
-            if (sscanf(line, kinds[k].format, &id) != 1) {
+            int id = 0;
+            if (!Fields(args).Int(id).Ok()) {
                 malformed(kinds[k].keyword);
                 break;
             }
@@ -297,9 +332,10 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_EVENT: {
-            int t, length, type, id, numvalues;
-            if (sscanf(line, "#event %d,%d,%d,%d,%d", &t, &length, &type, &id, &numvalues) !=
-                5) {
+            int t = 0, length = 0, type = 0, id = 0, numvalues = 0;
+            Fields f(args);
+            f.Int(t).Comma().Int(length).Comma().Int(type).Comma().Int(id).Comma().Int(numvalues);
+            if (!f.Ok()) {
                 malformed("#event");
                 break;
             }
@@ -347,9 +383,11 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_EVENTVALUE: {
-            int t, type, curvetype;
-            float value;
-            if (sscanf(line, "#eventvalue %d,%d,%d,%f", &t, &type, &curvetype, &value) != 4) {
+            int t = 0, type = 0, curvetype = 0;
+            float value = 0;
+            Fields f(args);
+            f.Int(t).Comma().Int(type).Comma().Int(curvetype).Comma().Float(value);
+            if (!f.Ok()) {
                 malformed("#eventvalue");
                 break;
             }
@@ -359,11 +397,12 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_EVENTTRANSFORM: {
-            int t, curvetype, parent;
-            float v[9];
-            if (sscanf(line, "#eventtransform %d,%d,%d,%f,%f,%f,%f,%f,%f,%f,%f,%f", &t,
-                       &curvetype, &parent, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                       &v[7], &v[8]) != 12) {
+            int t = 0, curvetype = 0, parent = 0;
+            float v[9] = {};
+            Fields f(args);
+            f.Int(t).Comma().Int(curvetype).Comma().Int(parent);
+            for (float &x : v) f.Comma().Float(x);
+            if (!f.Ok()) {
                 malformed("#eventtransform");
                 break;
             }
@@ -374,10 +413,12 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
             break;
         }
         case REC_EVENTCAMERA: {
-            int t;
-            float v[7];
-            if (sscanf(line, "#eventcamera %d,%f,%f,%f,%f,%f,%f,%f", &t, &v[0], &v[1], &v[2],
-                       &v[3], &v[4], &v[5], &v[6]) != 8) {
+            int t = 0;
+            float v[7] = {};
+            Fields f(args);
+            f.Int(t);
+            for (float &x : v) f.Comma().Float(x);
+            if (!f.Ok()) {
                 malformed("#eventcamera");
                 break;
             }
@@ -390,13 +431,14 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line)
 }
 
 // The record a line holds; `start` is set to its keyword.
-Record FindRecord(const char *line, int lineno, const char **start) {
+Record FindRecord(const char *line, int lineno, const char **start, const char **args) {
     const char *p = line;
     while (IsBlank(*p)) p++;
     *start = p;
     const char *end = p;
     while (*end && !IsBlank(*end)) end++;
     const size_t len = (size_t)(end - p);
+    *args = end;
     if (len == 0 || *p != '#') return REC_NONE;
     if (len > KEYWORD_MAX) {
         printf("- Project line %d: keyword longer than %d characters, skipped\n", lineno,
@@ -404,7 +446,7 @@ Record FindRecord(const char *line, int lineno, const char **start) {
         return REC_NONE;
     }
     for (const KeywordEntry &k : keywords) {
-        if (strlen(k.keyword) == len && memcmp(k.keyword, p, len) == 0) return k.record;
+        if (k.length == len && memcmp(k.keyword, p, len) == 0) return k.record;
     }
     return REC_NONE;
 }
@@ -437,9 +479,9 @@ void c_demo::Load(const char *fn) {
             } while (len == LINE_SIZE - 1 && line[len - 1] != '\n' && !corefile_feof(&file));
             continue;
         }
-        const char *start;
-        const Record record = FindRecord(line, state.lineno, &start);
-        if (record != REC_NONE) LoadRecord(this, state, record, start);
+        const char *start, *args;
+        const Record record = FindRecord(line, state.lineno, &start, &args);
+        if (record != REC_NONE) LoadRecord(this, state, record, start, args);
     }
     corefile_close(&file);
 
