@@ -1,0 +1,170 @@
+// The final scene's circle packing written the plain way: every placement point is tested
+// against every circle, every growing circle against every other, the canvas is cleared
+// whole and painted with MOX_DrawPixel. The scene must make exactly the same decisions and
+// random draws; the equivalence test and the benchmark run both side by side.
+#pragma once
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "demosystem/invite/intro.h"
+
+// A realistic end logo for the tests and the benchmark: a ring, a row of block letters and
+// a bar, in varying greys on black (about a sixth of the 1920 x 1080 picture non-black).
+inline void MakeEndLogo(int width, int height, std::vector<unsigned> *pixels) {
+    pixels->assign(static_cast<size_t>(width) * height, 0);
+    auto set = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        unsigned g = 96 + static_cast<unsigned>((x * 7 + y * 3) % 160);
+        (*pixels)[static_cast<size_t>(y) * width + x] = 0xFF000000u | g * 0x010101u;
+    };
+    auto box = [&](int x0, int y0, int w, int h) {
+        for (int y = y0; y < y0 + h; y++)
+            for (int x = x0; x < x0 + w; x++) set(x, y);
+    };
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            double d = std::hypot(x - 960.0, y - 540.0);
+            if (d >= 440 && d < 490) set(x, y);
+        }
+    }
+    // Six block letters, 180 x 260 with 36-pixel strokes, in the middle band.
+    for (int l = 0; l < 6; l++) {
+        int x0 = 420 + l * 190;
+        int y0 = 410;
+        box(x0, y0, 36, 260);
+        box(x0, y0, 180, 36);
+        if (l % 2 == 0) box(x0 + 144, y0, 36, 260);
+        if (l % 3 != 1) box(x0, y0 + 224, 180, 36);
+        if (l % 3 == 2) box(x0, y0 + 112, 140, 36);
+    }
+    box(560, 880, 800, 40);
+    box(760, 120, 400, 28);
+}
+
+// Copies the pixels (0xAARRGGBB) into a bitmap record created at that size.
+inline void FillBitmap(s_bitmap *bitmap, const std::vector<unsigned> &pixels) {
+    for (int y = 0; y < bitmap->height; y++)
+        for (int x = 0; x < bitmap->width; x++)
+            MOX_DrawPixel(x, y, static_cast<int>(pixels[static_cast<size_t>(y) * bitmap->width + x]),
+                          *bitmap);
+}
+
+class ReferenceFinalScreen {
+public:
+    std::vector<Circle> circles;
+    s_bitmap logo{};
+    s_bitmap canvas{};  // memory only, no texture
+    std::vector<unsigned> canvaspixels;
+    int time = 0;
+
+    void Init(const s_bitmap &endlogo, int renderwidth, int renderheight) {
+        logo = endlogo;
+        canvaspixels.assign(static_cast<size_t>(renderwidth) * renderheight, 0);
+        canvas = s_bitmap{};
+        canvas.width = canvas.texturewidth = renderwidth;
+        canvas.height = canvas.textureheight = renderheight;
+        canvas.size = renderwidth * renderheight;
+        canvas.datasize = canvas.size * 4;
+        canvas.data = canvaspixels.data();
+        srand(0xDEADBEEF);
+        circles.clear();
+        capacity = static_cast<size_t>(std::min(logo.width, c_finalscreen::SAMPLE_WIDTH)) *
+                   std::min(logo.height, c_finalscreen::SAMPLE_HEIGHT);
+        nonblack = 0;
+        for (int y = 0; y < std::min(logo.height, c_finalscreen::SAMPLE_HEIGHT); y++)
+            for (int x = 0; x < std::min(logo.width, c_finalscreen::SAMPLE_WIDTH); x++)
+                if (MOX_GetPixel(x, y, logo) & 0xFFFFFFu) nonblack++;
+    }
+
+    bool newCircle(int x, int y) {
+        for (const Circle &q : circles)
+            if (CircleContains(q, x, y)) return false;
+        if (circles.size() >= capacity) return false;
+        int g = 160 + rand() % 64;
+        circles.emplace_back(x, y, static_cast<int>(0xFF000000u + static_cast<unsigned>(g) * 0x010101u),
+                             0.9f, 0.06f, true);
+        return true;
+    }
+
+    bool Edges(const Circle &q) const {
+        return q.x + q.r > logo.width || q.x - q.r < 0 || q.y + q.r > logo.height || q.y - q.r < 0;
+    }
+
+    static void DrawCircleOutline(int x, int y, float r, int colour, s_bitmap bitmap) {
+        int xi = 0;
+        int yi;
+        do {
+            yi = static_cast<int>(std::sqrt(r * r - static_cast<float>(xi * xi)));
+            MOX_DrawPixel(x + xi, y + yi, colour, bitmap);
+            MOX_DrawPixel(x - xi, y + yi, colour, bitmap);
+            MOX_DrawPixel(x + xi, y - yi, colour, bitmap);
+            MOX_DrawPixel(x - xi, y - yi, colour, bitmap);
+            MOX_DrawPixel(x + yi, y + xi, colour, bitmap);
+            MOX_DrawPixel(x - yi, y + xi, colour, bitmap);
+            MOX_DrawPixel(x + yi, y - xi, colour, bitmap);
+            MOX_DrawPixel(x - yi, y - xi, colour, bitmap);
+            xi++;
+        } while (xi <= yi);
+    }
+
+    bool PickPoint(int *x, int *y) {
+        if (nonblack == 0) return false;
+        for (int n = 0; n < c_finalscreen::MAX_DRAWS_PER_POINT; n++) {
+            int px = rand() % c_finalscreen::SAMPLE_WIDTH;
+            int py = rand() % c_finalscreen::SAMPLE_HEIGHT;
+            if (MOX_GetPixel(px, py, logo) & 0xFFFFFFu) {
+                *x = px;
+                *y = py;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Step() {
+        float t = time / 10000.0f;
+        int attempts = 0;
+        for (int n = 0; n < c_finalscreen::NEW_PER_CALL; n++) {
+            bool placed = false;
+            while (!placed && attempts < c_finalscreen::ATTEMPTS_PER_CALL) {
+                int x, y;
+                if (!PickPoint(&x, &y)) {
+                    attempts = c_finalscreen::ATTEMPTS_PER_CALL;
+                    break;
+                }
+                attempts++;
+                placed = newCircle(x, y);
+            }
+        }
+
+        memset(canvas.data, 0, static_cast<size_t>(canvas.datasize));
+        float a = 100 - 1.2f * t;
+        if (a < 1.5f) a = 1.5f;
+        for (size_t i = 0; i < circles.size(); i++) {
+            Circle &q = circles[i];
+            if (q.growing) {
+                if (Edges(q)) {
+                    q.growing = false;
+                } else {
+                    for (const Circle &o : circles) {
+                        if (!o.Equals(q) && CirclesTouch(q, o)) {
+                            q.growing = false;
+                            break;
+                        }
+                    }
+                }
+            }
+            int ii = static_cast<int>(i);
+            int dx = static_cast<int>(std::sin(0.411 * t + ii) * a);
+            int dy = static_cast<int>(std::sin(0.3917178 * t + ii) * a - 64);
+            DrawCircleOutline(q.x + dx, q.y + dy, q.r, q.color, canvas);
+            if (q.growing) q.r += q.growfactor;
+        }
+    }
+
+private:
+    size_t capacity = 0;
+    int nonblack = 0;
+};
