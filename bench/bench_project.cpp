@@ -33,7 +33,9 @@ int WriteProject(const fs::path &path) {
     line("#demotype %d\n", 1);
     line("#bpm %d\n", 140);
     line("#resources\n");
-    for (int i = 0; i < DEMO_MAXRESOURCES; i++) line("#mesh %d \"mesh%d\" \"mesh%d.bin\"\n", i, i, i);
+    for (int i = 0; i < DEMO_MAXRESOURCES; i++) {
+        line("#mesh %d \"mesh%d\" \"mesh%d.bin\"\n", i, i, i);
+    }
     for (int i = 0; i < DEMO_MAXMARKERS; i++) line("#marker %d,%d\n", i * 4410, i & 3);
     for (int l = 0; l < DEMO_MAXLAYERS; l++) {
         line("#layer \"layer %d\"\n", l);

@@ -1,5 +1,6 @@
 // The project file: a text file of '#' records, read line by line into the demo object and
 // written back in the same format; and the generated listing of the effect table.
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -111,8 +112,10 @@ public:
     Fields &Int(int &v) {
         if (ok_) {
             char *end;
-            const long x = strtol(p_, &end, 10);
+            long x = strtol(p_, &end, 10);
             ok_ = end != p_;
+            if (x > INT_MAX) x = INT_MAX;
+            if (x < INT_MIN) x = INT_MIN;
             if (ok_) v = (int)x, p_ = end;
         }
         return *this;
@@ -175,8 +178,7 @@ void ReadNames(const char *line, char *name, char *file, bool withfile) {
     }
 }
 
-// One record of the project file. `line` starts at the keyword.
-// `args` is the text after the keyword.
+// One record of the project file: `line` starts at the keyword, `args` just after it.
 void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
                 const char *args) {
     const int lineno = state.lineno;
