@@ -205,12 +205,15 @@ const char *decode_pixels(const target &t, int height, bool rle, const unsigned 
 int PowerOfTwo(int n) { return n; }
 
 void MOX_CreateBitmap(int width, int height, s_bitmap *bitmap) {
-  const size_t pixels = width > 0 && height > 0 ? (size_t)width * height : 0;
-  auto *data = static_cast<unsigned int *>(calloc(pixels ? pixels : 1, 4));
-  if (!data || !make_bitmap(width, height, data, true, bitmap)) {
-    if (!data) printf("- ERROR: no memory for a %d x %d bitmap.\n", width, height);
+  // The size must fit the record's int byte count.
+  if (width <= 0 || height <= 0 || (int64_t)width * height > INT32_MAX / 4) {
+    printf("- ERROR: bad bitmap size %d x %d, bitmap not created.\n", width, height);
     *bitmap = s_bitmap{};
+    return;
   }
+  auto *data = static_cast<unsigned int *>(calloc((size_t)width * height, 4));
+  if (!data) printf("- ERROR: no memory for a %d x %d bitmap.\n", width, height);
+  if (!data || !make_bitmap(width, height, data, true, bitmap)) *bitmap = s_bitmap{};
 }
 
 void MOX_DeleteBitmap(s_bitmap *bitmap) {
@@ -327,6 +330,7 @@ unsigned int *MOX_DecodeTGA(const unsigned char *bytes, size_t size, s_tgainfo *
   if ((type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11))
     return fail("unsupported TGA image type");
   if (width == 0 || height == 0) return fail("empty image");
+  if ((int64_t)width * height > INT32_MAX / 4) return fail("image too large");
   if (bpp != 8 && bpp != 15 && bpp != 16 && bpp != 24 && bpp != 32)
     return fail("unsupported pixel depth");
   if (kind != 2 && bpp != 8) return fail("unsupported pixel depth for this image type");

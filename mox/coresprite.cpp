@@ -1,6 +1,7 @@
 // Sprites, collision tests and the graphics bookkeeping.
 #include "mox/coresprite.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,7 +81,7 @@ void MOX_LoadSprite(const char *filename, s_sprite *sprite) {
 }
 
 void MOX_CreateSprite(int w, int h, s_sprite *sprite) {
-  if (w <= 0 || h <= 0) {
+  if (w <= 0 || h <= 0 || (int64_t)w * h > INT32_MAX / 4) {
     printf("- ERROR: MOX_CreateSprite: bad size %d x %d.\n", w, h);
     *sprite = s_sprite{};
     return;

@@ -106,6 +106,20 @@ TEST_F(BitmapTest, PixelAccessSwapsRedAndBlueAndStaysInside) {
   EXPECT_EQ(MOX_GetPixel(2, 1, bm[0]), 0u);
 }
 
+TEST_F(BitmapTest, BadSizesGiveAnEmptyRecord) {
+  const int sizes[][2] = {{0, 5}, {5, 0}, {-1, 3}, {65536, 16384}};
+  for (const auto &s : sizes) {
+    bm[0].width = 9;
+    CaptureStdout();
+    MOX_CreateBitmap(s[0], s[1], &bm[0]);
+    EXPECT_NE(GetCapturedStdout().find("bad bitmap size"), std::string::npos);
+    EXPECT_EQ(bm[0].width, 0);
+    EXPECT_EQ(bm[0].data, nullptr);
+  }
+  EXPECT_EQ(mox_numbitmaps, 0);
+  MOX_ClearBitmap(bm[0]);
+}
+
 TEST_F(BitmapTest, TextureKeepsOddSizes) {
   MOX_CreateBitmap(1023, 1, &bm[0]);
   EXPECT_EQ(bm[0].texturewidth, 1023);

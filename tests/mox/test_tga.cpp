@@ -275,6 +275,10 @@ TEST(TgaDecode, UnsupportedFormatsAreReported) {
   h = tga_header{};
   h.width = 0;
   EXPECT_EQ(rejects(h, {}, {}), "empty image");
+  h.width = 65535;
+  h.height = 65535;
+  h.type = 10;
+  EXPECT_EQ(rejects(h, {}, bytes_t(200000000 / 128, 0)), "image too large");
 }
 
 // Every prefix of a valid file fails cleanly; the full file decodes.

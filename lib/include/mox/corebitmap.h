@@ -32,8 +32,8 @@ extern int mox_numbitmaps;
 int PowerOfTwo(int n);  // returns n unchanged
 
 // Fills the record, allocates its zeroed pixel buffer, makes the texture and lists the
-// record. With the list full it prints a message and leaves an empty record (no data,
-// texture 0).
+// record. With the list full, or a size that is not positive or whose byte count does not
+// fit an int, it prints a message and leaves an empty record (no data, texture 0).
 void MOX_CreateBitmap(int width, int height, s_bitmap *bitmap);
 // Deletes the texture and frees the pixels, then clears `data` and `textureid`, so deleting
 // again does nothing. The list entry stays.

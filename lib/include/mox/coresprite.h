@@ -30,8 +30,9 @@ extern s_sprite *mox_spritelist[MOX_MAXSPRITES];
 extern int mox_numsprites;
 extern s_bitmap mox_spritebmp[MOX_MAXSPRITES];
 
-// Creation appends to the sprite list; with the list full it prints a message and leaves an
-// empty record (size 0, texture 0, no data).
+// Creation appends to the sprite list; with the list full (or, for MOX_CreateSprite, a size
+// that is not positive or too large) it prints a message and leaves an empty record (size 0,
+// texture 0, no data).
 void MOX_GetSprite(int x, int y, int w, int h, s_bitmap bitmap, s_sprite *sprite);
 void MOX_LoadSprite(const char *filename, s_sprite *sprite);
 void MOX_CreateSprite(int w, int h, s_sprite *sprite);
