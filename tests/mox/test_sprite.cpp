@@ -47,32 +47,10 @@ class SpriteTest : public GLTest {
   s_sprite sp[4] = {};
 };
 
-TEST_F(SpriteTest, GetSpriteCutsTextureCoordinates) {
-  MOX_CreateBitmap(8, 4, &bm);
-  s_bitmap marker{};
-  sp[0].bitmap = &marker;
-  MOX_GetSprite(2, 1, 4, 2, bm, &sp[0]);
-  EXPECT_EQ(sp[0].width, 4);
-  EXPECT_EQ(sp[0].height, 2);
-  EXPECT_FLOAT_EQ(sp[0].u, 0.25f);
-  EXPECT_FLOAT_EQ(sp[0].v, 0.25f);
-  EXPECT_FLOAT_EQ(sp[0].u2, 0.75f);
-  EXPECT_FLOAT_EQ(sp[0].v2, 0.75f);
-  EXPECT_EQ(sp[0].textureid, bm.textureid);
-  EXPECT_EQ(sp[0].data, nullptr);
-  EXPECT_EQ(sp[0].bitmap, &marker);
-  EXPECT_EQ(sp[0].hitbox_x2, 4);
-  EXPECT_EQ(sp[0].hitbox_y2, 2);
-  EXPECT_EQ(mox_numsprites, 1);
-  EXPECT_EQ(mox_spritelist[0], &sp[0]);
-}
-
 TEST_F(SpriteTest, CreatedSpriteOwnsZeroedPixelsSharedWithItsBitmapView) {
   MOX_CreateSprite(3, 2, &sp[0]);
   ASSERT_NE(sp[0].data, nullptr);
   EXPECT_EQ(sp[0].textureid, 0);
-  EXPECT_FLOAT_EQ(sp[0].u2, (float)(3 * 0.99999) / 3);
-  EXPECT_FLOAT_EQ(sp[0].v2, (float)(2 * 0.9999) / 2);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(sp[0].data[i], 0u);
   const s_bitmap view = MOX_GetBitmapFromSprite(sp[0]);
   EXPECT_EQ(view.size, 6);
