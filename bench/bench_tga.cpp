@@ -51,7 +51,8 @@ std::vector<uint8_t> encode(const std::vector<uint32_t> &px, int bpp, bool rle) 
   std::vector<uint32_t> order;
   order.reserve(px.size());
   for (int y = kHeight - 1; y >= 0; --y)
-    order.insert(order.end(), px.begin() + (size_t)y * kWidth, px.begin() + (size_t)(y + 1) * kWidth);
+    order.insert(order.end(), px.begin() + (size_t)y * kWidth,
+                 px.begin() + (size_t)(y + 1) * kWidth);
   if (!rle) {
     for (uint32_t c : order) put_pixel(f, c, bpp);
     return f;

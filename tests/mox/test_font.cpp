@@ -47,7 +47,8 @@ bytes_t full_font() {
   for (int k = 0, x0 = 0; k < 96; x0 += glyph_width(k), ++k) {
     if (k >= 2) px[x0] = 0xFFFFFFFFu;  // marker
     for (int x = x0; x < x0 + glyph_width(k); ++x)
-      for (int y = 1; y < kFullHeight; ++y) px[x + (size_t)y * width] = k == 1 ? 0 : glyph_colour(k);
+      for (int y = 1; y < kFullHeight; ++y)
+        px[x + (size_t)y * width] = k == 1 ? 0 : glyph_colour(k);
   }
   return tga_image32(width, kFullHeight, px);
 }
