@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -75,13 +76,16 @@ struct InputEvent {
   InputKind kind;
   int a, b;
 };
+// While the program does not poll, the oldest events give way: the latest key and button
+// changes are the ones that must arrive.
 constexpr size_t MAXQUEUED = 4096;
 std::mutex inputlock;
-std::vector<InputEvent> inputqueue;
+std::deque<InputEvent> inputqueue;
 
 void post_input(InputKind kind, int a, int b) {
   std::lock_guard<std::mutex> lock(inputlock);
-  if (inputqueue.size() < MAXQUEUED) inputqueue.push_back({kind, a, b});
+  if (inputqueue.size() >= MAXQUEUED) inputqueue.pop_front();
+  inputqueue.push_back({kind, a, b});
 }
 
 int vk_from_scancode(SDL_Scancode sc) {
@@ -211,7 +215,7 @@ bool pump_events() {
 // calling thread pumps first.
 void drain_input() {
   if (!eventloop_running && winhandle) pump_events();
-  std::vector<InputEvent> events;
+  std::deque<InputEvent> events;
   {
     std::lock_guard<std::mutex> lock(inputlock);
     events.swap(inputqueue);
