@@ -85,11 +85,12 @@ extern unsigned char MOX_Palette[8][256][3];
 extern s_shader MOX_shader[MOX_MAXSHADERS];
 extern int MOX_numshaders;
 
-// True once MOX_InitVideo has made a GL context current; GL-dependent calls made before
-// print a message and do nothing.
+// True once MOX_InitVideo has made a GL context current. GL-dependent calls made before
+// print a message and do nothing (creation returns -1, textures 0).
 bool MOX_VideoReady();
 
-// Start-up, frame and presentation.
+// Start-up, frame and presentation. MOX_InitVideo may be called again: framebuffers are then
+// made anew from id 0 at the new size.
 void MOX_InitVideo(int width, int height, int flags);  // flags bit 0: full screen
 void MOX_CloseVideo();
 void MOX_SetRefreshRate(int rate);
@@ -113,7 +114,7 @@ int MOX_GetFrameBufferDepth(int id);
 void MOX_ClearFrameBuffer(unsigned colour);  // 0xAABBGGRR
 void MOX_DrawFrameBuffer(int x, int y, int w, int h, int id);
 
-// Textures.
+// Textures (GL names; creation gives 0 without video).
 int MOX_CreateTexture(int width, int height, void *pixels, int flags);
 void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps, int wrapt);
 void MOX_UpdateTexture(int texture, int width, int height, void *pixels);
@@ -139,6 +140,8 @@ void MOX_DrawColorQuad(float x, float y, float w, float h, float r, float g, flo
 void MOX_DrawLineRGB(float x1, float y1, float x2, float y2, float r, float g, float b, float a);
 
 // Shaders. Ids index MOX_shader; building returns -1 for a missing text or a full table.
+// Without GLSL (MOX_shaders_enabled 0) building only counts ids and the rest does nothing;
+// ids outside the table are ignored.
 int MOX_InitShader(const char *vertextext, const char *fragmenttext);
 int MOX_LoadShader(const char *vertexfile, const char *fragmentfile);
 int MOX_InitDefaultPostShader();
