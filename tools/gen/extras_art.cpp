@@ -12,8 +12,9 @@ Picture paint_honeycomb() {
     const HexCell h = hex_grid((x + 0.5f) * squeeze, y + 0.5f, radius);
     const float wall = 1 - smoothstep(2.0f, 6.0f, h.edge);
     const float depth = smoothstep(0, 40, h.edge);
-    // Cell ids repeat with the tile so neighbouring tiles match.
-    const int q = ((h.q % 5) + 5) % 5, r = ((h.r % 6) + 6) % 6;
+    // Column and row of the cell, repeating with the tile so neighbouring tiles match.
+    const int col = h.q + (h.r >> 1);
+    const int q = ((col % 5) + 5) % 5, r = ((h.r % 6) + 6) % 6;
     const float fill = 0.35f + 0.5f * hash01(q, r, 101);
     const Col honey = mix(rgb(0x8A3C0C), rgb(0xF8B133), fill * (0.6f + 0.4f * depth));
     return mix(honey, rgb(0xFFE9B0), wall);

@@ -64,7 +64,7 @@ Picture paint_panorama(TextRenderer &tr) {
   struct Compo {
     const char *name, *detail;
   };
-  const Compo compos[6] = {{"PC DEMO", "up to eight minutes of the best you have"},
+  const Compo compos[6] = {{"PC DEMO", "eight minutes, all you have"},
                            {"64K INTRO", "one file, 65536 bytes"},
                            {"4K INTRO", "4096 bytes of wonder"},
                            {"TRACKED MUSIC", "any tracker, up to four minutes"},
@@ -173,8 +173,9 @@ Picture paint_badge(TextRenderer &tr, bool demo) {
   const int px = tr.fit(Face::SansBold, 54, title, 300, 2);
   title_text(c, tr, Face::SansBold, px, title, 152, 80,
              [&](int, int y) { return vgradient(fill, 3, float(y), 40, 80); }, rgb(0x0A0612), 3.5f, 3, 2);
-  title_text(c, tr, Face::Sans, 26, demo ? "takes home the Golden Hive" : "the crowd's favourite show",
-             154, 124, [](int, int) { return rgb(0xD8D0F0); }, rgb(0x0A0612), 2.0f);
+  const char *sub = demo ? "takes home the Golden Hive" : "the crowd's favourite show";
+  title_text(c, tr, Face::Sans, tr.fit(Face::Sans, 26, sub, 306), sub, 154, 124,
+             [](int, int) { return rgb(0xD8D0F0); }, rgb(0x0A0612), 2.0f);
   return sprite_picture(c, rgb(0x101020), false);
 }
 
@@ -183,9 +184,9 @@ Picture paint_particle() {
   float radius[64];
   for (int k = 0; k < 64; k++) {
     const Col h = hue(float(k) / 64);
-    radius[k] = 9 + 3 * hash01(k, 0, 71);
-    halo[k] = h * 0.5f;
-    core[k] = mix(h, rgb(0xFFFFFF), 0.6f) * 0.85f;
+    radius[k] = 12.5f + 3 * hash01(k, 0, 71);
+    halo[k] = h * 0.8f;
+    core[k] = mix(h, rgb(0xFFFFFF), 0.6f);
   }
   return particle_sheet(core, halo, radius);
 }

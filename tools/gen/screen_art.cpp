@@ -19,9 +19,9 @@ void screen_picture(Canvas &c, TextRenderer &tr, int x, int y, int w, int h) {
   light_spot(c, x + 180 * s, y + 180 * s, 170 * s, rgb(0xFFB040), 0.35f);
   draw_emblem(c, x + 180 * s, y + 180 * s, 118 * s);
   const Col word[3] = {rgb(0xFFFFFF), kHoneyLight, kHoney};
-  const int px = int(64 * s);
+  const int px = tr.fit(Face::SansBold, int(64 * s), kPartyName, int(300 * s), 1);
   const int tw = tr.measure(Face::SansBold, px, kPartyName, 1);
-  const int cx = x + int(470 * s);
+  const int cx = x + int(466 * s);
   title_text(c, tr, Face::SansBold, px, kPartyName, centred(cx, tw), y + int(176 * s),
              [&](int, int py) { return vgradient(word, 3, float(py), y + 130 * s, y + 176 * s); },
              rgb(0x100818), 3.0f * s, int(3 * s));

@@ -151,14 +151,14 @@ Picture particle_sheet(const Col *core, const Col *halo, const float *radius) {
   p.argb.assign(size_t(256) * 256, 0);
   for (int k = 0; k < 64; k++) {
     const int ox = (k % 8) * 32, oy = (k / 8) * 32;
-    const float r = radius[k], rc = r * 0.32f;
+    const float r = radius[k], rc = r * 0.45f;
     for (int y = 0; y < 32; y++)
       for (int x = 0; x < 32; x++) {
         const float dx = x + 0.5f - 16, dy = y + 0.5f - 16;
         const float d2 = dx * dx + dy * dy;
         const float h = d2 < r * r ? (1 - d2 / (r * r)) : 0;
         const float cc = d2 < rc * rc ? (1 - d2 / (rc * rc)) : 0;
-        const float hl = h * h * h, cl = cc * cc;
+        const float hl = h * h, cl = cc * cc;
         const Col want = halo[k] * hl + core[k] * cl;
         const float ch[3] = {std::sqrt(clamp01(want.r)), std::sqrt(clamp01(want.g)),
                              std::sqrt(clamp01(want.b))};

@@ -90,9 +90,8 @@ Picture paint_bee45() {
 Picture paint_offertext(TextRenderer &tr) {
   Canvas c(3200, 120);
   const char *text =
-      "HONEYWAVE OFFERS \xe2\x97\x86 A NINE METRE BIG SCREEN \xe2\x97\x86 EIGHT KILOWATTS OF SOUND "
-      "\xe2\x97\x86 FAST WIRED NETWORK \xe2\x97\x86 SEMINARS \xe2\x97\x86 LIVE MUSIC \xe2\x97\x86 "
-      "HOT FOOD ALL NIGHT \xe2\x97\x86";
+      "HONEYWAVE OFFERS \xe2\x97\x86 A HUGE SCREEN \xe2\x97\x86 LOUD SOUND \xe2\x97\x86 FAST "
+      "NETWORK \xe2\x97\x86 LIVE MUSIC \xe2\x97\x86 HOT FOOD \xe2\x97\x86";
   const int px = tr.fit(Face::SansBold, 90, text, 3150, 2);
   const int w = tr.measure(Face::SansBold, px, text, 2);
   const Col fill[3] = {rgb(0xFFFBE6), kHoneyLight, kAmber};
@@ -135,9 +134,9 @@ Picture paint_particleblue() {
   float radius[64];
   for (int k = 0; k < 64; k++) {
     const float t = float(k) / 63;
-    radius[k] = 7 + 8.5f * t;
-    halo[k] = mix(rgb(0x2AA8FF), rgb(0x3050FF), t) * (0.55f - 0.15f * t);
-    core[k] = mix(rgb(0xF0FFFF), rgb(0xA8D0FF), t) * (0.9f - 0.3f * t);
+    radius[k] = 10 + 5.5f * t;
+    halo[k] = mix(rgb(0x30B0FF), rgb(0x2C48FF), t) * (0.75f - 0.2f * t);
+    core[k] = mix(rgb(0xF0FFFF), rgb(0xA8D0FF), t) * (1.0f - 0.3f * t);
   }
   return particle_sheet(core, halo, radius);
 }
