@@ -1,7 +1,10 @@
 // Small program run through the real process entry by the driver tests:
 //   mox_probe WIDTH HEIGHT FRAMES [FLAGS]   opens the window (FLAGS bit 0: full screen),
 //                                           presents FRAMES frames and returns 0;
-//   FRAMES = -1 presents frames until the process is ended from outside.
+//   FRAMES = -1 presents frames until the process is ended from outside;
+//   FRAMES = -2 asks for the window to be closed after 3 frames and goes on presenting.
+#include <SDL2/SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,6 +31,14 @@ int coremain(int argc, char *argv[]) {
     MOX_ClearFrameBuffer(0xFF000000 | unsigned(i * 40 & 0xFF));
     MOX_DrawColorQuad(10.0f + i, 10, 100, 100, 0, 1, 0, 1);
     MOX_SwapBuffers();
+    if (frames == -2 && i == 2) {
+      SDL_Event e{};
+      e.type = SDL_WINDOWEVENT;
+      e.window.event = SDL_WINDOWEVENT_CLOSE;
+      SDL_PushEvent(&e);
+      puts("probe: close requested");
+      fflush(stdout);
+    }
   }
   printf("probe: %d frames presented\n", frames);
   return 0;

@@ -97,11 +97,18 @@ TEST_F(DriverTest, ProgramResultBecomesTheExitStatus) {
   EXPECT_NE(r.out.find("usage: mox_probe"), std::string::npos);
 }
 
-// A quit request (window closed, or SDL's interrupt handler) ends the process at once while
-// the program is still drawing.
+// A quit request (here from SDL's interrupt handler) ends the process at once while the
+// program is still drawing.
 TEST_F(DriverTest, QuitEndsTheProcessWhileTheProgramRuns) {
   ProbeRun r = run_probe({"320", "200", "-1", "0"}, {}, "probe: desktop", SIGINT, 30);
   EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("frames presented"), std::string::npos) << r.out;
+}
+
+TEST_F(DriverTest, WindowCloseEndsTheProcessWhileTheProgramRuns) {
+  ProbeRun r = run_probe({"320", "200", "-2", "0"}, {}, nullptr, 0, 30);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("probe: close requested"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("frames presented"), std::string::npos) << r.out;
 }
 
