@@ -56,14 +56,14 @@ void draw_bee(Canvas &c, float cx, float cy, float size, float angle) {
   const int y0 = int(cy - size * 0.75f), y1 = int(cy + size * 0.75f) + 1;
   const Col ink = rgb(0x1C1208);
   const float edge = 3.5f;  // outline in local units
-  auto paint = [&](auto dist_local, auto colour) {
+  auto paint = [&](auto dist_local, auto colour, float alpha = 1) {
     fill_sdf(c, x0, y0, x1, y1,
              [&](float px, float py) {
                float lx, ly;
                f.local(px, py, lx, ly);
                return dist_local(lx, ly) * u;
              },
-             colour);
+             colour, alpha);
   };
   auto solid = [](Col k) { return [k](int, int) { return k; }; };
   auto wing = [&](float wx, float wy, float a, float b, float rot, float grow) {
@@ -105,8 +105,8 @@ void draw_bee(Canvas &c, float cx, float cy, float size, float angle) {
           return mix(body, rgb(0x24160A), k);
         });
   // A highlight along the back.
-  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, -2, -12, 22, 5, -0.05f); },
-        solid(rgb(0xFFF6C8)));
+  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 2, -15, 20, 4, 0); },
+        solid(rgb(0xFFF6C8)), 0.45f);
   paint([&](float lx, float ly) { return sd_circle(lx, ly, 40, -2, 17 + edge); }, solid(ink));
   paint([&](float lx, float ly) { return sd_circle(lx, ly, 40, -2, 17); }, solid(rgb(0x3B2412)));
   // Antennae.

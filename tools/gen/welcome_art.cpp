@@ -41,10 +41,12 @@ Picture paint_welcomebg() {
     return k * (0.9f + 0.2f * n);
   });
   // A soft band of northern light across the upper sky.
+  std::vector<float> centres(size_t(c.w));
+  for (int x = 0; x < c.w; x++)
+    centres[size_t(x)] = 430 + 90 * gsin(float(x) * 0.0031f) + 40 * gsin(float(x) * 0.0087f + 1.3f);
   shade(c, [&](int x, int y, float *d) {
     const float fx = float(x);
-    const float centre = 430 + 90 * gsin(fx * 0.0031f) + 40 * gsin(fx * 0.0087f + 1.3f);
-    const float dy = (float(y) - centre) / 150;
+    const float dy = (float(y) - centres[size_t(x)]) / 150;
     if (dy * dy >= 1) return;
     const float k = (1 - dy * dy) * (1 - dy * dy);
     const float ripple = 0.6f + 0.4f * fbm(fx / 90.0f, float(y) / 400.0f, 3, 5);
@@ -83,7 +85,7 @@ Picture paint_welcomebg() {
 
 Picture paint_bee45() {
   Canvas c(96, 96);
-  draw_bee(c, 47, 50, 84, -0.785398f);
+  draw_bee(c, 45, 52, 72, -0.785398f);
   return sprite_picture(c, kSkyMatte, true);
 }
 
