@@ -24,13 +24,34 @@ s_demoresource *event_resource(c_demo *demo, const s_effectevent *e)
     return valid_table_index(r->id) ? r : nullptr;
 }
 
-// Texture of the descriptor whose index an event value names, or 0.
+// Texture of the descriptor whose index an event value names, or 0. The range is checked on
+// the float, before a conversion that a huge or NaN value would make undefined.
 int channel_texture(c_demo *demo, float value)
 {
-    const int k = (int)value;
-    if (k < 0 || k >= demo->numresources) return 0;
-    const int id = demo->resource[k].id;
+    if (!(value >= 0.0f && value < (float)demo->numresources)) return 0;
+    const int id = demo->resource[(int)value].id;
     return valid_table_index(id) ? demo->resource_texture[id].textureid : 0;
+}
+
+// Program of a Shader or Postprocessing event, or -1 when its descriptor is no shader that
+// loaded (the typed table's entry would belong to another resource or to nothing).
+int event_program(c_demo *demo, const s_effectevent *e)
+{
+    const s_demoresource *r = event_resource(demo, e);
+    if (!r || !r->loadOK || (r->type != RESOURCE_SHADER && r->type != RESOURCE_POSTSHADER))
+        return -1;
+    return demo->resource_shader[r->id].shader_id;
+}
+
+// MOX_SetFrameBuffer and MOX_BindTextureChannel bind textures behind the video layer's bind
+// cache. Forgetting the cache after them keeps a later MOX_BindTexture of the cached name
+// (the white texture of every box) from being skipped while another texture is bound.
+void forget_bound_texture() { MOX_lasttextureid = -1; }
+
+void select_framebuffer(int id)
+{
+    MOX_SetFrameBuffer(id);
+    forget_bound_texture();
 }
 
 // Markers strictly inside the event's span that the current time has passed.
@@ -60,6 +81,7 @@ void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
     glScalef(demo->GetTransformValue(layer, 6), demo->GetTransformValue(layer, 7),
              demo->GetTransformValue(layer, 8));
     MOX_BindTextureChannel(s.textureid, 0);
+    forget_bound_texture();
     glColor4f(1, 1, 1, 1);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0), glVertex3f(-hx, hy, 0);
@@ -118,12 +140,13 @@ void c_demo::Start()
 void c_demo::HandleDemo()
 {
     position = (int)Soundsystem_GetSoundOffset(demomusic);
+    forget_bound_texture();
     MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         if (!l->visible) continue;
-        MOX_SetFrameBuffer(l->framebuffer_id);
+        select_framebuffer(l->framebuffer_id);
         MOX_DisableAlphaBlend();
         MOX_ClearFrameBuffer(0xff000000);
         s_effectevent *e = GetEffectEvent(l);
@@ -132,7 +155,7 @@ void c_demo::HandleDemo()
         render_event(this, i, e);
     }
 
-    MOX_SetFrameBuffer(framebuffer_id);
+    select_framebuffer(framebuffer_id);
     MOX_ClearFrameBuffer(0xff000000);
     MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff102030);
     for (int i = 0; i < numlayers; ++i) {
@@ -142,25 +165,29 @@ void c_demo::HandleDemo()
         MOX_EnableAlphaBlend(GetValue(l, VALUE_BLEND));
         if (!l->visible) continue;
         if (e->type == EFFECT_POSTPROCESSING) {
+            // Without a usable shader the event is skipped: the composed picture stays
+            // selected instead of an empty framebuffer being presented.
+            if (event_program(this, e) < 0) continue;
             MOX_DisableRenderState(MOX_STATE_DEPTHTEST);
             HandleShader(i, e);
-            MOX_SetFrameBuffer(postbuffer_id);
+            select_framebuffer(postbuffer_id);
         } else {
             MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
+            forget_bound_texture();
         }
     }
 }
 
 void c_demo::HandleShader(int layernr, s_effectevent *event)
 {
-    s_demoresource *r = event_resource(this, event);
-    if (!r || !event->value) return;
-    const int program = resource_shader[r->id].shader_id;
-    if (program < 0) return;
+    const int program = event_program(this, event);
+    if (program < 0 || !event->value) return;
+    const s_demoresource *r = &resource[event->id];
     const int n = r->numparams - DEMO_BUILTINPARAMS > 0 ? r->numparams - DEMO_BUILTINPARAMS : 0;
 
     MOX_BindTextureChannel(MOX_FrameBuffer ? MOX_GetFrameBufferTexture(MOX_FrameBuffer->id) : 0, 4);
     for (int j = 3; j >= 0; --j) MOX_BindTextureChannel(channel_texture(this, event->value[j]), j);
+    forget_bound_texture();
 
     const float seconds = demomusic.samplerate ? (float)position / (float)demomusic.samplerate : 0.0f;
     MOX_SetShaderUniform2f(program, "resolution", (float)renderwidth, (float)renderheight);
@@ -179,6 +206,9 @@ void c_demo::HandleShader(int layernr, s_effectevent *event)
 
     if (event->type == EFFECT_POSTPROCESSING && !gui_visible) {
         MOX_SetPostShader(program);
+        // Setting the uniforms left the program bound; the layers composed after this one
+        // are drawn without it.
+        MOX_UnbindShader();
         return;
     }
     MOX_BindShader(program);

@@ -1,0 +1,468 @@
+// Playback under GL: productions loaded from project texts in a mounted scratch folder,
+// frames drawn at positions set on the music, pixels read back from the layer and main
+// framebuffers.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "core/corefile.h"
+#include "coresound/audiodriver.h"
+#include "coresound/coresound.h"
+#include "demosystem/demosystem.h"
+#include "demosystem/test_playback_media.h"
+#include "gl_context.h"
+
+extern float currentframe;
+
+namespace {
+
+using namespace playback_media;
+
+// Colours as 0xAARRGGBB for the files, and their 0xRRGGBB part for the checks.
+constexpr uint32_t RED = 0xffff0000, GREEN = 0xff00ff00, BLUE = 0xff0000ff, WHITE = 0xffffffff;
+constexpr uint32_t BACKGROUND = 0x102030;
+
+// The pixel's colour (read as 0xAABBGGRR) is within `tolerance` of 0xRRGGBB in every channel.
+::testing::AssertionResult Near(uint32_t abgr, uint32_t rgb, int tolerance = 2) {
+    const int got[3] = {int(abgr & 0xff), int(abgr >> 8 & 0xff), int(abgr >> 16 & 0xff)};
+    const int want[3] = {int(rgb >> 16 & 0xff), int(rgb >> 8 & 0xff), int(rgb & 0xff)};
+    for (int i = 0; i < 3; i++) {
+        if (std::abs(got[i] - want[i]) > tolerance) {
+            char text[96];
+            snprintf(text, sizeof text, "pixel %02x%02x%02x, expected %06x", got[0], got[1], got[2],
+                     (unsigned)rgb);
+            return ::testing::AssertionFailure() << text;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The demo object is several megabytes: one static instance, loaded afresh by each test.
+c_demo &Demo() {
+    static c_demo demo;
+    return demo;
+}
+
+// A scene that records what playback tells it and fills its framebuffer with blue.
+class ProbeScene : public c_demofunction {
+public:
+    void Init(c_demo *) override { inits++; }
+    void Update(c_demo *demo, s_effectevent *event) override {
+        updates++;
+        seen_time = time;
+        seen_state = state;
+        seen_event = event;
+        seen_framebuffer = MOX_FrameBuffer ? MOX_FrameBuffer->id : -1;
+        MOX_DrawBox(0, 0, demo->renderwidth, demo->renderheight, (int)BLUE);
+    }
+    int inits = 0, updates = 0;
+    int seen_time = -1, seen_state = -1, seen_framebuffer = -1;
+    s_effectevent *seen_event = nullptr;
+};
+
+const char *const vertex_header = "#version 120\nvarying vec2 uvCoord;\n";
+
+class Playback : public ::testing::Test {
+protected:
+    c_demo &demo = Demo();
+    ScratchDir dir;
+    c_demofunction *saved[NUM_DEMOFUNCTIONS] = {};
+
+    void SetUp() override {
+        ASSERT_TRUE(gltest_init(128, 128)) << "no GL context (display?)";
+        // Nothing mixes: the music's position is set by the tests alone.
+        static const bool sound = [] {
+            Soundsystem_Init(44100, 8, 2);
+            audiodriver_close();
+            return true;
+        }();
+        (void)sound;
+        ASSERT_FALSE(dir.path.empty());
+        WriteFile(dir / "music.wav", SilentWav(3 * 44100));
+        WriteFile(dir / "red.tga", SolidTga(4, 4, RED));
+        WriteFile(dir / "green.tga", SolidTga(4, 4, GREEN));
+        WriteFile(dir / "blue.tga", SolidTga(4, 4, BLUE));
+        WriteFile(dir / "white.tga", SolidTga(4, 4, WHITE));
+        ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
+            saved[i] = demofunction[i];
+            demofunction[i] = nullptr;
+        }
+        demo.gui_visible = false;
+        demo.guifont1 = nullptr;
+    }
+
+    void TearDown() override {
+        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved[i];
+        demo.gui_visible = false;
+        corefile_closeimage();
+    }
+
+    // Loads a production of the given render size; `body` follows the "#resources" line.
+    std::string Load(const std::string &body, int width = 128, int height = 128) {
+        WriteFile(dir / "demo.fentro", "#title \"playback\"\n#renderwidth " + std::to_string(width) +
+                                           "\n#renderheight " + std::to_string(height) +
+                                           "\n#demotype 1\n#music \"music.wav\"\n#resources\n" + body);
+        ::testing::internal::CaptureStdout();
+        demo.Load("demo.fentro");
+        return ::testing::internal::GetCapturedStdout();
+    }
+
+    void Shader(const std::string &file, const std::string &uniforms, const std::string &main) {
+        WriteFile(dir / file, std::string(vertex_header) + uniforms + "void main() {\n" + main + "}\n");
+    }
+
+    // One pass of the player's frame loop at music position `pos`, without pacing; the
+    // previous frame is presented first.
+    void Frame(int pos) {
+        if (drawn) MOX_SwapBuffers();
+        drawn = true;
+        Soundsystem_SetSoundOffset(&demo.demomusic, (uint64_t)pos);
+        MOX_ClearFrameBuffer(0);
+        demo.HandleDemo();
+        EXPECT_EQ(demo.position, pos);
+    }
+
+    uint32_t MainPixel(int x, int y) { return PixelOf(demo.framebuffer_id, x, y); }
+    uint32_t LayerPixel(int layer, int x, int y) { return PixelOf(demo.layer[layer].framebuffer_id, x, y); }
+
+    // Texture bound to unit `unit` now.
+    static int BoundTexture(int unit) {
+        GLint name = 0;
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+        glActiveTexture(GL_TEXTURE0);
+        return name;
+    }
+
+private:
+    bool drawn = false;
+
+    uint32_t PixelOf(int framebuffer, int x, int y) {
+        s_framebuffer *keep = MOX_FrameBuffer;
+        MOX_SetFrameBuffer(framebuffer);
+        const uint32_t p = gltest_pixel(x, y);
+        if (keep) MOX_SetFrameBuffer(keep->id);
+        return p;
+    }
+};
+
+TEST_F(Playback, StartPlaysTheMusicFromTheBeginning) {
+    Load("#layer \"a\"\n");
+    ASSERT_GT(demo.demomusic.length, 0u);
+    Soundsystem_SetSoundOffset(&demo.demomusic, 5000);
+    demo.position = 5000;
+    demo.Start();
+    EXPECT_EQ(demo.position, 0);
+    EXPECT_EQ(Soundsystem_GetSoundOffset(demo.demomusic), 0u);
+    EXPECT_EQ(Soundsystem_IsActive(demo.demomusic), 1);
+    EXPECT_EQ(demo.demomusic.type, 1u);  // mixed at the music volume
+    Soundsystem_StopMusic(&demo.demomusic);
+}
+
+TEST_F(Playback, TwoLayersBlendOverTheBackground) {
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#texture 1 \"green\" \"green.tga\"\n"
+         "#layer \"base\"\n"
+         "#event 1000,100000,1,0,0:\n"
+         "#layer \"over\"\n"
+         "#event 1000,100000,1,1,0:\n"
+         "#eventvalue 0,1,0,0.5\n"
+         "#eventvalue 1000000,1,0,0.5\n");
+    ASSERT_EQ(demo.numlayers, 2);
+
+    // No event yet: both layers are cleared and not composed.
+    Frame(500);
+    EXPECT_TRUE(Near(MainPixel(5, 5), BACKGROUND));
+    EXPECT_TRUE(Near(MainPixel(120, 120), BACKGROUND));
+    EXPECT_EQ(MOX_FrameBuffer->id, demo.framebuffer_id);
+
+    // Red at full weight, then green at half weight over it.
+    Frame(5000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x808000, 3));
+    EXPECT_TRUE(Near(MainPixel(0, 127), 0x808000, 3));
+    EXPECT_TRUE(Near(LayerPixel(1, 64, 64), 0x00ff00));
+
+    // A hidden layer is neither rendered nor composed.
+    demo.layer[1].visible = false;
+    Frame(5000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0xff0000));
+    demo.layer[1].visible = true;
+
+    // Only the half-weighted layer: green at half over the background.
+    demo.layer[0].visible = false;
+    Frame(5000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x089018, 3));
+}
+
+TEST_F(Playback, TextureIsStretchedOverTheLayer) {
+    // 2 x 2 image: red, green on top; blue, white below.
+    WriteFile(dir / "quad.tga", Tga(2, 2, {RED, GREEN, BLUE, WHITE}));
+    Load("#texture 4 \"quad\" \"quad.tga\"\n"
+         "#layer \"image\"\n"
+         "#event 0,100000,1,0,0:\n",
+         128, 96);
+    Frame(100);
+    EXPECT_TRUE(Near(MainPixel(0, 0), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(63, 47), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(64, 0), 0x00ff00));
+    EXPECT_TRUE(Near(MainPixel(127, 47), 0x00ff00));
+    EXPECT_TRUE(Near(MainPixel(0, 48), 0x0000ff));
+    EXPECT_TRUE(Near(MainPixel(63, 95), 0x0000ff));
+    EXPECT_TRUE(Near(MainPixel(64, 48), 0xffffff));
+    EXPECT_TRUE(Near(MainPixel(127, 95), 0xffffff));
+}
+
+TEST_F(Playback, SpriteFollowsItsTransformKeys) {
+    // 64 x 64 sprite, red above green. On a 128 x 128 layer its half-extent is 0.2 units,
+    // about 31 pixels at the camera's distance of 1 (45 degree field of view).
+    std::vector<uint32_t> pixels(64 * 64, GREEN);
+    std::fill(pixels.begin(), pixels.begin() + 64 * 32, RED);
+    WriteFile(dir / "sprite.tga", Tga(64, 64, pixels));
+    Load("#sprite 0 \"sprite\" \"sprite.tga\"\n"
+         "#layer \"3d\"\n"
+         "#event 0,100000,1,0,0:\n"
+         "#eventtransform 1000,0,0,0,0,0,0,0,0,1,1,1\n"
+         "#eventtransform 3000,0,0,0.8,0,0,0,0,180,1,1,1\n");
+
+    // At the first key: centred, upright.
+    const float frames = currentframe;
+    Frame(1000);
+    EXPECT_EQ(currentframe, frames + 1);
+    EXPECT_TRUE(Near(MainPixel(64, 45), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(64, 83), 0x00ff00));
+    EXPECT_TRUE(Near(MainPixel(20, 64), BACKGROUND));
+    EXPECT_TRUE(Near(MainPixel(64, 20), BACKGROUND));
+
+    // Half way: moved right by 0.5 * 0.4 units (about 31 pixels) and turned by 90 degrees
+    // anticlockwise, so the red half lies on the left.
+    Frame(2000);
+    EXPECT_TRUE(Near(MainPixel(80, 64), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(110, 64), 0x00ff00));
+    EXPECT_TRUE(Near(MainPixel(80, 40), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(40, 64), BACKGROUND));
+
+    // After the last key the transform holds: moved by about 62 pixels, upside down.
+    Frame(4000);
+    EXPECT_TRUE(Near(MainPixel(120, 80), 0xff0000));
+    EXPECT_TRUE(Near(MainPixel(120, 48), 0x00ff00));
+    EXPECT_TRUE(Near(MainPixel(80, 64), BACKGROUND));
+}
+
+TEST_F(Playback, ShaderEventSetsTheEffectUniforms) {
+    Shader("probe.glsl",
+           "uniform vec2 resolution;\nuniform float time;\nuniform float blend;\n"
+           "uniform float beatmultiplier;\nuniform float effectvalue1;\nuniform float effectvalue2;\n"
+           "uniform float speed;\nuniform float gain;\n",
+           "  if (uvCoord.x < 0.25) gl_FragColor = vec4(time / 2.0, blend, beatmultiplier - 1.0, 1.0);\n"
+           "  else if (uvCoord.x < 0.5) gl_FragColor = vec4(speed, gain, effectvalue2 - effectvalue1, 1.0);\n"
+           "  else gl_FragColor = vec4(resolution.x / 512.0, resolution.y / 512.0, 0.0, 1.0);\n");
+    Load("#shader 0 \"probe\" \"probe.glsl\" :2 \"speed\" \"gain\"\n"
+         "#marker 24883,0\n"
+         "#layer \"fx\"\n"
+         "#event 0,100000,3,0,6:0,0,0,0,0.2,0.6\n"
+         "#eventvalue 0,1,0,0.25\n"
+         "#eventvalue 1000000,1,0,0.25\n",
+         128, 96);
+    ASSERT_EQ(demo.resource[0].loadOK, 1);
+
+    // 0.75 s of music, 8192 frames after the marker: beat multiplier 1.5.
+    Frame(33075);
+    EXPECT_TRUE(Near(LayerPixel(0, 10, 40), 0x604080));
+    EXPECT_TRUE(Near(LayerPixel(0, 40, 40), 0x3399ff));
+    EXPECT_TRUE(Near(LayerPixel(0, 100, 40), 0x403000));
+    // The layer, drawn at its Blend of 0.25 over the background.
+    EXPECT_TRUE(Near(MainPixel(10, 40), 0x242844, 3));
+}
+
+TEST_F(Playback, ShaderChannelsAndThePreviousPass) {
+    Shader("channels.glsl",
+           "uniform sampler2D texture0;\nuniform sampler2D texture1;\n"
+           "uniform sampler2D texture2;\nuniform sampler2D texture3;\n",
+           "  vec2 c = vec2(0.5);\n"
+           "  if (uvCoord.x < 0.25) gl_FragColor = texture2D(texture0, c);\n"
+           "  else if (uvCoord.x < 0.5) gl_FragColor = texture2D(texture1, c);\n"
+           "  else if (uvCoord.x < 0.75) gl_FragColor = texture2D(texture2, c);\n"
+           "  else gl_FragColor = texture2D(texture3, c);\n");
+    // Descriptors 1 to 4: red, green, blue and white; an event's values 0 to 3 name them.
+    Load("#shader 0 \"channels\" \"channels.glsl\" :0\n"
+         "#texture 1 \"red\" \"red.tga\"\n"
+         "#texture 2 \"green\" \"green.tga\"\n"
+         "#texture 3 \"blue\" \"blue.tga\"\n"
+         "#texture 4 \"white\" \"white.tga\"\n"
+         "#layer \"fx\"\n"
+         "#event 0,10000,3,0,4:4,3,2,1\n"
+         "#event 10000,10000,3,0,4:99,-1,1e30,2\n");
+    Frame(5000);
+    EXPECT_TRUE(Near(LayerPixel(0, 16, 64), 0xffffff));
+    EXPECT_TRUE(Near(LayerPixel(0, 48, 64), 0x0000ff));
+    EXPECT_TRUE(Near(LayerPixel(0, 80, 64), 0x00ff00));
+    EXPECT_TRUE(Near(LayerPixel(0, 112, 64), 0xff0000));
+    // "prevPass" (unit 4) holds the framebuffer the shader draws into: the layer's own.
+    EXPECT_EQ(BoundTexture(4), MOX_GetFrameBufferTexture(demo.layer[0].framebuffer_id));
+
+    // Values that name no descriptor bind no texture; the others still work.
+    Frame(15000);
+    EXPECT_TRUE(Near(LayerPixel(0, 16, 64), 0x000000));
+    EXPECT_TRUE(Near(LayerPixel(0, 48, 64), 0x000000));
+    EXPECT_TRUE(Near(LayerPixel(0, 80, 64), 0x000000));
+    EXPECT_TRUE(Near(LayerPixel(0, 112, 64), 0x00ff00));
+    EXPECT_EQ(BoundTexture(1), 0);
+    EXPECT_EQ(BoundTexture(2), 0);
+}
+
+TEST_F(Playback, FunctionEventTimeAndMarkersPassed) {
+    ProbeScene probe;
+    demofunction[1] = &probe;
+    Load("#function 1 \"probe\" :1 \"amount\"\n"
+         "#marker 5000,0\n"
+         "#marker 10000,1\n"
+         "#marker 20000,0\n"
+         "#marker 30000,0\n"
+         "#marker 110000,2\n"
+         "#layer \"scene\"\n"
+         "#event 10000,100000,4,0,5:0,0,0,0,0.5\n");
+    EXPECT_EQ(probe.inits, 1);
+
+    Frame(9999);
+    EXPECT_EQ(probe.updates, 0);
+    EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
+
+    // A second after the start; the marker at the start itself does not count.
+    Frame(54100);
+    EXPECT_EQ(probe.updates, 1);
+    EXPECT_EQ(probe.seen_time, 44100);
+    EXPECT_EQ(probe.seen_state, 2);
+    EXPECT_EQ(probe.seen_event, &demo.layer[0].event[0]);
+    EXPECT_FLOAT_EQ(probe.seen_event->value[4], 0.5f);
+    EXPECT_EQ(probe.seen_framebuffer, demo.layer[0].framebuffer_id);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x0000ff));
+
+    // A marker exactly at the current time has not been passed yet.
+    Frame(30000);
+    EXPECT_EQ(probe.seen_time, 20000);
+    EXPECT_EQ(probe.seen_state, 1);
+
+    // The marker at the event's end lies outside it.
+    Frame(109999);
+    EXPECT_EQ(probe.seen_time, 99999);
+    EXPECT_EQ(probe.seen_state, 2);
+
+    Frame(110000);
+    EXPECT_EQ(probe.updates, 3);
+    EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
+}
+
+TEST_F(Playback, EventEndsAtItsExactEndTime) {
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#texture 1 \"green\" \"green.tga\"\n"
+         "#layer \"a\"\n"
+         "#event 1000,2000,1,0,0:\n"
+         "#event 3000,2000,1,1,0:\n");
+    Frame(999);
+    EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
+    Frame(1000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0xff0000));
+    Frame(2999);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0xff0000));
+    Frame(3000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x00ff00));
+    Frame(4999);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x00ff00));
+    Frame(5000);
+    EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
+}
+
+TEST_F(Playback, PostProcessingInstallsThePresentationShader) {
+    // The presentation shader shows the composed picture inverted, with "amount" in blue.
+    Shader("invert.glsl", "uniform sampler2D prevPass;\nuniform float amount;\n",
+           "  vec4 c = texture2D(prevPass, uvCoord);\n"
+           "  gl_FragColor = vec4(1.0 - c.r, 1.0 - c.g, amount, 1.0);\n");
+    Shader("flat.glsl", "", "  gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0);\n");
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#postshader 1 \"invert\" \"invert.glsl\" :1 \"amount\"\n"
+         "#postshader 2 \"flat\" \"flat.glsl\" :0\n"
+         "#texture 3 \"green\" \"green.tga\"\n"
+         "#layer \"picture\"\n"
+         "#event 0,100000,1,0,0:\n"
+         "#layer \"post\"\n"
+         "#event 0,10000,7,1,5:0,0,0,0,0.25\n"
+         "#event 10000,10000,7,2,4:0,0,0,0\n"
+         "#layer \"after\"\n"
+         "#event 0,100000,1,3,0:\n");
+    const int invert = demo.resource_shader[1].shader_id;
+    ASSERT_GE(invert, 0);
+    ASSERT_EQ(MOX_postshader_id, -1);
+
+    Frame(5000);
+    EXPECT_EQ(MOX_postshader_id, invert);
+    ASSERT_NE(MOX_FrameBuffer, nullptr);
+    EXPECT_EQ(MOX_FrameBuffer->id, 0);
+    // The layer after the post-processing event is drawn into framebuffer 0.
+    EXPECT_TRUE(Near(gltest_pixel(64, 64), 0x00ff00));
+    // The main framebuffer holds the picture composed before the event; prevPass shows it.
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0xff0000));
+    EXPECT_EQ(BoundTexture(4), MOX_GetFrameBufferTexture(demo.framebuffer_id));
+
+    // The presentation pass, drawn into a framebuffer of its own to read it back.
+    const int target = MOX_CreateFrameBuffer(128, 128, 0);
+    ASSERT_GE(target, 0);
+    MOX_SetFrameBuffer(target);
+    MOX_DisableAlphaBlend();
+    MOX_BindShader(MOX_postshader_id);
+    MOX_DrawQuad(0, 0, 128, 128, 0, 0, 1, 1);
+    MOX_UnbindShader();
+    EXPECT_TRUE(Near(gltest_pixel(64, 64), 0x00ff40));
+
+    // With the editor shown, the shader is drawn like a layer shader and not installed.
+    MOX_SetPostShader(-1);
+    demo.gui_visible = true;
+    Frame(15000);
+    EXPECT_EQ(MOX_postshader_id, -1);
+    EXPECT_EQ(MOX_FrameBuffer->id, 0);
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0x0000ff));
+}
+
+TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
+    ProbeScene first, last;
+    demofunction[0] = &first;
+    demofunction[NUM_DEMOFUNCTIONS - 1] = &last;
+    Shader("white.glsl", "", "  gl_FragColor = vec4(1.0);\n");
+    const std::string out = Load("#texture 0 \"red\" \"red.tga\"\n"
+                                 "#function 6 \"far\" :0\n"
+                                 "#function -1 \"negative\" :0\n"
+                                 "#texture 5000 \"huge\" \"red.tga\"\n"
+                                 "#shader 1 \"white\" \"white.glsl\" :0\n"
+                                 "#postshader 2 \"lost\" \"missing.glsl\" :0\n"
+                                 "#layer \"ids\"\n"
+                                 "#event 0,1000,1,7,0:\n"
+                                 "#event 1000,1000,1,-3,0:\n"
+                                 "#event 2000,1000,3,99,0:\n"
+                                 "#event 3000,1000,7,-1,0:\n"
+                                 "#event 4000,1000,4,50,0:\n"
+                                 "#event 5000,1000,1,3,0:\n"
+                                 "#event 6000,1000,3,0,0:\n"
+                                 "#event 7000,1000,7,5,0:\n"
+                                 "#event 8000,1000,5,0,0:\n"
+                                 "#event 9000,1000,2,0,0:\n"
+                                 "#event 10000,1000,6,0,0:\n"
+                                 "#layer \"functions\"\n"
+                                 "#event 0,5000,4,1,0:\n"
+                                 "#event 5000,6000,4,2,0:\n");
+    EXPECT_NE(out.find("huge"), std::string::npos);
+    EXPECT_EQ(first.inits + last.inits, 0);
+
+    for (int pos = 500; pos < 11000; pos += 1000) {
+        SCOPED_TRACE(pos);
+        Frame(pos);
+        EXPECT_EQ(MOX_postshader_id, -1);
+        ASSERT_NE(MOX_FrameBuffer, nullptr);
+        EXPECT_EQ(MOX_FrameBuffer->id, demo.framebuffer_id);
+        EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
+    }
+    EXPECT_EQ(first.updates + last.updates, 0);
+}
+
+}  // namespace
