@@ -40,6 +40,11 @@ SDL_GLContext hrc;
 bool fullscreen;
 int cursorcounter;  // cursor shown while >= 0, like the system's display counter
 
+// Test hook: MOX_ESCAPE_AFTER_FRAMES=n in the environment presses Escape once n frames have
+// been presented, so that a test can end a program as a user would, without a keyboard.
+// Read at start-up; -1 when unset. Counted down on the program thread.
+int escapeframes = -1;
+
 std::atomic<bool> eventloop_running{false};
 std::thread::id eventthread;
 
@@ -284,6 +289,7 @@ int mox_initdriver() {
     return -1;
   }
   eventthread = std::this_thread::get_id();
+  if (const char *n = getenv("MOX_ESCAPE_AFTER_FRAMES")) escapeframes = atoi(n) > 0 ? atoi(n) : -1;
   mox_mouse_x = mox_mouse_y = mox_mouse_z = mox_mouse_zdir = mox_mouse_buttons = 0;
   return 0;
 }
@@ -441,6 +447,7 @@ void mox_closewindow() {
 void mox_swapbuffers() {
   if (!hrc) return;
   SDL_GL_SwapWindow(winhandle);
+  if (escapeframes > 0 && --escapeframes == 0) post_input(INPUT_KEY, MOX_VK_ESCAPE, 1);
   if (!eventloop_running) pump_events();
 }
 
