@@ -144,8 +144,9 @@ float sd_polygon(float px, float py, const float *xy, int n) {
   return inside ? -best : best;
 }
 
-float sd_ellipse(float px, float py, float cx, float cy, float a, float b, float angle) {
-  const float s = gsin(angle), c = gcos(angle);
+float sd_ellipse(float px, float py, float cx, float cy, float a, float b, float sin_a,
+                 float cos_a) {
+  const float s = sin_a, c = cos_a;
   const float dx = px - cx, dy = py - cy;
   const float x = dx * c + dy * s, y = -dx * s + dy * c;
   // Distance scaled by the gradient of the implicit function: good near the outline.

@@ -147,8 +147,10 @@ float sd_segment(float px, float py, float ax, float ay, float bx, float by, flo
 float sd_hexagon(float px, float py, float cx, float cy, float r);
 // Closed polygon of n points given as x, y pairs.
 float sd_polygon(float px, float py, const float *xy, int n);
-// Ellipse with half-axes a, b, rotated by `angle` radians (approximate distance).
-float sd_ellipse(float px, float py, float cx, float cy, float a, float b, float angle);
+// Ellipse with half-axes a, b, its first axis turned to (cos_a, sin_a) (approximate
+// distance, good near the outline).
+float sd_ellipse(float px, float py, float cx, float cy, float a, float b, float sin_a = 0,
+                 float cos_a = 1);
 
 // Distance in pixels from a point to the nearest edge of a pointy-top hexagon grid of
 // circumradius r, and a per-cell id.

@@ -67,7 +67,8 @@ void draw_bee(Canvas &c, float cx, float cy, float size, float angle) {
   };
   auto solid = [](Col k) { return [k](int, int) { return k; }; };
   auto wing = [&](float wx, float wy, float a, float b, float rot, float grow) {
-    return [=](float lx, float ly) { return sd_ellipse(lx, ly, wx, wy, a + grow, b + grow, rot); };
+    const float s = gsin(rot), k = gcos(rot);
+    return [=](float lx, float ly) { return sd_ellipse(lx, ly, wx, wy, a + grow, b + grow, s, k); };
   };
 
   // Wings behind the body.
@@ -87,9 +88,9 @@ void draw_bee(Canvas &c, float cx, float cy, float size, float angle) {
   // Stinger, body with stripes, head.
   paint([&](float lx, float ly) { return sd_segment(lx, ly, -36, 2, -54, 6, 2 + edge); },
         solid(ink));
-  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 0, 2, 38 + edge, 26 + edge, 0); },
+  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 0, 2, 38 + edge, 26 + edge); },
         solid(ink));
-  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 0, 2, 38, 26, 0); },
+  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 0, 2, 38, 26); },
         [&](int x, int y) {
           float lx, ly;
           f.local(x + 0.5f, y + 0.5f, lx, ly);
@@ -105,7 +106,7 @@ void draw_bee(Canvas &c, float cx, float cy, float size, float angle) {
           return mix(body, rgb(0x24160A), k);
         });
   // A highlight along the back.
-  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 2, -15, 20, 4, 0); },
+  paint([&](float lx, float ly) { return sd_ellipse(lx, ly, 2, -15, 20, 4); },
         solid(rgb(0xFFF6C8)), 0.45f);
   paint([&](float lx, float ly) { return sd_circle(lx, ly, 40, -2, 17 + edge); }, solid(ink));
   paint([&](float lx, float ly) { return sd_circle(lx, ly, 40, -2, 17); }, solid(rgb(0x3B2412)));

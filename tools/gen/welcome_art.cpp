@@ -17,9 +17,10 @@ void flower(Canvas &c, float x, float y, float size, float lean, Col petal, std:
            [](int, int) { return rgb(0x07140F); });
   for (int i = 0; i < 5; i++) {
     const float a = float(i) * 1.2566371f + hash01(int(seed), i, 3) * 0.3f;
-    const float px = stemtop_x + gcos(a) * size * 0.55f, py = stemtop_y + gsin(a) * size * 0.55f;
+    const float sa = gsin(a), ca = gcos(a);
+    const float px = stemtop_x + ca * size * 0.55f, py = stemtop_y + sa * size * 0.55f;
     fill_sdf(c, int(px - size), int(py - size), int(px + size), int(py + size),
-             [&](float qx, float qy) { return sd_ellipse(qx, qy, px, py, size * 0.55f, size * 0.3f, a); },
+             [&](float qx, float qy) { return sd_ellipse(qx, qy, px, py, size * 0.55f, size * 0.3f, sa, ca); },
              [&](int, int qy) { return mix(petal, petal * 0.45f, clamp01((qy - (stemtop_y - size)) / (2 * size))); });
   }
   fill_sdf(c, int(stemtop_x - size), int(stemtop_y - size), int(stemtop_x + size), int(stemtop_y + size),
