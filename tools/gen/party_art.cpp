@@ -125,11 +125,29 @@ Picture paint_panorama(TextRenderer &tr) {
   title_text(c, tr, Face::SansBold, 150, "EVENTS", 2450 - ew / 2, 680,
              [&](int, int y) { return vgradient(events, 3, float(y), 570, 680); }, edge, 7.0f, 8, 6);
 
-  // The events background at rest shows columns 2849 .. 4768: warm lights on the right.
+  // The events background at rest shows columns 2849 .. 4768: a timetable on the right.
+  const float tx = 4500, ty = 540;
+  fill_sdf(c, 4240, 110, 4762, 972, [&](float px, float py) { return sd_box(px, py, tx, ty, 250, 420, 26); },
+           [](int, int) { return kHoney; }, 0.9f);
+  fill_sdf(c, 4240, 110, 4762, 972, [&](float px, float py) { return sd_box(px, py, tx, ty, 244, 414, 22); },
+           [](int, int y) { return mix(rgb(0x0C2C3A), rgb(0x061820), clamp01((y - 120.0f) / 840)); });
+  const int hw = tr.measure(Face::SansBold, 52, "TIMETABLE", 3);
+  title_text(c, tr, Face::SansBold, 52, "TIMETABLE", int(tx) - hw / 2, 200,
+             [&](int, int y) { return vgradient(heading, 3, float(y), 162, 200); }, edge, 3.5f, 3, 3);
+  struct Slot {
+    const char *when, *what;
+  };
+  const Slot slots[7] = {{"FRI 16:00", "doors open"},       {"FRI 20:00", "opening show"},
+                         {"SAT 13:00", "seminars"},         {"SAT 17:00", "live coding"},
+                         {"SAT 21:00", "compos"},           {"SUN 01:00", "live set"},
+                         {"SUN 12:00", "prizegiving"}};
   for (int i = 0; i < 7; i++) {
-    const float cy = 150 + float(i) * 130;
-    draw_emblem(c, 4560 + (i % 2) * 90, cy, 52);
-    light_spot(c, 4560 + (i % 2) * 90, cy, 130, rgb(0xFFB040), 0.10f);
+    const int base = 290 + i * 96;
+    draw_emblem(c, 4296, float(base - 14), 16);
+    title_text(c, tr, Face::CondensedBold, 34, slots[i].when, 4326, base - 6,
+               [](int, int) { return kHoneyLight; }, edge, 2.5f, 0, 1);
+    title_text(c, tr, Face::Sans, 34, slots[i].what, 4328, base + 34,
+               [](int, int) { return rgb(0xE8F2FF); }, edge, 2.5f);
   }
   return picture(c);
 }
