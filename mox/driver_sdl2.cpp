@@ -388,7 +388,7 @@ int mox_initwindow(int width, int height, int flags) {
     SDL_SetWindowSize(winhandle, width, height);
     SDL_SetWindowPosition(winhandle, 10, 10);
     // SDL changes the display mode only for a shown window.
-    SDL_ShowWindow(winhandle);
+    if (!(flags & MOX_VIDEO_HIDDEN)) SDL_ShowWindow(winhandle);
     if ((flags & 1) && !fullscreen) {
       fullscreen = enter_fullscreen(width, height);
       if (fullscreen) {
@@ -399,7 +399,7 @@ int mox_initwindow(int width, int height, int flags) {
         printf("[MOX] Full screen %dx%d not available: windowed\n", width, height);
       }
     }
-    SDL_RaiseWindow(winhandle);
+    if (!(flags & MOX_VIDEO_HIDDEN)) SDL_RaiseWindow(winhandle);
     if (hrc) {
       contextmade = true;
       return;

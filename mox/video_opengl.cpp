@@ -176,13 +176,39 @@ void MOX_GetRenderStatus(int *triangles, int *texturebinds, int *stateswitches) 
   if (stateswitches) *stateswitches = MOX_stats_numstateswitches;
 }
 
+namespace {
+// Framebuffer the presentation pass draws into instead of the window; -1: the window.
+int mox_presenttarget = -1;
+}  // namespace
+
+void MOX_SetPresentTarget(int id) { mox_presenttarget = id; }
+
+void MOX_ReadFrameBuffer(int id, unsigned char *rgba) {
+  if (!mox_videocheck("MOX_ReadFrameBuffer")) return;
+  if (id < 0 || id >= MOX_numframebuffers) {
+    printf("[MOX] MOX_ReadFrameBuffer: no framebuffer %d\n", id);
+    return;
+  }
+  const s_framebuffer &f = MOX_framebuffers[id];
+  const s_framebufferdata &d = MOX_framebufferdata[id];
+  if (!MOX_framebuffers_enabled) {
+    if (d.pixels) memcpy(rgba, d.pixels, size_t(f.width) * f.height * 4);
+    return;
+  }
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, d.fbo);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, f.width, f.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
+}
+
 void MOX_SwapBuffers() {
   if (!mox_videocheck("MOX_SwapBuffers")) return;
   s_framebuffer *f = MOX_FrameBuffer;
   if (!f) return;
   s_framebufferdata &d = MOX_framebufferdata[f->id];
+  const bool offscreen = mox_presenttarget >= 0 && mox_presenttarget < MOX_numframebuffers;
   if (MOX_framebuffers_enabled) {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, offscreen ? MOX_framebufferdata[mox_presenttarget].fbo : 0);
   } else {
     if (!d.pixels) d.pixels = static_cast<unsigned char *>(malloc(size_t(f->width) * f->height * 4));
     if (d.pixels) {
@@ -216,7 +242,18 @@ void MOX_SwapBuffers() {
   if (shaded) MOX_UnbindShader();
 
   glFinish();
-  mox_swapbuffers();
+  if (!offscreen) {
+    mox_swapbuffers();
+  } else if (!MOX_framebuffers_enabled) {
+    s_framebufferdata &t = MOX_framebufferdata[mox_presenttarget];
+    const s_framebuffer &tf = MOX_framebuffers[mox_presenttarget];
+    if (!t.pixels) t.pixels = static_cast<unsigned char *>(malloc(size_t(tf.width) * tf.height * 4));
+    if (t.pixels) {
+      glReadBuffer(GL_BACK);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glReadPixels(0, 0, tf.width, tf.height, GL_RGBA, GL_UNSIGNED_BYTE, t.pixels);
+    }
+  }
 
   if (MOX_framebuffers_enabled) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, d.fbo);
   glViewport(0, 0, f->width, f->height);
@@ -250,6 +287,7 @@ int MOX_CreateTexture(int width, int height, void *pixels, int) {
   GLuint t = 0;
   glGenTextures(1, &t);
   glBindTexture(GL_TEXTURE_2D, t);
+  MOX_lasttextureid = -1;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -262,6 +300,7 @@ int MOX_CreateTexture(int width, int height, void *pixels, int) {
 void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps, int wrapt) {
   if (!mox_videocheck("MOX_SetTextureOptions")) return;
   glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  MOX_lasttextureid = -1;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minfilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magfilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wraps);
@@ -271,6 +310,7 @@ void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps,
 void MOX_UpdateTexture(int texture, int width, int height, void *pixels) {
   if (!mox_videocheck("MOX_UpdateTexture")) return;
   glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  MOX_lasttextureid = -1;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
@@ -279,6 +319,8 @@ void MOX_DeleteTexture(int texture) {
   if (!mox_videocheck("MOX_DeleteTexture")) return;
   GLuint t = GLuint(texture);
   glDeleteTextures(1, &t);
+  // GL unbinds a deleted texture and may hand its name out again.
+  MOX_lasttextureid = -1;
 }
 
 void MOX_BindTexture(int texture) {
@@ -292,6 +334,7 @@ void MOX_BindTextureChannel(int texture, int channel) {
   if (!mox_videocheck("MOX_BindTextureChannel")) return;
   if (channel >= 0 && channel < 8 && glActiveTexture) glActiveTexture(GL_TEXTURE0 + channel);
   glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+  MOX_lasttextureid = -1;
 }
 
 void MOX_Perspective(float fovy, float aspect, float znear, float zfar) {

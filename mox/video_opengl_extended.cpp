@@ -126,6 +126,7 @@ int MOX_CreateFrameBuffer(int width, int height, int flags) {
     puts("[MOX] Framebuffer objects not available: read-back mode");
     MOX_framebuffers_enabled = 0;
   }
+  MOX_lasttextureid = -1;
   MOX_numframebuffers++;
   return id;
 }
@@ -140,6 +141,7 @@ void MOX_SetFrameBuffer(int id) {
   const s_framebufferdata &d = MOX_framebufferdata[id];
   if (MOX_framebuffers_enabled) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, d.fbo);
   glBindTexture(GL_TEXTURE_2D, d.texture);
+  MOX_lasttextureid = -1;
   glViewport(0, 0, MOX_FrameBuffer->width, MOX_FrameBuffer->height);
   MOX_projectionmode = 1;
 }
@@ -174,6 +176,7 @@ void MOX_DrawFrameBuffer(int x, int y, int w, int h, int id) {
     return;
   }
   glBindTexture(GL_TEXTURE_2D, MOX_framebufferdata[id].texture);
+  MOX_lasttextureid = -1;
   MOX_DrawQuad(float(x), float(y), float(w), float(h), 0, 1, 1, 0);
 }
 

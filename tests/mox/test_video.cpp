@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "gl_context.h"
 
@@ -127,7 +128,7 @@ TEST_F(VideoTest, RenderStateCacheFollowsRecordedBitsOnly) {
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
-TEST_F(VideoTest, BindCacheChangesOnlyThroughBindTexture) {
+TEST_F(VideoTest, BindCacheSkipsOnlyTrulyRedundantBinds) {
   unsigned px[4] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
   int a = MOX_CreateTexture(2, 2, px, 0);
   MOX_BindTexture(a);
@@ -136,22 +137,39 @@ TEST_F(VideoTest, BindCacheChangesOnlyThroughBindTexture) {
   MOX_BindTexture(a);
   EXPECT_EQ(MOX_stats_numtexturebinds, binds);
 
-  // These bind textures directly and leave the cache alone...
+  // Operations that bind a texture directly forget the cache, so binding the cached name
+  // afterwards really binds it.
   int b = MOX_CreateTexture(2, 2, px, 0);
-  MOX_SetFrameBuffer(0);
-  MOX_BindTextureChannel(b, 0);
-  EXPECT_EQ(MOX_lasttextureid, a);
-  // ...so binding the cached name now binds nothing.
-  MOX_BindTexture(a);
-  GLint bound = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  EXPECT_EQ(bound, b);
+  for (auto direct : {+[](int t) { MOX_BindTextureChannel(t, 0); },
+                      +[](int) { MOX_SetFrameBuffer(0); },
+                      +[](int) { MOX_DrawFrameBuffer(0, 0, 1, 1, 0); },
+                      +[](int t) { MOX_UpdateTexture(t, 2, 2, nullptr); }}) {
+    MOX_BindTexture(a);
+    direct(b);
+    EXPECT_EQ(MOX_lasttextureid, -1);
+    MOX_BindTexture(a);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, a);
+  }
 
   MOX_SwapBuffers();
   EXPECT_EQ(MOX_lasttextureid, -1);
   EXPECT_EQ(MOX_stats_numtexturebinds, 0);
   MOX_DeleteTexture(a);
   MOX_DeleteTexture(b);
+}
+
+TEST_F(VideoTest, BoxAfterFramebufferSwitchDrawsItsColour) {
+  int fb = MOX_CreateFrameBuffer(64, 64, 0);
+  ASSERT_GE(fb, 0);
+  MOX_SetFrameBuffer(0);
+  MOX_DrawBox(0, 0, 8, 8, int(0xFFFFFFFF));  // caches the white texture
+  MOX_SetFrameBuffer(fb);
+  MOX_ClearFrameBuffer(0xFF000000);
+  MOX_DrawBox(0, 0, 64, 64, int(0xFF00FF00));
+  EXPECT_EQ(gltest_pixel(10, 10), 0xFF00FF00u);
+  MOX_SetFrameBuffer(0);
 }
 
 TEST_F(VideoTest, RefreshRateTargets) {
@@ -257,6 +275,35 @@ TEST_F(VideoTest, PostShaderDarkensOddRowsAndFades) {
   MOX_SetScanlineValue(0);
   MOX_SwapBuffers();
   EXPECT_NEAR(int(window_pixel(10, 254) & 0xFF), 128, 1);
+  MOX_SetPostShader(-1);
+}
+
+TEST_F(VideoTest, PresentationIntoAFramebufferMatchesTheWindow) {
+  int post = MOX_InitDefaultPostShader();
+  ASSERT_GE(post, 0);
+  int target = MOX_CreateFrameBuffer(256, 256, 0);
+  ASSERT_GE(target, 0);
+  MOX_SetFrameBuffer(0);
+  MOX_SetPostShader(post);
+  MOX_SetScanlineValue(0.5f);
+  MOX_ClearFrameBuffer(0xFF000000);
+  MOX_BindTexture(mox_whitetexture_id);
+  MOX_DrawColorQuad(0, 0, 256, 10, 1, 1, 1, 1);
+
+  MOX_SetPresentTarget(target);
+  MOX_SwapBuffers();
+  MOX_SetPresentTarget(-1);
+  std::vector<unsigned char> rgba(256 * 256 * 4);
+  MOX_ReadFrameBuffer(target, rgba.data());
+  MOX_SwapBuffers();
+  // Same frame twice: once off-screen, once in the window; rows bottom-up in the buffer.
+  // The window has no alpha channel, so only the colours are compared.
+  for (int y : {0, 1, 5, 9, 10, 200}) {
+    const unsigned char *p = &rgba[size_t((255 - y) * 256 + 7) * 4];
+    uint32_t off = p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+    EXPECT_EQ(off & 0xFFFFFF, window_pixel(7, y) & 0xFFFFFF) << "row " << y;
+  }
+  MOX_SetScanlineValue(0);
   MOX_SetPostShader(-1);
 }
 

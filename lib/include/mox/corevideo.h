@@ -91,7 +91,11 @@ bool MOX_VideoReady();
 
 // Start-up, frame and presentation. MOX_InitVideo may be called again: framebuffers are then
 // made anew from id 0 at the new size.
-void MOX_InitVideo(int width, int height, int flags);  // flags bit 0: full screen
+// flags: MOX_VIDEO_FULLSCREEN switches the display mode; MOX_VIDEO_HIDDEN keeps the window
+// hidden (for off-screen work such as capture).
+constexpr int MOX_VIDEO_FULLSCREEN = 1;
+constexpr int MOX_VIDEO_HIDDEN = 2;
+void MOX_InitVideo(int width, int height, int flags);
 void MOX_CloseVideo();
 void MOX_SetRefreshRate(int rate);
 float MOX_WaitRefresh();
@@ -99,6 +103,12 @@ int MOX_GetFPS();
 void MOX_GetRenderStatus(int *triangles, int *texturebinds, int *stateswitches);
 void MOX_SwapBuffers();
 void MOX_SwapBuffersBasic();
+// With a framebuffer id, MOX_SwapBuffers draws its presentation pass into that framebuffer
+// (of the window's size) instead of the window and swaps nothing; -1 presents to the window.
+void MOX_SetPresentTarget(int id);
+// Copies a framebuffer's pixels, RGBA bytes with rows bottom to top, into rgba
+// (width x height x 4 bytes).
+void MOX_ReadFrameBuffer(int id, unsigned char *rgba);
 void MOX_SetPostShader(int shader);
 void MOX_SetFadeValue(float v);
 void MOX_SetScanlineValue(float v);
