@@ -1,0 +1,10 @@
+# Offline renderer: frame-exact capture of a production to TGA files or a video.
+if(NOT FENTRO_SANITIZE)
+  add_executable(fentro-render tools/fentro-render.cpp tools/gen/tga.cpp mox/entry_main.cpp)
+  target_link_libraries(fentro-render PRIVATE demosystem)
+  foreach(t test_render)
+    if(TARGET ${t})
+      add_dependencies(${t} fentro-render coreimage)
+    endif()
+  endforeach()
+endif()
