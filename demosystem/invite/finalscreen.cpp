@@ -16,8 +16,12 @@
 
 namespace {
 
-constexpr uint8_t FLAG_NONBLACK = 1;
-constexpr uint8_t FLAG_COVERED = 2;
+// Canvas tiles for clearing only what the last call painted.
+constexpr int TILE_W = 64;
+constexpr int TILE_H = 8;
+
+bool TestBit(const std::vector<uint64_t> &bits, size_t n) { return (bits[n >> 6] >> (n & 63)) & 1; }
+void SetBit(std::vector<uint64_t> &bits, size_t n) { bits[n >> 6] |= uint64_t{1} << (n & 63); }
 
 double Distance(const Circle &q, int x, int y) {
     double dx = q.x - x;
@@ -30,6 +34,32 @@ uint32_t ToCanvas(int colour) {
     uint32_t c = static_cast<uint32_t>(colour);
     return (c & 0xFF00FF00u) | ((c >> 16) & 0xFFu) | ((c & 0xFFu) << 16);
 }
+
+// trunc(sin(base + i) * a + shift) for successive integers i, as the direct expression gives
+// it, without a sine per call: sin(base + i) comes from the angle-addition formula with the
+// sines and cosines of the integers kept in tables. That differs from the library's sine of
+// the rounded sum by far less than 1e-9; only a result that close to an integer, where the
+// truncation could go either way, is recomputed the direct way.
+class Wobble {
+public:
+    Wobble(double base, float a, double shift, const std::vector<double> &sinofindex,
+           const std::vector<double> &cosofindex)
+        : base_(base), a_(a), shift_(shift), sinbase_(std::sin(base)), cosbase_(std::cos(base)),
+          sini_(sinofindex), cosi_(cosofindex) {}
+
+    int At(int i) const {
+        double v = (sinbase_ * cosi_[i] + cosbase_ * sini_[i]) * a_ + shift_;
+        if (std::fabs(v - std::nearbyint(v)) < 1e-6) v = std::sin(base_ + i) * a_ + shift_;
+        return static_cast<int>(v);
+    }
+
+private:
+    double base_;
+    float a_;
+    double shift_;
+    double sinbase_, cosbase_;
+    const std::vector<double> &sini_, &cosi_;
+};
 
 }  // namespace
 
@@ -59,9 +89,10 @@ void c_finalscreen::Init(c_demo *demo) {
         bmp_effect.height != demo->renderheight) {
         MOX_CreateBitmap(demo->renderwidth, demo->renderheight, &bmp_effect);
     }
-    dirtyx0 = dirtyy0 = 0;
-    dirtyx1 = bmp_effect.data ? bmp_effect.width : 0;
-    dirtyy1 = bmp_effect.data ? bmp_effect.height : 0;
+    // The whole canvas counts as painted until the first call has cleared it.
+    tilesx = bmp_effect.data ? (bmp_effect.width + TILE_W - 1) / TILE_W : 0;
+    tilesy = bmp_effect.data ? (bmp_effect.height + TILE_H - 1) / TILE_H : 0;
+    dirtytiles.assign(static_cast<size_t>(tilesx) * tilesy, 1);
 
     srand(0xDEADBEEF);
     maxcircles = 0;
@@ -77,12 +108,14 @@ void c_finalscreen::Init(c_demo *demo) {
     numcircles = 0;
     maxradius = 0;
 
-    pixelflags.assign(static_cast<size_t>(sw) * sh, 0);
+    size_t words = (static_cast<size_t>(sw) * sh + 63) / 64;
+    nonblackbits.assign(words, 0);
+    coveredbits.assign(words, 0);
     nonblack = 0;
     for (int y = 0; y < sh; y++) {
         for (int x = 0; x < sw; x++) {
             if (MOX_GetPixel(x, y, *bmp_endlogo) & 0xFFFFFFu) {
-                pixelflags[static_cast<size_t>(y) * sw + x] = FLAG_NONBLACK;
+                SetBit(nonblackbits, static_cast<size_t>(y) * sw + x);
                 nonblack++;
             }
         }
@@ -101,7 +134,7 @@ bool c_finalscreen::PickPoint(int *x, int *y) {
         int px = rand() % SAMPLE_WIDTH;
         int py = rand() % SAMPLE_HEIGHT;
         if (px < samplewidth && py < sampleheight &&
-            (pixelflags[static_cast<size_t>(py) * samplewidth + px] & FLAG_NONBLACK)) {
+            TestBit(nonblackbits, static_cast<size_t>(py) * samplewidth + px)) {
             *x = px;
             *y = py;
             return true;
@@ -125,7 +158,7 @@ void c_finalscreen::CellRange(double x0, double y0, double x1, double y1, int *c
 bool c_finalscreen::AnyCircleContains(int x, int y) {
     bool sampled = x >= 0 && y >= 0 && x < samplewidth && y < sampleheight;
     size_t p = sampled ? static_cast<size_t>(y) * samplewidth + x : 0;
-    if (sampled && (pixelflags[p] & FLAG_COVERED)) return true;
+    if (sampled && TestBit(coveredbits, p)) return true;
     if (grid.empty()) return false;
 
     // A containing circle has its centre within its radius, so within maxradius.
@@ -137,7 +170,7 @@ bool c_finalscreen::AnyCircleContains(int x, int y) {
             for (int i : grid[static_cast<size_t>(cy) * gridw + cx]) {
                 if (CircleContains(circles[i], x, y)) {
                     // Radii never shrink, so the point stays covered.
-                    if (sampled) pixelflags[p] |= FLAG_COVERED;
+                    if (sampled) SetBit(coveredbits, p);
                     return true;
                 }
             }
@@ -198,8 +231,11 @@ void c_finalscreen::DrawCircleOutline(int x, int y, float r, int colour, s_bitma
 
     uint32_t c = ToCanvas(colour);
     unsigned *data = bitmap.data;
+    // Every point lies within `reach` of the centre: inside the canvas no point needs the
+    // bounds test that MOX_DrawPixel makes.
+    bool inside = x - reach >= 0 && y - reach >= 0 && x + reach < w && y + reach < h;
     auto plot = [=](int px, int py) {
-        if (px >= 0 && py >= 0 && px < w && py < h) data[px + py * w] = c;
+        if (inside || (px >= 0 && py >= 0 && px < w && py < h)) data[px + py * w] = c;
     };
     int xi = 0;
     int yi;
@@ -217,20 +253,29 @@ void c_finalscreen::DrawCircleOutline(int x, int y, float r, int colour, s_bitma
     } while (xi <= yi);
 }
 
+void c_finalscreen::MarkPainted(int x0, int y0, int x1, int y1) {
+    if (x1 < 0 || y1 < 0 || x0 >= bmp_effect.width || y0 >= bmp_effect.height) return;
+    int tx0 = std::max(x0, 0) / TILE_W, tx1 = std::min(x1, bmp_effect.width - 1) / TILE_W;
+    int ty0 = std::max(y0, 0) / TILE_H, ty1 = std::min(y1, bmp_effect.height - 1) / TILE_H;
+    for (int ty = ty0; ty <= ty1; ty++)
+        for (int tx = tx0; tx <= tx1; tx++) dirtytiles[static_cast<size_t>(ty) * tilesx + tx] = 1;
+}
+
 void c_finalscreen::ClearCanvas() {
     if (!bmp_effect.data) return;
-    int x0 = std::max(dirtyx0, 0);
-    int y0 = std::max(dirtyy0, 0);
-    int x1 = std::min(dirtyx1, bmp_effect.width);
-    int y1 = std::min(dirtyy1, bmp_effect.height);
-    if (x0 < x1) {
-        for (int y = y0; y < y1; y++) {
-            memset(bmp_effect.data + static_cast<size_t>(y) * bmp_effect.width + x0, 0,
-                   static_cast<size_t>(x1 - x0) * 4);
+    int w = bmp_effect.width;
+    int h = bmp_effect.height;
+    for (int ty = 0; ty < tilesy; ty++) {
+        for (int tx = 0; tx < tilesx; tx++) {
+            uint8_t &dirty = dirtytiles[static_cast<size_t>(ty) * tilesx + tx];
+            if (!dirty) continue;
+            dirty = 0;
+            int x0 = tx * TILE_W;
+            size_t bytes = static_cast<size_t>(std::min(TILE_W, w - x0)) * 4;
+            for (int y = ty * TILE_H; y < std::min((ty + 1) * TILE_H, h); y++)
+                memset(bmp_effect.data + static_cast<size_t>(y) * w + x0, 0, bytes);
         }
     }
-    dirtyx0 = dirtyy0 = 0;
-    dirtyx1 = dirtyy1 = 0;
 }
 
 void c_finalscreen::Step() {
@@ -255,39 +300,27 @@ void c_finalscreen::Step() {
     // The wobble starts at 100 pixels and settles to 1.5.
     float a = 100 - 1.2f * t;
     if (a < 1.5f) a = 1.5f;
+    while (static_cast<int>(sinofindex.size()) < numcircles) {
+        double n = static_cast<double>(sinofindex.size());
+        sinofindex.push_back(std::sin(n));
+        cosofindex.push_back(std::cos(n));
+    }
+    Wobble wx(0.411 * t, a, 0, sinofindex, cosofindex);
+    Wobble wy(0.3917178 * t, a, -64, sinofindex, cosofindex);
 
-    bool painted = false;
-    int bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
     for (int i = 0; i < numcircles; i++) {
         Circle &q = circles[i];
         if (q.growing && (Edges(q) || TouchesAnother(q))) q.growing = false;
 
-        int dx = static_cast<int>(std::sin(0.411 * t + i) * a);
-        int dy = static_cast<int>(std::sin(0.3917178 * t + i) * a - 64);
+        int dx = wx.At(i);  // trunc(sin(0.411 t + i) * a)
+        int dy = wy.At(i);  // trunc(sin(0.3917178 t + i) * a - 64)
         int cx = q.x + dx;
         int cy = q.y + dy;
         DrawCircleOutline(cx, cy, q.r, q.color, bmp_effect);
 
         int reach = static_cast<int>(q.r) + 1;
-        if (!painted) {
-            bx0 = cx - reach;
-            by0 = cy - reach;
-            bx1 = cx + reach + 1;
-            by1 = cy + reach + 1;
-            painted = true;
-        } else {
-            bx0 = std::min(bx0, cx - reach);
-            by0 = std::min(by0, cy - reach);
-            bx1 = std::max(bx1, cx + reach + 1);
-            by1 = std::max(by1, cy + reach + 1);
-        }
+        MarkPainted(cx - reach, cy - reach, cx + reach, cy + reach);
         GrowCircle(q);
-    }
-    if (painted) {
-        dirtyx0 = bx0;
-        dirtyy0 = by0;
-        dirtyx1 = bx1;
-        dirtyy1 = by1;
     }
 }
 

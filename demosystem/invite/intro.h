@@ -181,22 +181,25 @@ private:
     // The part of the logo that placement samples, and its non-black pixel count.
     int samplewidth = 0, sampleheight = 0;
     int nonblack = 0;
-    // Per sampled pixel: bit 0 non-black, bit 1 known to lie inside a circle (circles only
-    // grow, so that stays true). Circles change only through newCircle and GrowCircle.
-    std::vector<uint8_t> pixelflags;
+    // Per sampled pixel: non-black in the end logo; known to lie inside a circle (circles
+    // only grow, so that stays true). Circles change only through newCircle and GrowCircle.
+    std::vector<uint64_t> nonblackbits, coveredbits;
     // Uniform grid over the sampled area holding circle indices by centre.
     static constexpr int CELL = 32;
     int gridw = 0, gridh = 0;
     std::vector<std::vector<int>> grid;
     float maxradius = 0;  // largest radius of any circle so far
-    // Canvas rectangle painted by the last call, cleared by the next (x1, y1 exclusive).
-    int dirtyx0 = 0, dirtyy0 = 0, dirtyx1 = 0, dirtyy1 = 0;
+    std::vector<double> sinofindex, cosofindex;  // sin(i) and cos(i) per circle index
+    // Canvas tiles painted by the last call, cleared by the next.
+    int tilesx = 0, tilesy = 0;
+    std::vector<uint8_t> dirtytiles;
 
     bool PickPoint(int *x, int *y);
     void CellRange(double x0, double y0, double x1, double y1, int *cx0, int *cy0, int *cx1,
                    int *cy1) const;
     bool AnyCircleContains(int x, int y);
     bool TouchesAnother(const Circle &q) const;
+    void MarkPainted(int x0, int y0, int x1, int y1);  // inclusive canvas rectangle
     void ClearCanvas();
 };
 

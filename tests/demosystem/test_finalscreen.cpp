@@ -270,14 +270,15 @@ TEST_F(FinalScreenTest, MatchesThePlainAlgorithm) {
     ASSERT_GT(scene->numcircles, 1000);
     ASSERT_GT(scene->numcircles - growing, 500);
 
+    s_bitmap *canvas = Texture(nullptr, 1920, 1080, 0);
     ReferenceFinalScreen ref;
-    ref.Init(*logo, 1920, 1080);
+    ref.Init(*logo, *canvas);
     for (int k = 0; k < CALLS; k++) {
         ref.time = k * 735;
         ref.Step();
         ASSERT_EQ(static_cast<int>(ref.circles.size()), counts[k]) << "call " << k;
         ASSERT_EQ(HashCircles(ref.circles.data(), counts[k]), circlehash[k]) << "call " << k;
-        ASSERT_EQ(HashPixels(ref.canvaspixels.data(), ref.canvaspixels.size()), canvashash[k])
+        ASSERT_EQ(HashPixels(canvas->data, static_cast<size_t>(canvas->size)), canvashash[k])
             << "call " << k;
     }
     EXPECT_EQ(rand(), after);

@@ -55,19 +55,12 @@ class ReferenceFinalScreen {
 public:
     std::vector<Circle> circles;
     s_bitmap logo{};
-    s_bitmap canvas{};  // memory only, no texture
-    std::vector<unsigned> canvaspixels;
+    s_bitmap canvas{};  // the caller's bitmap of the render size
     int time = 0;
 
-    void Init(const s_bitmap &endlogo, int renderwidth, int renderheight) {
+    void Init(const s_bitmap &endlogo, const s_bitmap &rendercanvas) {
         logo = endlogo;
-        canvaspixels.assign(static_cast<size_t>(renderwidth) * renderheight, 0);
-        canvas = s_bitmap{};
-        canvas.width = canvas.texturewidth = renderwidth;
-        canvas.height = canvas.textureheight = renderheight;
-        canvas.size = renderwidth * renderheight;
-        canvas.datasize = canvas.size * 4;
-        canvas.data = canvaspixels.data();
+        canvas = rendercanvas;
         srand(0xDEADBEEF);
         circles.clear();
         capacity = static_cast<size_t>(std::min(logo.width, c_finalscreen::SAMPLE_WIDTH)) *
