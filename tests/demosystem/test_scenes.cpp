@@ -507,3 +507,67 @@ TEST_F(SceneTest, ShortSheetsAreDrawnUpToWhatTheyHold) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- the playback path ------------------------------------------------------------------
+
+class PlaybackTest : public SceneTest {
+protected:
+    void At(int position) {
+        demo.demomusic.numchannels = 1;
+        demo.demomusic.offset = static_cast<uint64_t>(position) << 8;
+        demo.HandleDemo();
+    }
+};
+
+TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
+    demo.Init(1920, 1080, 1);
+    demo.CreateLayer(1920, 1080, "scenes");
+    const char *names[NUM_DEMOFUNCTIONS] = {"intro",       "welcome", "compos",
+                                            "partyevents", "screen",  "finalscreen"};
+    for (int k = 0; k < NUM_DEMOFUNCTIONS; k++) {
+        AddResource(names[k], RESOURCE_FUNCTION, nullptr);
+        demo.resource[demo.numresources - 1].id = k;
+        demo.CreateEventA(&demo.layer[0], 100000 * k, 100000, EFFECT_FUNCTION, k, 0, nullptr);
+    }
+    Sprite("intrologo", 16, 16, YELLOW);
+    Texture("endlogo", 64, 64, WHITE);
+    // Five markers inside the intro, one on the boundary (inside neither event), two in
+    // the compos event.
+    for (int t : {10000, 20000, 30000, 40000, 50000, 100000, 210000, 220000}) demo.CreateMarker(t, 0);
+    for (c_demofunction *f : demofunction) f->Init(&demo);
+
+    At(60000);
+    EXPECT_EQ(intro.time, 60000);
+    EXPECT_EQ(intro.state, 5);
+    EXPECT_EQ(gltest_pixel(437, 41), YELLOW);  // the composed picture shows the logo
+    EXPECT_EQ(gltest_pixel(430, 41), 0xFF302010u);  // over the background colour
+
+    At(150000);
+    EXPECT_EQ(welcome.time, 50000);
+    EXPECT_EQ(welcome.state, 0);
+    EXPECT_EQ(welcome.fade, 1);
+
+    At(250000);
+    EXPECT_EQ(compos.state, 2);
+    EXPECT_FLOAT_EQ(compos.scrollX, 120);
+
+    At(350000);
+    EXPECT_EQ(partyevents.time, 50000);
+    EXPECT_EQ(partyevents.scrollX, 30);
+
+    int before = screen.newpart;
+    At(450000);
+    EXPECT_NE(screen.newpart, before);
+
+    At(550000);
+    EXPECT_EQ(finalscreen.time, 50000);
+    EXPECT_EQ(finalscreen.numcircles, 3);
+
+    // A scene is called only while its event covers the position.
+    At(600000);
+    EXPECT_EQ(finalscreen.numcircles, 3);
+}
+
+}  // namespace
