@@ -1,11 +1,11 @@
 #version 120
 // Presentation shader of the production. The composed picture arrives in prevPass (and any
 // layer composed after this one in fbo_texture); it gets a slight colour fringe towards the
-// edges ("aberration", in pixels), the darkening of the vignette image in texture0
-// ("vignette"), a warm flash on every beat ("flash"), its own faint scanlines ("scanlines"),
-// a fade in over the first second and the layer's Blend as a fade out. Then it keeps the
-// presentation contract: every second row darkened by scanlinevalue, the whole image
-// multiplied by fadevalue.
+// edges ("aberration", in pixels), the darkening of the vignette image in texture1
+// ("vignette"; channel 0 shares its unit with fbo_texture in the presentation pass), a warm
+// flash on every beat ("flash"), its own faint scanlines ("scanlines"), a fade in over the
+// first second and the layer's Blend as a fade out. Then it keeps the presentation contract:
+// every second row darkened by scanlinevalue, the whole image multiplied by fadevalue.
 uniform sampler2D fbo_texture;
 uniform sampler2D fbo_depth;
 uniform float width;
@@ -13,7 +13,7 @@ uniform float height;
 uniform float fadevalue;
 uniform float scanlinevalue;
 uniform sampler2D prevPass;
-uniform sampler2D texture0;
+uniform sampler2D texture1;
 uniform vec2 resolution;
 uniform float time;
 uniform float blend;
@@ -30,7 +30,7 @@ void main() {
     vec3 col = vec3(texture2D(prevPass, uv + fringe).r, texture2D(prevPass, uv).g,
                     texture2D(prevPass, uv - fringe).b);
     col = max(col, texture2D(fbo_texture, uv).rgb);
-    vec4 vig = texture2D(texture0, uv);
+    vec4 vig = texture2D(texture1, uv);
     float dark = vig.a * (1.0 - dot(vig.rgb, vec3(0.299, 0.587, 0.114)));
     col *= 1.0 - vignette * dark;
     col += flash * (beatmultiplier - 1.0) * vec3(1.0, 0.8, 0.5) * (0.4 + 0.6 * length(col));

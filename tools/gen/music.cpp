@@ -870,6 +870,14 @@ void put32(unsigned char *p, std::uint32_t v) {
 }  // namespace
 
 bool gen_music(const char *outdir) {
+  // Open the file first, so that an unwritable folder fails before the synthesis runs.
+  const std::string path = std::string(outdir) + "/" + kMusicFileName;
+  FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::printf("gen_music: cannot write %s\n", path.c_str());
+    return false;
+  }
+
   Mix m(kTotal);
   drums(m);
   bassline(m);
@@ -897,12 +905,6 @@ bool gen_music(const char *outdir) {
   put32(h + 40, data);
   for (size_t i = 0; i < pcm.size(); ++i) put16(h + 44 + 2 * i, std::uint16_t(pcm[i]));
 
-  const std::string path = std::string(outdir) + "/" + kMusicFileName;
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::printf("gen_music: cannot write %s\n", path.c_str());
-    return false;
-  }
   const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
   if (std::fclose(f) != 0 || !ok) {
     std::printf("gen_music: write error on %s\n", path.c_str());
