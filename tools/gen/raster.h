@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-using std::size_t;
-
 constexpr float kPi = 3.14159265358979f;
 
 float gsin(float x);
