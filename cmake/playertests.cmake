@@ -7,3 +7,10 @@ if(NOT FENTRO_SANITIZE)
     add_dependencies(${tname} invite coreimage)
   endforeach()
 endif()
+# Frame cost of playback against the same passes issued directly in GL (needs a display:
+# run it under Xvfb).
+if(NOT FENTRO_SANITIZE)
+  add_executable(bench_playback ${CMAKE_SOURCE_DIR}/bench/bench_playback.cpp)
+  target_link_libraries(bench_playback PRIVATE demosystem)
+  target_include_directories(bench_playback PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+endif()

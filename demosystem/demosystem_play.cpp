@@ -54,6 +54,19 @@ void select_framebuffer(int id)
     forget_bound_texture();
 }
 
+// MOX_ClearFrameBuffer(0xff000000) and then MOX_DrawBox of 0xAARRGGBB `colour` over the whole
+// framebuffer (of the render size): one clear to that colour gives the same pixels (blending
+// is off or the colour opaque) without a full-screen fill, and the state a box leaves (alpha
+// test off, white texture bound, 2D projection, white colour).
+void clear_and_box(unsigned colour)
+{
+    MOX_ClearFrameBuffer((colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16);
+    MOX_DisableRenderState(MOX_STATE_ALPHATEST);
+    MOX_BindTexture(mox_whitetexture_id);
+    MOX_Enable2D();
+    glColor4f(1, 1, 1, 1);
+}
+
 // Markers strictly inside the event's span that the current time has passed.
 int markers_passed(const c_demo *demo, const s_effectevent *e)
 {
@@ -148,16 +161,17 @@ void c_demo::HandleDemo()
         if (!l->visible) continue;
         select_framebuffer(l->framebuffer_id);
         MOX_DisableAlphaBlend();
-        MOX_ClearFrameBuffer(0xff000000);
         s_effectevent *e = GetEffectEvent(l);
-        if (!e) continue;
-        MOX_DrawBox(0, 0, renderwidth, renderheight, 0);
+        if (!e) {
+            MOX_ClearFrameBuffer(0xff000000);
+            continue;
+        }
+        clear_and_box(0);
         render_event(this, i, e);
     }
 
     select_framebuffer(framebuffer_id);
-    MOX_ClearFrameBuffer(0xff000000);
-    MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff102030);
+    clear_and_box(0xff102030);
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         s_effectevent *e = GetEffectEvent(l);

@@ -178,6 +178,8 @@ TEST_F(Playback, TwoLayersBlendOverTheBackground) {
     EXPECT_TRUE(Near(MainPixel(5, 5), BACKGROUND));
     EXPECT_TRUE(Near(MainPixel(120, 120), BACKGROUND));
     EXPECT_EQ(MOX_FrameBuffer->id, demo.framebuffer_id);
+    EXPECT_EQ(LayerPixel(0, 64, 64), 0xff000000u);
+    EXPECT_EQ(MainPixel(64, 64) >> 24, 0xffu);
 
     // Red at full weight, then green at half weight over it.
     Frame(5000);
@@ -235,6 +237,8 @@ TEST_F(Playback, SpriteFollowsItsTransformKeys) {
     EXPECT_TRUE(Near(MainPixel(64, 83), 0x00ff00));
     EXPECT_TRUE(Near(MainPixel(20, 64), BACKGROUND));
     EXPECT_TRUE(Near(MainPixel(64, 20), BACKGROUND));
+    // Around the sprite the layer is transparent black.
+    EXPECT_EQ(LayerPixel(0, 20, 64), 0u);
 
     // Half way: moved right by 0.5 * 0.4 units (about 31 pixels) and turned by 90 degrees
     // anticlockwise, so the red half lies on the left.
