@@ -25,20 +25,24 @@ const char *KindName(int type) {
 void *GetSceneResource(c_demo *demo, const char *name, int type) {
     int n = demo->numresources;
     if (n > DEMO_MAXRESOURCES) n = DEMO_MAXRESOURCES;
+    // A name may be shared by resources of different kinds (a function and a sprite both
+    // called "screen"): the first one of the wanted kind counts.
+    bool named = false;
     for (int i = 0; i < n; i++) {
         const s_demoresource &r = demo->resource[i];
         if (strcmp(r.name, name) != 0) continue;
-        if (r.type != type) {
-            printf("- Resource %s is not a %s\n", name, KindName(type));
-            return nullptr;
-        }
+        named = true;
+        if (r.type != type) continue;
         if (!r.loadOK || !r.datapointer) {
             printf("- Resource %s not loaded\n", name);
             return nullptr;
         }
         return r.datapointer;
     }
-    printf("- Resource missing: %s\n", name);
+    if (named)
+        printf("- Resource %s is not a %s\n", name, KindName(type));
+    else
+        printf("- Resource missing: %s\n", name);
     return nullptr;
 }
 

@@ -8,8 +8,8 @@
 
 #include "demosystem/demosystem.h"
 
-// The loaded data of the first resource named `name`, or null with a console line naming it
-// when there is none, it is of another resource type than `type` or it did not load.
+// The loaded data of the first resource named `name` of resource type `type`, or null with
+// a console line naming it when there is none, only others of that name, or it did not load.
 void *GetSceneResource(c_demo *demo, const char *name, int type);
 // Frame `n` of a sheet, or null when the sheet is missing or holds fewer frames.
 s_sprite *GetSheetFrame(const s_spritesheet *sheet, int n);

@@ -473,6 +473,24 @@ TEST_F(SceneTest, MediaOfAnotherKindAreRefused) {
     screen->Update(&demo, nullptr);
 }
 
+TEST_F(SceneTest, NameSharedWithAFunctionFindsTheSprite) {
+    AddResource("screen", RESOURCE_FUNCTION, nullptr);  // the scene's own function resource
+    s_sprite *sprite = Sprite("screen", 8, 8, RED);
+    auto screen = std::make_unique<c_screen>();
+    testing::internal::CaptureStdout();
+    screen->Init(&demo);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(screen->spr_screen, sprite);
+    EXPECT_EQ(out.find("- Resource screen"), std::string::npos);
+
+    demo.resource[demo.numresources - 1].loadOK = 0;
+    testing::internal::CaptureStdout();
+    screen->Init(&demo);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(screen->spr_screen, nullptr);
+    EXPECT_NE(out.find("- Resource screen not loaded\n"), std::string::npos);
+}
+
 TEST_F(SceneTest, ShortSheetsAreDrawnUpToWhatTheyHold) {
     Sheet("location", 10, 8, 1, GREEN);
     Sheet("particleblue", 5, 4, 4, BLUE);
