@@ -650,23 +650,14 @@ const Tone kMelodyBreak[] = {
 
 int at_bar(int bar, int step = 0) { return bar * kBar + step * kStep; }
 
-template <int N>
-void play_lead(Mix &m, const Tone (&tones)[N], int from, int bars, double vel, int shift) {
+// Plays an eight-bar phrase, repeated over `bars` bars from bar `from`: play(start, length
+// in frames, note) for each of its tones.
+template <int N, class Play>
+void phrase(const Tone (&tones)[N], int from, int bars, Play play) {
   for (int rep = 0; rep * 8 < bars; ++rep)
     for (const Tone &t : tones) {
       const int bar = from + rep * 8 + t.bar;
-      if (bar >= from + bars) continue;
-      lead(m, at_bar(bar, t.step), t.len * kStep - kStep / 4, t.note + shift, vel);
-    }
-}
-
-template <int N>
-void play_bells(Mix &m, const Tone (&tones)[N], int from, int bars, double vel, int shift) {
-  for (int rep = 0; rep * 8 < bars; ++rep)
-    for (const Tone &t : tones) {
-      const int bar = from + rep * 8 + t.bar;
-      if (bar >= from + bars) continue;
-      bell(m, at_bar(bar, t.step), t.note + shift, vel, (t.note % 3 - 1) * 0.35);
+      if (bar < from + bars) play(at_bar(bar, t.step), t.len * kStep, t.note);
     }
 }
 
@@ -807,12 +798,23 @@ void harmony(Mix &m) {
     }
   }
   // Leads and bells.
-  play_lead(m, kMelodyA, 16, 16, 0.9, 0);
-  play_lead(m, kMelodyB, 32, 16, 0.9, 0);
-  play_bells(m, kMelodyBreak, 48, 8, 1.5, 0);
-  play_bells(m, kMelodyBreak, 50, 6, 0.6, 12);
-  play_lead(m, kMelodyA, 56, 16, 1.0, 0);
-  play_bells(m, kMelodyA, 56, 16, 0.35, 12);
+  auto leads = [&m](double vel) {
+    return [&m, vel](int t, int len, int note) { lead(m, t, len - kStep / 4, note, vel); };
+  };
+  auto bells = [&m](double vel, int shift) {
+    return [&m, vel, shift](int t, int, int note) {
+      bell(m, t, note + shift, vel, (note % 3 - 1) * 0.35);
+    };
+  };
+  phrase(kMelodyA, 16, 16, leads(0.9));
+  phrase(kMelodyB, 32, 16, leads(0.9));
+  phrase(kMelodyBreak, 48, 8, bells(1.5, 0));
+  phrase(kMelodyBreak, 50, 6, bells(0.6, 12));
+  phrase(kMelodyA, 56, 8, leads(1.0));
+  phrase(kMelodyA, 56, 8, bells(0.35, 12));
+  phrase(kMelodyB, 64, 8, leads(1.0));
+  phrase(kMelodyB, 64, 8, bells(0.3, 0));
+  phrase(kMelodyA, 72, 6, bells(0.6, 0));
   // Intro bells: the top of each chord and its fifth, one pair per chord.
   for (int bar = 0; bar < 8; bar += 2) {
     const int *v = kVoicing[chord_of(bar)];
