@@ -4,8 +4,9 @@
 //
 // The rules are those of the plain algorithm (every new point tested against every circle,
 // every growing circle against every other); a grid of circle centres, a cache of logo
-// pixels known to be covered, and clearing only the painted part of the canvas keep a call
-// cheap as the circles accumulate without changing a single decision or random draw.
+// pixels known to be covered, table-driven wobble offsets and clearing only the painted
+// tiles of the canvas keep a call cheap as the circles accumulate, without changing a
+// single decision, pixel or random draw.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -36,7 +37,7 @@ uint32_t ToCanvas(int colour) {
 }
 
 // trunc(sin(base + i) * a + shift) for successive integers i, as the direct expression gives
-// it, without a sine per call: sin(base + i) comes from the angle-addition formula with the
+// it, without a sine per circle: sin(base + i) comes from the angle-addition formula with the
 // sines and cosines of the integers kept in tables. That differs from the library's sine of
 // the rounded sum by far less than 1e-9; only a result that close to an integer, where the
 // truncation could go either way, is recomputed the direct way.

@@ -156,7 +156,7 @@ public:
     s_bitmap *bmp_finalbg = nullptr;
     s_bitmap *bmp_endlogo = nullptr;
     s_sprite *spr_finaltext = nullptr;
-    Circle *circles = nullptr;  // one slot per end-logo pixel
+    Circle *circles = nullptr;  // one slot per end-logo pixel of the sampled area
     int numcircles;
     int numspots;
     int maxcircles;
