@@ -281,3 +281,10 @@ void spline(const float *key, int num, int dim, float t, float *v);
 // or it is empty (dest then stays unchanged). *ofs is the closing quote's position, 0 when
 // there is no pair of quotes.
 const char *FindString(const char *str, char *dest, int *ofs, int destsize = DEMO_NAMESIZE);
+
+// Playback's 3D view for image events: the eye position, and a count of HandleCamera calls
+// (one per 3D image drawn).
+extern float centerX, centerY, centerZ;
+extern float currentframe;
+// Loads the identity and looks from the eye position at the origin.
+void HandleCamera();

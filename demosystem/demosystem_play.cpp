@@ -9,7 +9,6 @@
 float centerX = 0.0f, centerY = 0.0f, centerZ = 1.0f;
 float currentframe = 0.0f;
 
-void HandleCamera();
 
 namespace {
 
@@ -41,17 +40,6 @@ int event_program(c_demo *demo, const s_effectevent *e)
     if (!r || !r->loadOK || (r->type != RESOURCE_SHADER && r->type != RESOURCE_POSTSHADER))
         return -1;
     return demo->resource_shader[r->id].shader_id;
-}
-
-// MOX_SetFrameBuffer and MOX_BindTextureChannel bind textures behind the video layer's bind
-// cache. Forgetting the cache after them keeps a later MOX_BindTexture of the cached name
-// (the white texture of every box) from being skipped while another texture is bound.
-void forget_bound_texture() { MOX_lasttextureid = -1; }
-
-void select_framebuffer(int id)
-{
-    MOX_SetFrameBuffer(id);
-    forget_bound_texture();
 }
 
 // MOX_ClearFrameBuffer(0xff000000) and then MOX_DrawBox of 0xAARRGGBB `colour` over the whole
@@ -94,7 +82,6 @@ void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
     glScalef(demo->GetTransformValue(layer, 6), demo->GetTransformValue(layer, 7),
              demo->GetTransformValue(layer, 8));
     MOX_BindTextureChannel(s.textureid, 0);
-    forget_bound_texture();
     glColor4f(1, 1, 1, 1);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0), glVertex3f(-hx, hy, 0);
@@ -153,13 +140,12 @@ void c_demo::Start()
 void c_demo::HandleDemo()
 {
     position = (int)Soundsystem_GetSoundOffset(demomusic);
-    forget_bound_texture();
     MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         if (!l->visible) continue;
-        select_framebuffer(l->framebuffer_id);
+        MOX_SetFrameBuffer(l->framebuffer_id);
         MOX_DisableAlphaBlend();
         s_effectevent *e = GetEffectEvent(l);
         if (!e) {
@@ -170,7 +156,7 @@ void c_demo::HandleDemo()
         render_event(this, i, e);
     }
 
-    select_framebuffer(framebuffer_id);
+    MOX_SetFrameBuffer(framebuffer_id);
     clear_and_box(0xff102030);
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
@@ -184,10 +170,9 @@ void c_demo::HandleDemo()
             if (event_program(this, e) < 0) continue;
             MOX_DisableRenderState(MOX_STATE_DEPTHTEST);
             HandleShader(i, e);
-            select_framebuffer(postbuffer_id);
+            MOX_SetFrameBuffer(postbuffer_id);
         } else {
             MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
-            forget_bound_texture();
         }
     }
 }
@@ -201,7 +186,6 @@ void c_demo::HandleShader(int layernr, s_effectevent *event)
 
     MOX_BindTextureChannel(MOX_FrameBuffer ? MOX_GetFrameBufferTexture(MOX_FrameBuffer->id) : 0, 4);
     for (int j = 3; j >= 0; --j) MOX_BindTextureChannel(channel_texture(this, event->value[j]), j);
-    forget_bound_texture();
 
     const float seconds = demomusic.samplerate ? (float)position / (float)demomusic.samplerate : 0.0f;
     MOX_SetShaderUniform2f(program, "resolution", (float)renderwidth, (float)renderheight);

@@ -14,8 +14,6 @@
 #include "demosystem/test_playback_media.h"
 #include "gl_context.h"
 
-extern float currentframe;
-
 namespace {
 
 using namespace playback_media;
