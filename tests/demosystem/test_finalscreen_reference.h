@@ -43,6 +43,20 @@ inline void MakeEndLogo(int width, int height, std::vector<unsigned> *pixels) {
     box(760, 120, 400, 28);
 }
 
+// A sparse end logo (about 1.3% non-black): a 3-pixel ring and thin lines, where the
+// circles soon cover nearly every logo pixel and most placement attempts fail.
+inline void MakeThinLogo(int width, int height, std::vector<unsigned> *pixels) {
+    pixels->assign(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            double d = std::hypot(x - 960.0, y - 540.0);
+            bool on = (d >= 440 && d < 443) || (x % 240 < 3 && y > 400 && y < 700) ||
+                      (y % 100 < 3 && x > 500 && x < 1400 && y > 300 && y < 800);
+            if (on) (*pixels)[static_cast<size_t>(y) * width + x] = 0xFFFFFFFFu;
+        }
+    }
+}
+
 // Copies the pixels (0xAARRGGBB) into a bitmap record created at that size.
 inline void FillBitmap(s_bitmap *bitmap, const std::vector<unsigned> &pixels) {
     for (int y = 0; y < bitmap->height; y++)
