@@ -130,6 +130,11 @@ void MOX_InitVideo(int width, int height, int flags) {
   MOX_video.blueshift = 0;
   MOX_video.redbits = MOX_video.greenbits = MOX_video.bluebits = 8;
 
+  // The cache starts empty: a context kept from an earlier start-up must not keep states on
+  // that the cache says are off.
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_LIGHTING);
   MOX_renderstate = 0;
   MOX_lasttextureid = -1;
   mox_numbitmaps = 0;

@@ -23,10 +23,6 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(gltest_init(1920, 1080)) << "no GL context (display?)";
-        // Re-initialising the video layer forgets its render-state cache but keeps the
-        // context: switch off what earlier tests left on, as in a fresh context.
-        glDisable(GL_ALPHA_TEST);
-        glDisable(GL_BLEND);
         demo.numresources = 0;
         demo.nummarkers = 0;
         demo.numlayers = 0;

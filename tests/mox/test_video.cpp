@@ -39,6 +39,15 @@ TEST_F(VideoTest, InitFillsTheVideoRecordAndFramebufferZero) {
   EXPECT_EQ(MOX_shaders_enabled, 1);
 }
 
+TEST_F(VideoTest, StartingAgainSwitchesOffWhatTheCacheForgets) {
+  MOX_EnableRenderState(MOX_STATE_ALPHATEST | MOX_STATE_BLEND | MOX_STATE_LIGHTING);
+  ASSERT_TRUE(gltest_init(256, 256));
+  EXPECT_EQ(MOX_renderstate, 0);
+  EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+}
+
 TEST_F(VideoTest, ClearTakesRedInTheLowestByte) {
   MOX_ClearFrameBuffer(0xFF0000FF);
   EXPECT_EQ(gltest_pixel(0, 0), 0xFF0000FFu);
