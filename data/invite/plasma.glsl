@@ -22,6 +22,6 @@ void main() {
     // Mirror the ramp so that the colours run back and forth without a seam.
     float k = abs(fract(v * 0.125 + t * 0.05) * 2.0 - 1.0);
     vec3 col = texture2D(texture0, vec2(0.05 + 0.9 * k, 0.5)).rgb;
-    col *= 0.7 + 0.35 * (beatmultiplier - 1.0);
+    col *= 0.55 + 0.3 * (beatmultiplier - 1.0);
     gl_FragColor = vec4(col, 1.0);
 }
