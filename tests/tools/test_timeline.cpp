@@ -320,7 +320,7 @@ TEST_F(Timeline, BlendKeysFadeLayersInAndOut) {
     for (int i = 0; i < L->numevents; i++) {
       const s_effectevent &e = L->event[i];
       D().position = e.t + e.length / 2;
-      EXPECT_GT(D().GetValue(L, VALUE_BLEND), 0.3f) << L->name << " event " << i << " hidden";
+      EXPECT_GT(D().GetValue(L, VALUE_BLEND), 0.15f) << L->name << " event " << i << " hidden";
       D().position = e.t + kSecond / 10;
       fades_in |= D().GetValue(L, VALUE_BLEND) < 0.2f;
       D().position = e.t + e.length - kSecond / 10;
