@@ -268,7 +268,55 @@ public:
     void Start();
     void HandleDemo();
     void HandleShader(int layernr, s_effectevent *event);
+
+    // Editor overlay: InitGUI once after the project is loaded (needs video running), then
+    // UpdateGUI once a frame after HandleDemo, before any other MOX_GetKeys of the frame.
+    // The fonts and the cursor (may be null) belong to the caller and must outlive the editor.
+    void InitGUI(int width, int height, s_font *font1, s_font *font2, s_sprite *cursor);
+    void UpdateGUI();
+    // Input step of the visible overlay.
+    void HandleGUI();
+    // Hit test in one layer row: pos is the cursor time, sy the cursor's y from the row's top.
+    // Returns the index of the hit entry and its edit kind in *type, or -1 with *type = 0.
+    int GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy);
+    // Empties the selection; a picked resource stays picked.
+    void ClearSelection();
+    // Time of the last marker before / first marker after currentpos; 0 when there is none.
+    int GetPreviousMarkerPosition(int currentpos);
+    int GetNextMarkerPosition(int currentpos);
+    // Keys with nothing (or a layer only) selected, and with a marker selected.
+    void HandleNavigation(int key, int keytrig);
+    void HandleMarkers(int key, int keytrig);
+    // Left/Right on the properties line gui_selected_parameter of the selected effect event
+    // or transform key (parent is not used).
+    void HandleEffectParameter(s_effectevent *evt, int key, int keytrig);
+    void HandleTransformParameter(s_transformevent *evt, s_effectevent *parent, int key,
+                                  int keytrig);
+
+    // Editor drawing into gui_framebuffer_id; DrawGUI also renews position and
+    // gui_timeliney and holds transform keys inside their parent effect event.
+    void DrawGUI();
+    void DrawSoundWave();
+    void DrawTimeLine();
+    void DrawMarkers();
+    void DrawCursor();
+    // guifont1 for the properties line `id` when it is the selected one, else guifont2.
+    s_font *SelectParamFont(int id);
+    void DrawProperties(int id);
+    void DrawResources();
 };
+
+// Names the editor shows for effect types, value types and curve types, by number.
+inline constexpr const char *text_effecttype[] = {
+    "None", "Image", "Mesh", "Shader", "Function", "Text", "Sound", "Postprocessing"};
+inline constexpr const char *text_valuetype[] = {
+    "None", "Blend", "Beatmultiplier", "Effectvalue 1", "Effectvalue 2"};
+inline constexpr const char *text_curvetype[] = {
+    "Linear", "Smooth", "Smooth In", "Smooth Out", "Bezier", "Wave", "Bounce", "Overshoot",
+    "Random"};
+constexpr int DEMO_NUMEFFECTTYPES = 8;
+constexpr int DEMO_NUMVALUETYPES = 5;
+constexpr int DEMO_NUMCURVETYPES = 9;
 
 // Fraction of x between a and b, unclamped.
 float lerp(float a, float b, float x);
