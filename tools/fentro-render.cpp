@@ -1,14 +1,20 @@
 // fentro-render: plays a production without sound on a fixed time step and writes exactly the
 // frames the player would present, as TGA files or piped to ffmpeg as a video.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -17,6 +23,8 @@
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
 #include "tools/gen/tga.h"
+
+extern char **environ;
 
 c_demo gbd_demo;
 
@@ -34,7 +42,8 @@ const char *const USAGE =
     "  --at F1,F2,...    render exactly these music positions, in sample frames, in this order\n"
     "  --out DIR         write DIR/frame_NNNNNN.tga (32-bit, top-left origin); with --at the\n"
     "                    number is the music position\n"
-    "  --out FILE.mp4    pipe the frames to ffmpeg with the music (also .webm, .mkv)\n"
+    "  --out FILE.mp4    pipe the frames to ffmpeg with the music (also .webm, .mkv); the\n"
+    "                    frame size must be even; with --at the video has no sound\n"
     "  --quiet           no progress line\n"
     "  --help            this text\n";
 
@@ -51,12 +60,20 @@ struct options {
 
 options opt;
 
-[[noreturn]] void fail(const char *format, const char *what)
+// The music written out for ffmpeg; removed on every way out.
+std::string musicfile;
+
+[[noreturn]] __attribute__((format(printf, 1, 2))) void fail(const char *format, ...)
 {
     fputs("fentro-render: ", stderr);
-    fprintf(stderr, format, what);
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
     fputc('\n', stderr);
+    if (!musicfile.empty()) remove(musicfile.c_str());
     fflush(stdout);
+    // The driver's event thread may be running: end the process without running destructors.
     _exit(1);
 }
 
@@ -131,7 +148,7 @@ void parse_options(int argc, char *argv[])
             have_source = true;
         }
     }
-    if (opt.to >= 0 && opt.to <= opt.from) fail("--to must lie after --from%s", "");
+    if (opt.to >= 0 && opt.to <= opt.from) fail("--to must lie after --from");
 }
 
 bool is_video_name(const std::string &name)
@@ -153,7 +170,8 @@ bool program_on_path(const char *name)
         const size_t colon = dirs.find(':', start);
         const std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
         const std::string full = (dir.empty() ? "." : dir) + "/" + name;
-        if (access(full.c_str(), X_OK) == 0) return true;
+        struct stat st;
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return true;
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
@@ -178,6 +196,22 @@ void mount_source()
     corefile_close(&f);
 }
 
+// Everything about the output that can be checked before the production is loaded.
+void check_output()
+{
+    if (opt.out.empty()) fail("no output given: use --out DIR or --out FILE.mp4");
+    if (is_video_name(opt.out)) {
+        if (!program_on_path("ffmpeg"))
+            fail("writing '%s' needs the program ffmpeg, which is not installed (apt-get install ffmpeg)", opt.out.c_str());
+        // yuv420p, which players expect, halves both dimensions.
+        if (opt.width % 2 || opt.height % 2) fail("a video needs an even --size, not %dx%d", opt.width, opt.height);
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(opt.out, ec);
+    if (!std::filesystem::is_directory(opt.out)) fail("cannot create the output folder '%s'", opt.out.c_str());
+}
+
 // The music written to a temporary WAV for ffmpeg, which cannot read the resource image.
 std::string extract_music()
 {
@@ -189,51 +223,78 @@ std::string extract_music()
     char name[] = "/tmp/fentro-render-music-XXXXXX";
     const int fd = mkstemp(name);
     if (fd < 0) return "";
+    musicfile = name;
     FILE *fp = fdopen(fd, "wb");
-    const bool ok = fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
-    if (fp) fclose(fp);
-    return ok ? name : "";
+    bool ok = fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    if (fp) ok = fclose(fp) == 0 && ok;
+    else close(fd);
+    if (!ok) {
+        remove(name);
+        musicfile.clear();
+    }
+    return musicfile;
 }
 
 // Where the frames go: numbered TGA files or ffmpeg's standard input.
 struct sink {
     FILE *pipe = nullptr;
-    std::string musicfile;
+    pid_t ffmpeg = -1;
     std::vector<uint32_t> argb;
 
-    void open()
+    // Starts ffmpeg on a pipe, without a shell, so that no file name is ever parsed as a
+    // command; frames start at music time `start` seconds.
+    void open(double start)
     {
-        if (opt.out.empty()) fail("no output given: use --out DIR or --out FILE.mp4%s", "");
-        if (is_video_name(opt.out)) {
-            if (!program_on_path("ffmpeg"))
-                fail("writing '%s' needs the program ffmpeg, which is not installed (apt-get install ffmpeg)", opt.out.c_str());
-            musicfile = extract_music();
-            std::string cmd = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgra -s " +
-                              std::to_string(opt.width) + "x" + std::to_string(opt.height) + " -r " +
-                              std::to_string(opt.fps) + " -i -";
-            if (!musicfile.empty())
-                cmd += " -ss " + std::to_string(opt.from) + " -i '" + musicfile + "' -map 0:v -map 1:a -shortest";
-            cmd += " -pix_fmt yuv420p '" + opt.out + "'";
-            pipe = popen(cmd.c_str(), "w");
-            if (!pipe) fail("cannot start ffmpeg for '%s'", opt.out.c_str());
-        } else {
-            std::error_code ec;
-            std::filesystem::create_directories(opt.out, ec);
-            if (!std::filesystem::is_directory(opt.out)) fail("cannot create the output folder '%s'", opt.out.c_str());
+        if (!is_video_name(opt.out)) return;
+        std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "bgra",
+                                         "-s", std::to_string(opt.width) + "x" + std::to_string(opt.height),
+                                         "-framerate", std::to_string(opt.fps), "-i", "-"};
+        // Positions given with --at lie on no time grid that the music could follow.
+        if (opt.at.empty() && !extract_music().empty()) {
+            char seek[32];
+            snprintf(seek, sizeof seek, "%.6f", start);
+            args.insert(args.end(), {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
         }
+        args.insert(args.end(), {"-pix_fmt", "yuv420p", opt.out});
+        std::vector<char *> argv;
+        for (std::string &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+        // This process ignores SIGPIPE; ffmpeg gets the default back.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t sigs;
+        sigemptyset(&sigs);
+        sigaddset(&sigs, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attr, &sigs);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+        const int err = posix_spawnp(&ffmpeg, "ffmpeg", &actions, &attr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+        ::close(fds[0]);
+        if (err != 0) {
+            ::close(fds[1]);
+            fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
+        }
+        pipe = fdopen(fds[1], "wb");
+        if (!pipe) fail("cannot start ffmpeg for '%s'", opt.out.c_str());
     }
 
     void write(long long number, const std::vector<unsigned char> &rgba)
     {
+        to_argb(rgba);
         if (pipe) {
             // ffmpeg reads BGRA bytes: the 0xAARRGGBB words in little-endian memory.
-            to_argb(rgba);
             if (fwrite(argb.data(), 4, argb.size(), pipe) != argb.size()) fail("ffmpeg stopped taking frames for '%s'", opt.out.c_str());
             return;
         }
         char name[64];
         snprintf(name, sizeof name, "/frame_%06lld.tga", number);
-        to_argb(rgba);
         if (!tga_write_rgba32((opt.out + name).c_str(), argb.data(), opt.width, opt.height))
             fail("cannot write frames into '%s'", opt.out.c_str());
     }
@@ -252,8 +313,15 @@ struct sink {
 
     void close()
     {
-        if (pipe && pclose(pipe) != 0) fail("ffmpeg failed to write '%s'", opt.out.c_str());
+        if (pipe) {
+            const bool flushed = fclose(pipe) == 0;
+            int status = 0;
+            while (waitpid(ffmpeg, &status, 0) < 0 && errno == EINTR) {}
+            if (!flushed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                fail("ffmpeg failed to write '%s'", opt.out.c_str());
+        }
         if (!musicfile.empty()) remove(musicfile.c_str());
+        musicfile.clear();
     }
 };
 
@@ -269,18 +337,14 @@ void progress(long long n, long long total, std::chrono::steady_clock::time_poin
 
 }  // namespace
 
-int coremain(int argc, char *argv[])
+int coremain(int, char *[])
 {
-    parse_options(argc, argv);
-
     // The same start-up as the player, with a hidden window and no audible device.
     srand(13371337);
     strcpy(gbd_demo.resfolder, "data_invite");
-    mount_source();
     MOX_InitVideo(opt.width, opt.height, MOX_VIDEO_HIDDEN);
-    if (!MOX_VideoReady()) fail("no OpenGL context for a %s frame", "presented");
+    if (!MOX_VideoReady()) fail("no OpenGL context for the presented frame");
     MOX_HideMouse();
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     puts("- Init Sound");
     Soundsystem_Init(44100, 8, 2);
     // Nothing mixes from here on: the music stands where each frame puts it.
@@ -293,6 +357,9 @@ int coremain(int argc, char *argv[])
     if (rate == 0 || musicframes == 0) fail("the production's music '%s' did not load", gbd_demo.musicfilename);
 
     std::vector<long long> positions = opt.at;
+    // A position past the music would show the music's last frame under another number.
+    for (long long p : positions)
+        if (p >= musicframes) fail("--at position %lld lies after the music's last frame %lld", p, musicframes - 1);
     if (positions.empty()) {
         const double end = opt.to >= 0 ? std::min(opt.to * rate, (double)musicframes) : (double)musicframes;
         const long long first = (long long)std::llround(opt.from * rate);
@@ -301,14 +368,15 @@ int coremain(int argc, char *argv[])
             if (t >= end) break;
             positions.push_back(t);
         }
+        if (positions.empty()) fail("no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
     }
 
     const int target = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
-    if (target < 0) fail("no framebuffer left for the %s frame", "presented");
+    if (target < 0) fail("no framebuffer left for the presented frame");
     MOX_SetPresentTarget(target);
 
     sink out;
-    out.open();
+    out.open((double)positions[0] / rate);
     std::vector<unsigned char> rgba((size_t)opt.width * opt.height * 4);
     const auto start = std::chrono::steady_clock::now();
     const long long total = (long long)positions.size();
@@ -323,4 +391,20 @@ int coremain(int argc, char *argv[])
     }
     out.close();
     return 0;
+}
+
+// Options, source and output are checked before the driver starts, so that mistakes are
+// reported at once and without a display.
+int main(int argc, char *argv[])
+{
+    // A pipe to an ffmpeg that has quit reports an error instead of ending the process.
+    signal(SIGPIPE, SIG_IGN);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    parse_options(argc, argv);
+    mount_source();
+    check_output();
+    const int result = mox_processentry(argc, argv, coremain);
+    fflush(nullptr);
+    if (result != 0) fputs("fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n", stderr);
+    _exit(result);
 }
