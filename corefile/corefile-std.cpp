@@ -4,6 +4,7 @@
 #include "core/coremem.h"
 #include "corefile/imageformat.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -229,6 +230,42 @@ uint32_t handle_remaining(const s_corefile *file, uint32_t start)
     return pos < file->size ? file->size - pos : 0;
 }
 
+// Read-ahead of corefile_gets: one window of a stream's bytes, so that a text read line by
+// line costs a seek and a read per window instead of per line. The layer never writes a
+// stream it reads (a write goes to a separate file that replaces its target when closed), so
+// the window stays valid until its stream is closed.
+struct s_readahead {
+    FILE *stream;
+    uint64_t position;  // stream position of data[0]
+    size_t length;
+    std::array<char, 16384> data;
+};
+s_readahead readahead;
+
+void forget_readahead(const FILE *stream)
+{
+    if (readahead.stream == stream) readahead.stream = nullptr;
+}
+
+// The stream's bytes from position on, as far as the window holds them: sets bytes to them
+// and returns their count, 0 when nothing can be read there.
+size_t readahead_at(FILE *stream, uint64_t position, const char **bytes)
+{
+    if (readahead.stream != stream || position < readahead.position ||
+        position - readahead.position >= readahead.length) {
+        readahead.stream = nullptr;
+        if (fseeko(stream, (off_t)position, SEEK_SET) != 0) return 0;
+        const size_t got = fread(readahead.data.data(), 1, readahead.data.size(), stream);
+        if (got == 0) return 0;
+        readahead.stream = stream;
+        readahead.position = position;
+        readahead.length = got;
+    }
+    const size_t skip = (size_t)(position - readahead.position);
+    *bytes = readahead.data.data() + skip;
+    return readahead.length - skip;
+}
+
 s_pendingwrite *pending_of(const FILE *fp)
 {
     for (auto &w : pendingwrites)
@@ -451,6 +488,7 @@ void corefile_closeimage()
     if (corefile_mounttype == MOUNT_DIR) {
         if (corefile_image.source) COREFILE_FREE(corefile_image.source);
     } else if (g_fp) {
+        forget_readahead(g_fp);
         fclose(g_fp);
     }
     g_fp = nullptr;
@@ -538,15 +576,22 @@ void corefile_gets(char *buffer, int size, s_corefile *file)
     const uint32_t remaining = handle_remaining(file, start);
     const size_t n = (uint32_t)(size - 1) < remaining ? (size_t)(size - 1) : remaining;
     if (n == 0) return;
-    size_t got = 0;
-    if (fseeko(stream, (off_t)file->offset, SEEK_SET) == 0) got = fread(buffer, 1, n, stream);
-    if (got == 0) {
+    size_t length = 0;
+    while (length < n) {
+        const char *bytes;
+        const size_t got = std::min(readahead_at(stream, (uint64_t)file->offset + length, &bytes), n - length);
+        if (got == 0) break;
+        const char *newline = static_cast<const char *>(memchr(bytes, '\n', got));
+        const size_t take = newline ? (size_t)(newline - bytes) + 1 : got;
+        memcpy(buffer + length, bytes, take);
+        length += take;
+        if (newline) break;
+    }
+    if (length == 0) {
         // The data is gone (the file shrank): end the file rather than read the same spot forever.
         file->offset = start + file->size;
         return;
     }
-    const char *newline = static_cast<const char *>(memchr(buffer, '\n', got));
-    const size_t length = newline ? (size_t)(newline - buffer) + 1 : got;
     buffer[length] = 0;
     file->offset += (uint32_t)length;
 }
@@ -574,10 +619,12 @@ void corefile_close(s_corefile *file)
     if (!file) return;
     if (file->data) {
         FILE *fp = static_cast<FILE *>(file->data);
-        if (s_pendingwrite *w = pending_of(fp))
+        if (s_pendingwrite *w = pending_of(fp)) {
             commit_write(w);
-        else
+        } else {
+            forget_readahead(fp);
             fclose(fp);
+        }
     }
     file->data = nullptr;
     file->fileindex = 0;

@@ -186,6 +186,84 @@ TEST_F(CoreFile, LinesStopAtTheEntryEnd)
     EXPECT_STREQ(line, "");
 }
 
+// Lines of every length up to several kilobytes, so that lines and short-buffer pieces
+// cross the boundaries of whatever the layer reads ahead.
+std::string manylines(std::vector<std::string> *lines)
+{
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        std::string line(static_cast<size_t>((i * 97) % 5000), static_cast<char>('a' + i % 26));
+        line += '\n';
+        lines->push_back(line);
+        text += line;
+    }
+    lines->push_back("tail without newline");
+    return text + lines->back();
+}
+
+std::vector<std::string> readlines(const char *name, int size)
+{
+    std::vector<std::string> lines;
+    s_corefile f;
+    if (!corefile_open(name, &f, 0)) return lines;
+    std::vector<char> line(static_cast<size_t>(size));
+    std::string current;
+    while (!corefile_feof(&f)) {
+        corefile_gets(line.data(), size, &f);
+        current += line.data();
+        if (!current.empty() && current.back() == '\n') lines.push_back(std::move(current)), current.clear();
+    }
+    if (!current.empty()) lines.push_back(current);
+    corefile_close(&f);
+    return lines;
+}
+
+TEST_F(CoreFile, LongTextsReadLineByLineInBothModes)
+{
+    std::vector<std::string> expected;
+    const std::string text = manylines(&expected);
+    writefile(dir / "src/a.txt", "first entry\n");
+    writefile(dir / "src/b.txt", text);
+    writefile(dir / "src/c.txt", "the entry behind\n");
+
+    ASSERT_EQ(corefile_mountimage((dir / "src").c_str(), 2), 1);
+    EXPECT_EQ(readlines("b.txt", 6000), expected);
+    EXPECT_EQ(readlines("b.txt", 7), expected);
+    corefile_closeimage();
+
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
+    EXPECT_EQ(readlines("b.txt", 6000), expected);
+    EXPECT_EQ(readlines("b.txt", 7), expected);
+    EXPECT_THAT(readlines("a.txt", 256), testing::ElementsAre("first entry\n"));
+    EXPECT_THAT(readlines("c.txt", 256), testing::ElementsAre("the entry behind\n"));
+}
+
+TEST_F(CoreFile, LinesComeFromTheFileNowOpen)
+{
+    writefile(dir / "src/one.txt", "one\n");
+    writefile(dir / "src/two.txt", "two\n");
+    ASSERT_EQ(corefile_mountimage((dir / "src").c_str(), 2), 1);
+    // Each handle is closed before the next opens, so their streams may share an address.
+    EXPECT_THAT(readlines("one.txt", 256), testing::ElementsAre("one\n"));
+    EXPECT_THAT(readlines("two.txt", 256), testing::ElementsAre("two\n"));
+    writefile(dir / "src/one.txt", "one again\n");
+    EXPECT_THAT(readlines("one.txt", 256), testing::ElementsAre("one again\n"));
+
+    // A file cut short while open ends instead of yielding the same spot forever.
+    s_corefile f;
+    ASSERT_EQ(corefile_open("two.txt", &f, 0), 1);
+    fs::resize_file(dir / "src/two.txt", 0);
+    char line[16];
+    int reads = 0;
+    while (!corefile_feof(&f) && reads < 10) {
+        corefile_gets(line, sizeof line, &f);
+        ++reads;
+    }
+    EXPECT_TRUE(corefile_feof(&f));
+    corefile_close(&f);
+}
+
 TEST_F(CoreFile, InterleavedHandlesShareTheImageStream)
 {
     writeproduction(dir);
