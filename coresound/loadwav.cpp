@@ -3,6 +3,7 @@
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,15 +38,15 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
         printf("Cannot open WAV file %s\n", name);
         return 0;
     }
+    // The header is read first and the samples straight into their own buffer, so the file
+    // is neither held twice nor copied.
+    struct Closer {
+        s_corefile *file;
+        ~Closer() { corefile_close(file); }
+    } closer{&file};
     const uint32_t filesize = corefile_fsize(&file);
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[filesize ? filesize : 1]);
-    if (data && filesize) corefile_read(data.get(), 1, filesize, &file);
-    corefile_close(&file);
-    if (!data) {
-        printf("Out of memory reading WAV file %s (%u bytes)\n", name, filesize);
-        return 0;
-    }
-    const uint8_t *d = data.get();
+    uint8_t d[WAV_HEADER] = {};
+    corefile_read(d, 1, std::min(filesize, WAV_HEADER), &file);
 
     // Either tag is enough to go on.
     if (filesize < 12 || (!tag(d, "RIFF") && !tag(d + 8, "WAVE"))) {
@@ -99,7 +100,7 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
         printf("Out of memory for the samples of WAV file %s (%u bytes)\n", name, size);
         return 0;
     }
-    if (size) std::memcpy(buffer, d + WAV_HEADER, size);
+    if (size) corefile_read(buffer, 1, size, &file);
     sound->buffer = buffer;
     sound->size = size;
     sound->length = size / width;
