@@ -1,0 +1,664 @@
+// Timeline editor: its set-up, the per-frame entry, the selection, every keyboard and mouse
+// command of the overlay, and the editing of the selected event's or key's parameter lines.
+// Edits go straight into the tables that playback reads, so each one shows in the next frame.
+// Every index that comes from the project file or the mouse is checked against its table
+// before it is used, and no command adds to a full table.
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/corefile.h"
+#include "demosystem/demosystem.h"
+#include "mox/mox.h"
+
+namespace {
+
+constexpr int ROWHEIGHT = 64;       // a layer row; hit tests use this, not gui_layerheight
+constexpr int MARKERSTRIP = 32;     // rows of the marker strip at the top of the timeline
+constexpr int MARKERBOX = 24;       // a marker's box right of its time, in GUI pixels
+constexpr int KEYBOX = 16;          // a key's box, in GUI pixels
+constexpr int LABELHALF = 128;      // half the width of a picked resource's label
+constexpr int RESOURCEROWS = 16;    // rows of the resource list
+constexpr int RESOURCEROW = 32;     // height of one resource row
+constexpr int RESOURCEWIDTH = 480;  // clickable width of the resource list
+constexpr int LASTKEYBOUND = 99999999;  // how far the last value key may move forward
+constexpr int MARKERBACKOFF = 8192;     // Ctrl+Left looks for markers this far behind
+constexpr int MARKERSHIFT = 512;        // Ctrl+Left/Right move every marker this far
+constexpr int MINLENGTH = 8192;         // an end snapped backwards keeps this much length
+constexpr int TRANSFORMLINES = 10;      // last parameter line of a transform key
+
+constexpr char PROJECTFILE[] = "demo.fentro";
+constexpr char BACKUPFILE[] = "backup.fentro";
+
+// Converts with truncation toward zero, holding values outside int's range at its ends.
+int ClampToInt(double v) {
+    if (v != v) return 0;
+    if (v <= (double)INT_MIN) return INT_MIN;
+    if (v >= (double)INT_MAX) return INT_MAX;
+    return (int)v;
+}
+
+// t moved by d frames, the sum taken in single precision and truncated.
+int MoveTime(int t, float d) { return ClampToInt((float)t + d); }
+
+// Frames of music per GUI pixel; at least 1 so that a zoom near 0 cannot divide by zero.
+int TimelineScale(float zoom) {
+    const int scale = ClampToInt(zoom * 64);
+    return scale > 0 ? scale : 1;
+}
+
+// Entries of an edit kind on a layer, never more than the table holds; 0 for no kind.
+int KindCount(const s_demolayer &l, int kind) {
+    int n = 0, capacity = DEMO_MAXKEYS;
+    switch (kind) {
+        case EDIT_EFFECT: n = l.numevents, capacity = DEMO_MAXEVENTS; break;
+        case EDIT_VALUE: n = l.numevents_value; break;
+        case EDIT_TRANSFORM: n = l.numevents_transform; break;
+        case EDIT_CAMERA: n = l.numevents_camera; break;
+        default: return 0;
+    }
+    return n < 0 ? 0 : n < capacity ? n : capacity;
+}
+
+// The next or previous of four types (curve types, marker types), for any stored value.
+int CycleOfFour(int type, int delta) { return (int)(((unsigned)type + (unsigned)delta) & 3u); }
+
+int EntryTime(const s_demolayer &l, int kind, int n) {
+    switch (kind) {
+        case EDIT_EFFECT: return l.event[n].t;
+        case EDIT_VALUE: return l.event_value[n].t;
+        case EDIT_TRANSFORM: return l.event_transform[n].t;
+        default: return l.event_camera[n].t;
+    }
+}
+
+// The sound system takes unsigned frame counts: a negative time means the start.
+uint64_t FrameOffset(int t) { return t < 0 ? 0 : (uint64_t)t; }
+
+// The selected layer, or null when none is selected or the index is not a layer in use.
+s_demolayer *SelectedLayer(c_demo &d) {
+    const int n = d.gui_selected_layer;
+    if (n < 0 || n >= d.numlayers || n >= DEMO_MAXLAYERS) return nullptr;
+    return &d.layer[n];
+}
+
+// The selected event or key still exists: its index lies inside its table on the layer.
+bool SelectedEntryValid(c_demo &d) {
+    const s_demolayer *l = SelectedLayer(d);
+    if (!l) return false;
+    const int kind = d.gui_selected_eventtype;
+    const int n = d.gui_selected_event;
+    return n >= 0 && n < KindCount(*l, kind);
+}
+
+int MarkerCount(const c_demo &d) {
+    if (d.nummarkers < 0) return 0;
+    return d.nummarkers < DEMO_MAXMARKERS ? d.nummarkers : DEMO_MAXMARKERS;
+}
+
+// Time of the first marker after pos; false when there is none.
+bool NextMarker(const c_demo &d, int pos, int *t) {
+    for (int i = 0; i < MarkerCount(d); i++) {
+        if (d.marker[i].t > pos) {
+            *t = d.marker[i].t;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Keeps the project as it was before this save in backup.fentro, through the file layer (so
+// only in a mounted directory). A project that was never saved has nothing to keep.
+void BackupProject() {
+    if (corefile_mounttype != MOUNT_DIR) return;
+    s_corefile in;
+    if (!corefile_open(PROJECTFILE, &in, 0)) return;
+    std::vector<char> bytes(corefile_fsize(&in));
+    corefile_read(bytes.data(), 1, (uint32_t)bytes.size(), &in);
+    corefile_close(&in);
+    s_corefile out;
+    if (!corefile_open(BACKUPFILE, &out, 1)) {
+        printf("- Save: %s could not be written\n", BACKUPFILE);
+        return;
+    }
+    corefile_write(bytes.data(), 1, (uint32_t)bytes.size(), &out);
+    corefile_close(&out);
+}
+
+// The nine floats of a transform key by parameter line 2..10.
+float s_transformevent::*const TRANSFORMFIELDS[9] = {
+    &s_transformevent::x,      &s_transformevent::y,      &s_transformevent::z,
+    &s_transformevent::rotx,   &s_transformevent::roty,   &s_transformevent::rotz,
+    &s_transformevent::scalex, &s_transformevent::scaley, &s_transformevent::scalez};
+
+}  // namespace
+
+void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_sprite *cursor) {
+    gui_width = width;
+    gui_height = height;
+    gui_layerheight = ROWHEIGHT;
+    gui_waveformheight = 128;
+    gui_timelinex = 192;
+    gui_timeliney = height - MARKERSTRIP;
+    gui_sliderx = 0;
+    gui_detailsx = 1540;
+    gui_detailsy = 48;
+    gui_resourcex = 4;
+    gui_resourcey = 48;
+    gui_resourcestart = 0;
+    gui_mousebutton = 0;
+    gui_selected_resource = -1;
+    gui_selected_markerarea = 0;
+    gui_selected_marker = -1;
+    gui_selected_layer = -1;
+    gui_selected_event = -1;
+    gui_selected_eventtype = 0;
+    gui_selected_parameter = 0;
+    gui_zoom = 8.0f;
+    gui_paused = false;
+    gui_visible = true;
+    guifont1 = font1;
+    guifont2 = font2;
+    spr_guicursor = cursor;
+    MOX_CreateBitmap(gui_width, gui_waveformheight, &bmp_waveform);
+    gui_framebuffer_id = MOX_CreateFrameBuffer(gui_width, gui_height, MOX_FRAMEBUFFER_LINEAR);
+    MOX_SetTitle("FENTRO v0.2b");
+}
+
+void c_demo::UpdateGUI() {
+    if (gui_visible) {
+        DrawGUI();
+        HandleGUI();
+        return;
+    }
+    // Hidden: the demo's frame fills the current render target, unless that target is the
+    // demo's own framebuffer, which holds the frame already (a framebuffer's texture cannot
+    // be drawn into itself).
+    if (!MOX_FrameBuffer || MOX_FrameBuffer->id != framebuffer_id) {
+        MOX_DrawFrameBuffer(0, 0, MOX_video.width, MOX_video.height, framebuffer_id);
+    }
+    int key = 0, keytrig = 0;
+    MOX_GetKeys(&key, &keytrig);
+    if (keytrig & MOX_PAD_TAB) gui_visible = true;
+}
+
+void c_demo::ClearSelection() {
+    gui_selected_markerarea = 0;
+    gui_selected_marker = -1;
+    gui_selected_layer = -1;
+    gui_selected_event = -1;
+    gui_selected_eventtype = 0;
+    gui_selected_parameter = 0;
+}
+
+int c_demo::GetPreviousMarkerPosition(int currentpos) {
+    int t = 0;
+    for (int i = 0; i < MarkerCount(*this); i++) {
+        if (marker[i].t < currentpos) t = marker[i].t;
+    }
+    return t;
+}
+
+int c_demo::GetNextMarkerPosition(int currentpos) {
+    int t = 0;
+    return NextMarker(*this, currentpos, &t) ? t : 0;
+}
+
+int c_demo::GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy) {
+    *type = 0;
+    if (!dlayer) return -1;
+    const long long box = (long long)KEYBOX * TimelineScale(gui_zoom);
+    const long long p = pos;
+    for (int i = 0; i < dlayer->numevents_camera && i < DEMO_MAXKEYS; i++) {
+        const long long t = dlayer->event_camera[i].t;
+        if (t <= p && p < t + box) {
+            *type = EDIT_CAMERA;
+            return i;
+        }
+    }
+    for (int i = 0; i < dlayer->numevents_transform && i < DEMO_MAXKEYS; i++) {
+        const long long t = dlayer->event_transform[i].t;
+        if (t <= p && p < t + box && 24 < sy && sy < 40) {
+            *type = EDIT_TRANSFORM;
+            return i;
+        }
+    }
+    for (int i = 0; i < dlayer->numevents_value && i < DEMO_MAXKEYS; i++) {
+        const long long t = dlayer->event_value[i].t;
+        if (t - box <= p && p < t + box) {
+            *type = EDIT_VALUE;
+            return i;
+        }
+    }
+    for (int i = 0; i < dlayer->numevents && i < DEMO_MAXEVENTS; i++) {
+        const long long t = dlayer->event[i].t;
+        if (t <= p && p < t + dlayer->event[i].length) {
+            *type = EDIT_EFFECT;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void c_demo::HandleGUI() {
+    const int scale = TimelineScale(gui_zoom);
+    int key = 0, keytrig = 0;
+    MOX_GetKeys(&key, &keytrig);
+
+    gui_oldmousebutton = gui_mousebutton;
+    // In a mouse mode without a position the driver leaves the outputs alone: the cursor then
+    // stays where the driver last put it.
+    int mx = mox_mouse_x, my = mox_mouse_y;
+    MOX_GetMouse(&mx, &my, &gui_mousebutton);
+    const int mousetrigger = gui_mousebutton ^ gui_oldmousebutton;
+    gui_cursorx = MOX_video.width > 0 ? (int)((long long)gui_width * mx / MOX_video.width) : mx;
+    gui_cursory =
+        MOX_video.height > 0 ? (int)((long long)gui_height * my / MOX_video.height) : my;
+    const int cursortime =
+        ClampToInt((double)position + (double)(gui_cursorx - gui_timelinex) * scale);
+
+    if (mousetrigger) {
+        if (gui_mousebutton & 2) {
+            gui_selected_resource = -1;
+            ClearSelection();
+        }
+        if (gui_mousebutton & 1) {
+            ClearSelection();
+            if (gui_cursory >= gui_timeliney) {
+                if (gui_cursory < gui_timeliney + MARKERSTRIP) {
+                    const long long box = (long long)MARKERBOX * scale;
+                    for (int i = 0; i < MarkerCount(*this); i++) {
+                        const long long t = marker[i].t;
+                        if (t < cursortime && cursortime < t + box) gui_selected_marker = i;
+                    }
+                    gui_selected_markerarea = 1;
+                }
+                for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
+                    const int sy = gui_height - ROWHEIGHT - ROWHEIGHT * i;
+                    if (!(sy < gui_cursory && gui_cursory < sy + ROWHEIGHT)) continue;
+                    gui_selected_layer = i;
+                    s_demolayer *l = &layer[i];
+                    if (gui_cursorx <= gui_timelinex) {
+                        l->visible = !l->visible;
+                    } else if (gui_selected_resource >= 0) {
+                        // The new event starts at the left edge of the label that follows
+                        // the cursor; a full layer or a stale pick places nothing.
+                        if (gui_selected_resource < numresources && l->numevents >= 0 &&
+                            l->numevents < DEMO_MAXEVENTS) {
+                            AddEvent(l, ClampToInt((double)cursortime - LABELHALF * scale),
+                                     gui_selected_resource);
+                            gui_selected_resource = -1;
+                        }
+                    } else {
+                        gui_selected_event = GetSelectedEvent(l, &gui_selected_eventtype,
+                                                              cursortime, gui_cursory - sy);
+                    }
+                }
+            } else if (gui_resourcex < gui_cursorx &&
+                       gui_cursorx < gui_resourcex + RESOURCEWIDTH &&
+                       gui_cursory > gui_resourcey) {
+                for (int k = 0; k < RESOURCEROWS; k++) {
+                    const int ry = gui_resourcey + 64 + RESOURCEROW * k;
+                    const int r = gui_resourcestart + k;
+                    if (ry <= gui_cursory && gui_cursory < ry + RESOURCEROW && r >= 0 &&
+                        r < numresources) {
+                        gui_selected_resource = r;
+                    }
+                }
+            }
+        }
+    }
+
+    if (keytrig & MOX_PAD_SPACE) {
+        ClearSelection();
+        gui_selected_resource = -1;
+        if (!gui_paused) {
+            Soundsystem_PauseSound(&demomusic);
+            gui_paused = true;
+        } else {
+            Soundsystem_ResumeSound(&demomusic);
+            gui_paused = false;
+        }
+    }
+    if (keytrig & MOX_PAD_ENTER) {
+        ClearSelection();
+        gui_selected_resource = -1;
+        Soundsystem_PauseSound(&demomusic);
+        gui_paused = true;
+    }
+    if (keytrig & MOX_PAD_Z) {
+        BackupProject();
+        Save(PROJECTFILE);
+    }
+    if (keytrig & MOX_PAD_X) {
+        if (key & MOX_PAD_SHIFT) {
+            ClearMarkers();
+        } else if (key & MOX_PAD_ALT) {
+            ClearTimeline();
+        } else {
+            ClearMarkers();
+            ClearTimeline();
+        }
+        // What was selected may no longer exist.
+        ClearSelection();
+    }
+
+    s_demolayer *sel = SelectedLayer(*this);
+    const bool layerselected = gui_selected_layer >= 0;
+    auto addtransformkey = [&] {
+        if (sel && sel->numevents_transform >= 0 && sel->numevents_transform < DEMO_MAXKEYS) {
+            AddEventTransform(sel, cursortime, CURVE_SMOOTH, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+        }
+    };
+    if (keytrig & MOX_PAD_TAB) {
+        puts("SPECIALKEY");
+        if (layerselected) {
+            if (key & MOX_PAD_CTRL) {
+                addtransformkey();
+            } else if (sel && sel->numevents_value >= 0 && sel->numevents_value < DEMO_MAXKEYS) {
+                AddEventValue(sel, cursortime, VALUE_BLEND, CURVE_LINEAR, 0.5f);
+            }
+        } else if (gui_selected_markerarea > 0) {
+            if (MarkerCount(*this) < DEMO_MAXMARKERS) AddMarker(position, 0);
+        } else {
+            gui_visible = false;
+        }
+    }
+    if (keytrig & MOX_PAD_ALT) addtransformkey();
+    if ((keytrig & MOX_PAD_BACKSPACE) && gui_selected_eventtype != 0) {
+        if (SelectedEntryValid(*this)) {
+            const int kind = gui_selected_eventtype;
+            if (key & MOX_PAD_SHIFT) {
+                const int n = KindCount(*sel, kind);
+                for (int i = 0; i < n; i++) DeleteEvent(sel, i, kind);
+            } else {
+                DeleteEvent(sel, gui_selected_event, kind);
+            }
+        }
+        ClearSelection();
+    }
+
+    if (gui_selected_eventtype == 0) {
+        if (gui_selected_marker >= 0) {
+            HandleMarkers(key, keytrig);
+        } else {
+            HandleNavigation(key, keytrig);
+        }
+        return;
+    }
+    // A selection whose entry is gone acts on nothing.
+    if (!SelectedEntryValid(*this)) return;
+
+    const bool shift = key & MOX_PAD_SHIFT;
+    const bool ctrl = key & MOX_PAD_CTRL;
+    const float d = gui_zoom * 512;
+    const int kind = gui_selected_eventtype;
+    // Shift+Left/Right step through the entries of the selected kind and jump to each; the
+    // music's play state stays as it is.
+    auto step = [&] {
+        const int count = KindCount(*sel, kind);
+        if (keytrig & MOX_PAD_LEFT) {
+            if (gui_selected_event > 0) gui_selected_event--;
+            position = EntryTime(*sel, kind, gui_selected_event);
+            if (position < 0) position = 0;
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(position));
+            gui_paused = true;
+        }
+        if (keytrig & MOX_PAD_RIGHT) {
+            if (gui_selected_event < count - 1) gui_selected_event++;
+            position = EntryTime(*sel, kind, gui_selected_event);
+            if (position < 0) position = 0;
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(position));
+            gui_paused = true;
+        }
+    };
+
+    switch (kind) {
+        case EDIT_CAMERA: {
+            s_cameraevent &c = sel->event_camera[gui_selected_event];
+            if (shift) {
+                step();
+            } else if (ctrl) {
+                if (keytrig & MOX_PAD_LEFT) c.t = GetPreviousMarkerPosition(c.t);
+                if (keytrig & MOX_PAD_RIGHT) c.t = GetNextMarkerPosition(c.t);
+            } else {
+                if (key & MOX_PAD_LEFT) c.t = MoveTime(c.t, -d);
+                if (key & MOX_PAD_RIGHT) c.t = MoveTime(c.t, d);
+            }
+            break;
+        }
+        case EDIT_TRANSFORM: {
+            if (shift) {
+                step();
+                break;
+            }
+            if ((keytrig & MOX_PAD_UP) && gui_selected_parameter > 0) gui_selected_parameter--;
+            if ((keytrig & MOX_PAD_DOWN) && gui_selected_parameter < TRANSFORMLINES) {
+                gui_selected_parameter++;
+            }
+            s_transformevent *k = &sel->event_transform[gui_selected_event];
+            const int p = k->parent;
+            s_effectevent *parent = p >= 0 && p < sel->numevents && p < DEMO_MAXEVENTS
+                                        ? &sel->event[p]
+                                        : nullptr;
+            HandleTransformParameter(k, parent, key, keytrig);
+            break;
+        }
+        case EDIT_VALUE: {
+            const int n = gui_selected_event;
+            s_valueevent &v = sel->event_value[n];
+            if (shift) {
+                step();
+            } else if (ctrl) {
+                if (keytrig & MOX_PAD_UP) v.value = 1.0f;
+                if (keytrig & MOX_PAD_DOWN) v.value = 0.0f;
+                if (keytrig & MOX_PAD_LEFT) v.t = GetPreviousMarkerPosition(v.t);
+                if (keytrig & MOX_PAD_RIGHT) v.t = GetNextMarkerPosition(v.t);
+            } else {
+                if (key & MOX_PAD_LEFT) {
+                    const int tprevious = n > 0 ? sel->event_value[n - 1].t : 0;
+                    v.t = MoveTime(v.t, -d);
+                    if (v.t < tprevious) v.t = tprevious;
+                }
+                if (key & MOX_PAD_RIGHT) {
+                    const int tnext = n < KindCount(*sel, EDIT_VALUE) - 1
+                                          ? sel->event_value[n + 1].t
+                                          : LASTKEYBOUND;
+                    v.t = MoveTime(v.t, d);
+                    if (v.t > tnext) v.t = tnext;
+                }
+                if ((key & MOX_PAD_UP) && v.value < 1.0f) v.value += 0.05f;
+                if ((key & MOX_PAD_DOWN) && v.value > 0.0f) v.value -= 0.05f;
+            }
+            break;
+        }
+        case EDIT_EFFECT: {
+            s_effectevent *e = &sel->event[gui_selected_event];
+            if (shift) {
+                const int nres =
+                    numresources < DEMO_MAXRESOURCES ? numresources : DEMO_MAXRESOURCES;
+                if ((keytrig & MOX_PAD_UP) && nres > 0) {
+                    e->id = e->id >= 0 && e->id < nres - 1 ? e->id + 1 : 0;
+                    e->type = SelectResourceEffect(e, resource[e->id].type);
+                }
+                if ((keytrig & MOX_PAD_DOWN) && nres > 0) {
+                    e->id = e->id > 0 && e->id < nres ? e->id - 1 : nres - 1;
+                    e->type = SelectResourceEffect(e, resource[e->id].type);
+                }
+                step();
+                break;
+            }
+            if ((keytrig & MOX_PAD_UP) && gui_selected_parameter > 0) gui_selected_parameter--;
+            if ((keytrig & MOX_PAD_DOWN) && gui_selected_parameter < e->numvalues + 1) {
+                gui_selected_parameter++;
+            }
+            HandleEffectParameter(e, key, keytrig);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void c_demo::HandleMarkers(int key, int keytrig) {
+    const int n = MarkerCount(*this);
+    int m = gui_selected_marker;
+    if (m < 0 || m >= n) return;
+    if (keytrig & MOX_PAD_BACKSPACE) {
+        DeleteMarker(m);
+        ClearSelection();
+        return;
+    }
+    if (key & MOX_PAD_SHIFT) {
+        if (keytrig & MOX_PAD_UP) marker[m].type = CycleOfFour(marker[m].type, 1);
+        if (keytrig & MOX_PAD_DOWN) marker[m].type = CycleOfFour(marker[m].type, -1);
+        if ((keytrig & MOX_PAD_LEFT) && m > 0) {
+            gui_selected_marker = --m;
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(marker[m].t));
+        }
+        if ((keytrig & MOX_PAD_RIGHT) && m < n - 1) {
+            gui_selected_marker = ++m;
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(marker[m].t));
+        }
+    } else if (key & MOX_PAD_CTRL) {
+        if (keytrig & MOX_PAD_LEFT) MoveMarkers(-MARKERSHIFT);
+        if (keytrig & MOX_PAD_RIGHT) MoveMarkers(MARKERSHIFT);
+    } else {
+        const float d = gui_zoom * 512;
+        s_marker &mk = marker[m];
+        if (key & MOX_PAD_LEFT) {
+            const int lower = m > 0 ? marker[m - 1].t : 0;
+            mk.t = MoveTime(mk.t, -d);
+            if (mk.t < lower) mk.t = lower;
+        }
+        if (key & MOX_PAD_RIGHT) {
+            // The last marker is bounded by its own time, so it does not move forward.
+            const int upper = m < n - 1 ? marker[m + 1].t : mk.t;
+            mk.t = MoveTime(mk.t, d);
+            if (mk.t > upper) mk.t = upper;
+        }
+    }
+}
+
+void c_demo::HandleNavigation(int key, int keytrig) {
+    if (key & MOX_PAD_SHIFT) {
+        if ((keytrig & MOX_PAD_UP) && gui_resourcestart >= 1) gui_resourcestart--;
+        if ((keytrig & MOX_PAD_DOWN) && gui_resourcestart < numresources - RESOURCEROWS) {
+            gui_resourcestart++;
+        }
+    } else if (key & MOX_PAD_CTRL) {
+        if (keytrig & MOX_PAD_LEFT) {
+            const int from = ClampToInt((double)position - MARKERBACKOFF);
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(GetPreviousMarkerPosition(from)));
+            gui_paused = true;
+        }
+        if (keytrig & MOX_PAD_RIGHT) {
+            Soundsystem_SetSoundOffset(&demomusic,
+                                       FrameOffset(GetNextMarkerPosition(position)));
+            gui_paused = true;
+        }
+        if (keytrig & MOX_PAD_UP) gui_zoom += 1.0f;
+        // Never below 1.0, so the timeline's scale stays well above zero.
+        if ((keytrig & MOX_PAD_DOWN) && gui_zoom > 1.0f) {
+            gui_zoom = gui_zoom - 1.0f < 1.0f ? 1.0f : gui_zoom - 1.0f;
+        }
+    } else {
+        if (key & (MOX_PAD_LEFT | MOX_PAD_RIGHT)) {
+            const float o = (float)Soundsystem_GetSoundOffset(demomusic);
+            if (key & MOX_PAD_LEFT) {
+                const int t = ClampToInt(o - gui_zoom * 1024);
+                Soundsystem_SetSoundOffset(&demomusic, FrameOffset(t));
+                Soundsystem_PauseSound(&demomusic);
+                gui_paused = true;
+            }
+            if (key & MOX_PAD_RIGHT) {
+                const int t = ClampToInt(o + gui_zoom * 1024);
+                Soundsystem_SetSoundOffset(&demomusic, FrameOffset(t));
+                Soundsystem_PauseSound(&demomusic);
+                gui_paused = true;
+            }
+        }
+        if (key & MOX_PAD_UP) gui_zoom = (float)((double)gui_zoom + 0.1);
+        if ((key & MOX_PAD_DOWN) && gui_zoom > 1.0f) gui_zoom = (float)((double)gui_zoom - 0.1);
+    }
+}
+
+// Parameter lines: 0 time, 1 length, 2 + i value i of an effect event.
+void c_demo::HandleEffectParameter(s_effectevent *evt, int key, int keytrig) {
+    if (!evt) return;
+    const bool ctrl = key & MOX_PAD_CTRL;
+    const float d = gui_zoom * 512;
+    const int line = gui_selected_parameter;
+    if (line == 0) {
+        if (ctrl) {
+            if (keytrig & MOX_PAD_LEFT) evt->t = GetPreviousMarkerPosition(evt->t);
+            if (keytrig & MOX_PAD_RIGHT) evt->t = GetNextMarkerPosition(evt->t);
+        } else {
+            if (key & MOX_PAD_LEFT) evt->t = MoveTime(evt->t, -d);
+            if (key & MOX_PAD_RIGHT) evt->t = MoveTime(evt->t, d);
+        }
+    } else if (line == 1) {
+        if (ctrl) {
+            // Without a marker after the end the length stays as it is.
+            int next = 0;
+            const int end = ClampToInt((double)evt->t + evt->length);
+            if ((keytrig & MOX_PAD_RIGHT) && NextMarker(*this, end, &next)) {
+                evt->length = ClampToInt((double)next - evt->t);
+            }
+            if (keytrig & MOX_PAD_LEFT) {
+                const int lastend = ClampToInt((double)evt->t + evt->length - 1);
+                double e = GetPreviousMarkerPosition(lastend);
+                if (e < (double)evt->t + MINLENGTH) e = (double)evt->t + MINLENGTH;
+                evt->length = ClampToInt(e - evt->t);
+            }
+        } else {
+            if (key & MOX_PAD_RIGHT) evt->length = MoveTime(evt->length, d);
+            if (key & MOX_PAD_LEFT) {
+                evt->length = MoveTime(evt->length, -d);
+                if (evt->length < 0) evt->length = 0;
+            }
+        }
+    } else if (line >= 2) {
+        // Only values in use are edited: the rest of the block stays 0.
+        const int i = line - 2;
+        if (!evt->value || i >= evt->numvalues || i >= DEMO_MAXVALUES) return;
+        float &v = evt->value[i];
+        if ((keytrig & MOX_PAD_LEFT) && v > 0) v -= 1.0f;
+        if (keytrig & MOX_PAD_RIGHT) v += 1.0f;
+    }
+}
+
+// Parameter lines: 0 time, 1 curve type, 2..10 the nine floats of a transform key.
+void c_demo::HandleTransformParameter(s_transformevent *evt, s_effectevent *, int key,
+                                      int keytrig) {
+    if (!evt) return;
+    const bool ctrl = key & MOX_PAD_CTRL;
+    const int line = gui_selected_parameter;
+    if (line == 0) {
+        const float d = gui_zoom * 512;
+        if (ctrl) {
+            if (keytrig & MOX_PAD_LEFT) evt->t = GetPreviousMarkerPosition(evt->t);
+            if (keytrig & MOX_PAD_RIGHT) evt->t = GetNextMarkerPosition(evt->t);
+        } else {
+            if (key & MOX_PAD_LEFT) evt->t = MoveTime(evt->t, -d);
+            if (key & MOX_PAD_RIGHT) evt->t = MoveTime(evt->t, d);
+        }
+    } else if (line == 1) {
+        // The arrows cycle through the first four curve types.
+        if (keytrig & MOX_PAD_LEFT) evt->curvetype = CycleOfFour(evt->curvetype, -1);
+        if (keytrig & MOX_PAD_RIGHT) evt->curvetype = CycleOfFour(evt->curvetype, 1);
+    } else if (line >= 2 && line <= TRANSFORMLINES) {
+        const bool rotation = line >= 5 && line <= 7;
+        const float changevalue = rotation ? 1.0f : 0.01f;
+        const float snapvalue = rotation ? 90.0f : 1.0f;
+        float &f = evt->*TRANSFORMFIELDS[line - 2];
+        if (ctrl) {
+            if (keytrig & MOX_PAD_LEFT) f -= snapvalue;
+            if (keytrig & MOX_PAD_RIGHT) f += snapvalue;
+        } else {
+            if (key & MOX_PAD_LEFT) f -= changevalue;
+            if (key & MOX_PAD_RIGHT) f += changevalue;
+        }
+    }
+}
