@@ -39,7 +39,6 @@ constexpr int LINE_SIZE = 2048;
 constexpr int KEYWORD_MAX = 63;
 
 enum Record {
-    REC_NONE,
     REC_TITLE,
     REC_RENDERWIDTH,
     REC_RENDERHEIGHT,
@@ -48,13 +47,7 @@ enum Record {
     REC_MUSIC,
     REC_MARKER,
     REC_RESOURCES,
-    REC_TEXTURE,
-    REC_SPRITE,
-    REC_MESH,
-    REC_SPRITESHEET,
-    REC_SHADER,
-    REC_POSTSHADER,
-    REC_FUNCTION,
+    REC_RESOURCE,  // a resource descriptor of the type its keyword names
     REC_LAYER,
     REC_EVENT,
     REC_EVENTVALUE,
@@ -65,30 +58,31 @@ enum Record {
 struct KeywordEntry {
     const char *keyword;
     Record record;
-    size_t length;
+    int restype;  // resource type of a resource record, 0 for the others
+    size_t length = std::char_traits<char>::length(keyword);
 };
 
 constexpr KeywordEntry keywords[] = {
-    {"#title", REC_TITLE, 6},
-    {"#renderwidth", REC_RENDERWIDTH, 12},
-    {"#renderheight", REC_RENDERHEIGHT, 13},
-    {"#demotype", REC_DEMOTYPE, 9},
-    {"#bpm", REC_BPM, 4},
-    {"#music", REC_MUSIC, 6},
-    {"#marker", REC_MARKER, 7},
-    {"#resources", REC_RESOURCES, 10},
-    {"#texture", REC_TEXTURE, 8},
-    {"#sprite", REC_SPRITE, 7},
-    {"#mesh", REC_MESH, 5},
-    {"#spritesheet", REC_SPRITESHEET, 12},
-    {"#shader", REC_SHADER, 7},
-    {"#postshader", REC_POSTSHADER, 11},
-    {"#function", REC_FUNCTION, 9},
-    {"#layer", REC_LAYER, 6},
-    {"#event", REC_EVENT, 6},
-    {"#eventvalue", REC_EVENTVALUE, 11},
-    {"#eventtransform", REC_EVENTTRANSFORM, 15},
-    {"#eventcamera", REC_EVENTCAMERA, 12},
+    {"#title", REC_TITLE, 0},
+    {"#renderwidth", REC_RENDERWIDTH, 0},
+    {"#renderheight", REC_RENDERHEIGHT, 0},
+    {"#demotype", REC_DEMOTYPE, 0},
+    {"#bpm", REC_BPM, 0},
+    {"#music", REC_MUSIC, 0},
+    {"#marker", REC_MARKER, 0},
+    {"#resources", REC_RESOURCES, 0},
+    {"#texture", REC_RESOURCE, RESOURCE_TEXTURE},
+    {"#sprite", REC_RESOURCE, RESOURCE_SPRITE},
+    {"#mesh", REC_RESOURCE, RESOURCE_MESH},
+    {"#spritesheet", REC_RESOURCE, RESOURCE_SPRITESHEET},
+    {"#shader", REC_RESOURCE, RESOURCE_SHADER},
+    {"#postshader", REC_RESOURCE, RESOURCE_POSTSHADER},
+    {"#function", REC_RESOURCE, RESOURCE_FUNCTION},
+    {"#layer", REC_LAYER, 0},
+    {"#event", REC_EVENT, 0},
+    {"#eventvalue", REC_EVENTVALUE, 0},
+    {"#eventtransform", REC_EVENTTRANSFORM, 0},
+    {"#eventcamera", REC_EVENTCAMERA, 0},
 };
 
 bool IsBlank(char c) {
@@ -179,13 +173,13 @@ void ReadNames(const char *line, char *name, char *file, bool withfile) {
 }
 
 // One record of the project file: `line` starts at the keyword, `args` just after it.
-void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
+void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const char *line,
                 const char *args) {
     const int lineno = state.lineno;
     char name[DEMO_NAMESIZE];
     char file[DEMO_NAMESIZE];
-    auto malformed = [&](const char *what) {
-        printf("- Project line %d: malformed %s record, skipped\n", lineno, what);
+    auto malformed = [&]() {
+        printf("- Project line %d: malformed %s record, skipped\n", lineno, entry.keyword);
     };
     // Event lines need a layer to go to.
     auto target = [&]() -> s_demolayer * {
@@ -195,24 +189,22 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
         return state.current;
     };
 
-    switch (record) {
-        case REC_NONE:
-            break;
+    switch (entry.record) {
         case REC_TITLE:
             FindString(line, demo->title, nullptr, sizeof demo->title);
             printf("Title: %s\n", demo->title);
             MOX_SetTitle(demo->title);
             break;
         case REC_RENDERWIDTH:
-            if (!Fields(args).Int(demo->renderwidth).Ok()) malformed("#renderwidth");
+            if (!Fields(args).Int(demo->renderwidth).Ok()) malformed();
             break;
         case REC_RENDERHEIGHT:
-            if (!Fields(args).Int(demo->renderheight).Ok()) malformed("#renderheight");
+            if (!Fields(args).Int(demo->renderheight).Ok()) malformed();
             break;
         case REC_DEMOTYPE: {
             int dtype = 0;
             if (!Fields(args).Int(dtype).Ok()) {
-                malformed("#demotype");
+                malformed();
                 break;
             }
             demo->Init(demo->renderwidth, demo->renderheight, dtype);
@@ -221,13 +213,13 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
             break;
         }
         case REC_BPM:
-            if (!Fields(args).Int(demo->bpm).Ok()) malformed("#bpm");
+            if (!Fields(args).Int(demo->bpm).Ok()) malformed();
             break;
         case REC_MUSIC: {
             name[0] = '\0';
             FindString(line, name, nullptr);
             if (!name[0]) {
-                malformed("#music");
+                malformed();
                 break;
             }
             printf("Music: %s\n", name);
@@ -246,7 +238,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
         case REC_MARKER: {
             int t = 0, type = 0;
             if (!Fields(args).Int(t).Comma().Int(type).Ok()) {
-                malformed("#marker");
+                malformed();
                 break;
             }
             demo->CreateMarker(t, type);
@@ -255,32 +247,11 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
         case REC_RESOURCES:
             puts("- Loading Resources");
             break;
-        case REC_TEXTURE:
-        case REC_SPRITE:
-        case REC_MESH:
-        case REC_SPRITESHEET:
-        case REC_SHADER:
-        case REC_POSTSHADER:
-        case REC_FUNCTION: {
-            static const struct {
-                Record record;
-                const char *keyword;
-                int type;
-            } kinds[] = {
-                {REC_TEXTURE, "#texture", RESOURCE_TEXTURE},
-                {REC_SPRITE, "#sprite", RESOURCE_SPRITE},
-                {REC_MESH, "#mesh", RESOURCE_MESH},
-                {REC_SPRITESHEET, "#spritesheet", RESOURCE_SPRITESHEET},
-                {REC_SHADER, "#shader", RESOURCE_SHADER},
-                {REC_POSTSHADER, "#postshader", RESOURCE_POSTSHADER},
-                {REC_FUNCTION, "#function", RESOURCE_FUNCTION},
-            };
-            int k = 0;
-            while (kinds[k].record != record) k++;
-            const int type = kinds[k].type;
+        case REC_RESOURCE: {
+            const int type = entry.restype;
             int id = 0;
             if (!Fields(args).Int(id).Ok()) {
-                malformed(kinds[k].keyword);
+                malformed();
                 break;
             }
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
@@ -338,7 +309,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
             Fields f(args);
             f.Int(t).Comma().Int(length).Comma().Int(type).Comma().Int(id).Comma().Int(numvalues);
             if (!f.Ok()) {
-                malformed("#event");
+                malformed();
                 break;
             }
             s_demolayer *dlayer = target();
@@ -390,7 +361,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
             Fields f(args);
             f.Int(t).Comma().Int(type).Comma().Int(curvetype).Comma().Float(value);
             if (!f.Ok()) {
-                malformed("#eventvalue");
+                malformed();
                 break;
             }
             if (s_demolayer *dlayer = target()) {
@@ -405,7 +376,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
             f.Int(t).Comma().Int(curvetype).Comma().Int(parent);
             for (float &x : v) f.Comma().Float(x);
             if (!f.Ok()) {
-                malformed("#eventtransform");
+                malformed();
                 break;
             }
             if (s_demolayer *dlayer = target()) {
@@ -421,7 +392,7 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
             f.Int(t);
             for (float &x : v) f.Comma().Float(x);
             if (!f.Ok()) {
-                malformed("#eventcamera");
+                malformed();
                 break;
             }
             if (s_demolayer *dlayer = target()) {
@@ -432,8 +403,9 @@ void LoadRecord(c_demo *demo, LoadState &state, Record record, const char *line,
     }
 }
 
-// The record a line holds; `start` is set to its keyword.
-Record FindRecord(const char *line, int lineno, const char **start, const char **args) {
+// The keyword entry of the record a line holds, or null; `start` is set to its keyword.
+const KeywordEntry *FindRecord(const char *line, int lineno, const char **start,
+                               const char **args) {
     const char *p = line;
     while (IsBlank(*p)) p++;
     *start = p;
@@ -441,16 +413,16 @@ Record FindRecord(const char *line, int lineno, const char **start, const char *
     while (*end && !IsBlank(*end)) end++;
     const size_t len = (size_t)(end - p);
     *args = end;
-    if (len == 0 || *p != '#') return REC_NONE;
+    if (len == 0 || *p != '#') return nullptr;
     if (len > KEYWORD_MAX) {
         printf("- Project line %d: keyword longer than %d characters, skipped\n", lineno,
                KEYWORD_MAX);
-        return REC_NONE;
+        return nullptr;
     }
     for (const KeywordEntry &k : keywords) {
-        if (k.length == len && memcmp(k.keyword, p, len) == 0) return k.record;
+        if (k.length == len && memcmp(k.keyword, p, len) == 0) return &k;
     }
-    return REC_NONE;
+    return nullptr;
 }
 
 }  // namespace
@@ -482,8 +454,9 @@ void c_demo::Load(const char *fn) {
             continue;
         }
         const char *start, *args;
-        const Record record = FindRecord(line, state.lineno, &start, &args);
-        if (record != REC_NONE) LoadRecord(this, state, record, start, args);
+        if (const KeywordEntry *entry = FindRecord(line, state.lineno, &start, &args)) {
+            LoadRecord(this, state, *entry, start, args);
+        }
     }
     corefile_close(&file);
 
