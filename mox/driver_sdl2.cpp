@@ -220,10 +220,12 @@ bool pump_events() {
 // calling thread pumps first.
 void drain_input() {
   if (!eventloop_running && winhandle) pump_events();
-  std::deque<InputEvent> events;
+  // Copied out rather than swapped with a new queue, which would allocate at every poll.
+  static std::vector<InputEvent> events;
   {
     std::lock_guard<std::mutex> lock(inputlock);
-    events.swap(inputqueue);
+    events.assign(inputqueue.begin(), inputqueue.end());
+    inputqueue.clear();
   }
   for (const InputEvent &ev : events) {
     switch (ev.kind) {
