@@ -1,0 +1,92 @@
+// fentro-edit: the timeline editor over a live production. Mounts a folder as a directory (the
+// only source that can be written, so Z saves the project back into it), loads the project
+// like the player and runs the editor overlay every frame until the window is closed or
+// Escape is pressed. The music may be paused in the editor, so its end does not end the
+// program.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/corefile.h"
+#include "coresound/coresound.h"
+#include "demosystem/demosystem.h"
+#include "mox/mox.h"
+
+c_demo gbd_demo;
+
+namespace {
+
+const char *const USAGE =
+    "usage: fentro-edit [DIR]\n"
+    "Edits the production in DIR (default: the current folder) while it plays.\n"
+    "DIR holds demo.fentro and the media it names, and optionally the editor's fonts\n"
+    "guifont1.tga and guifont2.tga and its cursor guicursor.tga (a folder written by the\n"
+    "production generator, build/<dir>/production/, has them all).\n"
+    "\n"
+    "Space pauses or resumes, Enter pauses, Z saves demo.fentro (the previous version is kept\n"
+    "as backup.fentro), X clears markers and events, Tab adds a key or hides the editor,\n"
+    "the arrows move, zoom and edit (the help text with nothing selected lists them),\n"
+    "the left mouse button selects, the right one cancels.\n"
+    "Escape or closing the window ends the editor; edits since the last Z are not saved.\n"
+    "  --help            this text\n";
+
+s_font font1, font2;
+s_sprite cursor;
+
+// A font with no glyphs draws nothing: fall back to the other one when only one loaded.
+void LoadFonts() {
+    MOX_LoadFont("guifont1.tga", &font1);
+    MOX_LoadFont("guifont2.tga", &font2);
+    if (font1.numcharacters == 0 && font2.numcharacters > 0) font1 = font2;
+    if (font2.numcharacters == 0 && font1.numcharacters > 0) font2 = font1;
+    if (font1.numcharacters == 0) puts("- No editor fonts (guifont1.tga, guifont2.tga): no text");
+}
+
+}  // namespace
+
+int coremain(int argc, char *argv[]) {
+    const char *dir = ".";
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            fputs(USAGE, stdout);
+            return 0;
+        }
+        if (argv[i][0] == '-' || i > 1) {
+            fprintf(stderr, "fentro-edit: unexpected argument %s\n%s", argv[i], USAGE);
+            return 2;
+        }
+        dir = argv[i];
+    }
+
+    int key = 0, keytrig = 0;
+    srand(13371337);
+    snprintf(gbd_demo.resfolder, sizeof gbd_demo.resfolder, "%s", dir);
+    if (!corefile_mountimage(dir, 2)) {
+        fprintf(stderr, "fentro-edit: %s could not be mounted as a directory\n", dir);
+        return 1;
+    }
+    MOX_InitVideo(1920, 1080, 0);
+    MOX_HideMouse();
+    puts("- Init Sound");
+    Soundsystem_Init(44100, 8, 2);
+    gbd_demo.Load("demo.fentro");
+    LoadFonts();
+    MOX_LoadSprite("guicursor.tga", &cursor);
+    const bool hascursor = cursor.bitmap && cursor.bitmap->data && cursor.width > 0;
+    gbd_demo.Start();
+    gbd_demo.InitGUI(1920, 1080, &font1, &font2, hascursor ? &cursor : nullptr);
+
+    for (;;) {
+        MOX_WaitRefresh();
+        MOX_ClearFrameBuffer(0);
+        gbd_demo.HandleDemo();
+        // The editor is the first reader of the key word in the frame; the held Escape bit
+        // is still there for this second poll.
+        gbd_demo.UpdateGUI();
+        MOX_GetKeys(&key, &keytrig);
+        if (key & MOX_PAD_ESC) break;
+        MOX_SwapBuffers();
+    }
+    puts("- Editor closed");
+    return 0;
+}
