@@ -258,5 +258,9 @@ void c_demo::SetTitle(const char *newtitle) {
 }
 
 void c_demo::SetMusic(s_sound *sound) {
-    if (sound) demomusic = *sound;
+    if (!sound) return;
+    // The mixer must not be reading the record while it is overwritten: a playing music is
+    // stopped (taken off the mixer's list) first, and the caller starts the new one.
+    Soundsystem_StopSound(&demomusic);
+    demomusic = *sound;
 }

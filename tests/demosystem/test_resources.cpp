@@ -302,6 +302,20 @@ TEST(TitleAndMusic, CopiedIntoTheDemo) {
     demo->SetMusic(&music);
     EXPECT_EQ(demo->demomusic.samplerate, 44100u);
     EXPECT_EQ(demo->demomusic.length, 123u);
+
+    // Music that is playing leaves the mixer's list before its record is replaced (no
+    // sound system runs here, so nothing else takes it off).
+    auto listed = [&] {
+        for (int i = 0; i < soundsystem.numactive; i++)
+            if (active_sounds[i] == &demo->demomusic) return true;
+        return false;
+    };
+    Soundsystem_PlayMusic(&demo->demomusic, 0);
+    ASSERT_TRUE(listed());
+    music.length = 77;
+    demo->SetMusic(&music);
+    EXPECT_FALSE(listed());
+    EXPECT_EQ(demo->demomusic.length, 77u);
 }
 
 }  // namespace
