@@ -1,0 +1,420 @@
+// The offline renderer run whole, as a subprocess under the current display, on a small
+// production packed with coreimage. Its timeline (4 s of music, 320 x 180):
+//   0.0 - 1.0 s  a 2 x 2 texture (red, green / blue, white) fading in from Blend 0 to 1
+//   1.0 - 2.0 s  a shader whose red is "time" / 4 and green the horizontal position
+//   2.0 - 3.0 s  a green texture whose Blend follows a Random curve
+//   3.0 - 4.0 s  the 2 x 2 texture again under a post-processing event that inverts red and
+//                green and puts its parameter "amount" (0.5) into blue
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "demosystem/test_playback_media.h"
+#include "tools/production_fixture.h"
+
+namespace {
+
+using namespace playback_media;
+using namespace production_fixture;
+
+constexpr int W = 320, H = 180;
+constexpr uint32_t RATE = 44100;
+constexpr uint32_t MUSIC_FRAMES = 4 * RATE;
+constexpr uint32_t BACKGROUND = 0x102030;
+
+const char *const PROJECT =
+    "#title \"render test\"\n"
+    "#renderwidth 320\n#renderheight 180\n#demotype 1\n"
+    "#music \"music.wav\"\n"
+    "#resources\n"
+    "#texture 0 \"quads\" \"quads.tga\"\n"
+    "#texture 1 \"green\" \"green.tga\"\n"
+    "#shader 2 \"ramp\" \"ramp.glsl\" :0\n"
+    "#postshader 3 \"invert\" \"invert.glsl\" :1 \"amount\"\n"
+    "#layer \"fade\"\n"
+    "#event 0,44100,1,0,0:\n"
+    "#event 132300,44100,1,0,0:\n"
+    "#eventvalue 0,1,0,0.0\n"
+    "#eventvalue 44100,1,0,1.0\n"
+    "#layer \"ramp\"\n"
+    "#event 44100,44100,3,2,4:0,0,0,0\n"
+    "#layer \"noise\"\n"
+    "#event 88200,44100,1,1,0:\n"
+    "#eventvalue 0,1,8,1.0\n"
+    "#eventvalue 176400,1,0,1.0\n"
+    "#layer \"post\"\n"
+    "#event 132300,44100,7,3,5:0,0,0,0,0.5\n";
+
+// A second project in the same source: one flat yellow shader.
+const char *const ALT_PROJECT =
+    "#renderwidth 320\n#renderheight 180\n#demotype 1\n"
+    "#music \"music.wav\"\n"
+    "#shader 0 \"yellow\" \"yellow.glsl\" :0\n"
+    "#layer \"only\"\n"
+    "#event 0,176400,3,0,4:0,0,0,0\n";
+
+// A decoded frame: 0xAARRGGBB pixels, rows top to bottom.
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<uint32_t> argb;
+    uint32_t At(int x, int y) const { return argb[(size_t)y * width + x]; }
+};
+
+// Reads an uncompressed 32-bit true-colour TGA stored from the top left, as the renderer
+// writes them; an empty frame for anything else.
+Frame ReadTga(const fs::path &path) {
+    Frame f;
+    const std::string b = ReadText(path);
+    if (b.size() < 18) return f;
+    auto byte = [&](size_t i) { return (uint32_t)(unsigned char)b[i]; };
+    const int width = (int)(byte(12) | byte(13) << 8), height = (int)(byte(14) | byte(15) << 8);
+    const size_t start = 18 + byte(0);
+    if (byte(1) != 0 || byte(2) != 2 || byte(16) != 32 || !(byte(17) & 0x20) ||
+        b.size() != start + (size_t)width * height * 4)
+        return f;
+    f.width = width, f.height = height;
+    for (size_t i = start; i < b.size(); i += 4)
+        f.argb.push_back(byte(i) | byte(i + 1) << 8 | byte(i + 2) << 16 | byte(i + 3) << 24);
+    return f;
+}
+
+::testing::AssertionResult Near(uint32_t argb, uint32_t rgb, int tolerance = 2) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int a = (int)(argb >> shift & 0xff), e = (int)(rgb >> shift & 0xff);
+        if (a - e > tolerance || e - a > tolerance) {
+            std::ostringstream text;
+            text << std::hex << "pixel 0x" << (argb & 0xffffff) << ", expected 0x" << rgb;
+            return ::testing::AssertionFailure() << text.str();
+        }
+    }
+    if (argb >> 24 != 0xff) return ::testing::AssertionFailure() << "pixel not opaque";
+    return ::testing::AssertionSuccess();
+}
+
+// a over b with weight w, per channel, as 0xRRGGBB.
+uint32_t Mix(uint32_t a, uint32_t b, double w) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const double v = (a >> shift & 0xff) * w + (b >> shift & 0xff) * (1 - w);
+        out |= (uint32_t)(v + 0.5) << shift;
+    }
+    return out;
+}
+
+// The shader's colour at music position p, at the frame's horizontal centre.
+uint32_t RampAt(uint32_t p) {
+    const double red = (double)p / RATE * 0.25 * 255;
+    return (uint32_t)(red + 0.5) << 16 | 128u << 8;
+}
+
+// The four quadrants of the 2 x 2 texture (top left, top right, bottom left, bottom right) as
+// 0xRRGGBB, shown over the background with weight w.
+std::vector<uint32_t> Quads(double w) {
+    std::vector<uint32_t> q;
+    for (uint32_t c : {0xff0000u, 0x00ff00u, 0x0000ffu, 0xffffffu}) q.push_back(Mix(c, BACKGROUND, w));
+    return q;
+}
+
+::testing::AssertionResult ShowsQuads(const Frame &f, const std::vector<uint32_t> &q) {
+    if (f.width == 0) return ::testing::AssertionFailure() << "no frame";
+    const int x[4] = {f.width / 4, f.width * 3 / 4, f.width / 4, f.width * 3 / 4};
+    const int y[4] = {f.height / 4, f.height / 4, f.height * 3 / 4, f.height * 3 / 4};
+    for (int i = 0; i < 4; ++i) {
+        ::testing::AssertionResult r = Near(f.At(x[i], y[i]), q[i]);
+        if (!r) return r << " in quadrant " << i;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The post-processed 2 x 2 texture: red and green inverted, blue 0.5.
+const std::vector<uint32_t> POST_QUADS = {0x00ff80, 0xff0080, 0xffff80, 0x000080};
+
+std::vector<std::string> Files(const fs::path &dir) {
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Render : public ::testing::Test {
+protected:
+    ScratchDir dir;
+
+    void SetUp() override {
+        if (!getenv("DISPLAY")) GTEST_SKIP() << "no display: run under Xvfb";
+        ASSERT_FALSE(dir.path.empty());
+        ASSERT_TRUE(fs::exists(FENTRO_BINARY_DIR "/fentro-render")) << "build fentro-render first";
+        const fs::path src = dir / "src";
+        WriteFile(src / "demo.fentro", PROJECT);
+        WriteFile(src / "alt.fentro", ALT_PROJECT);
+        WriteFile(src / "music.wav", SilentWav(MUSIC_FRAMES));
+        WriteFile(src / "quads.tga", Tga(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+        WriteFile(src / "green.tga", SolidTga(2, 2, 0xff00ff00));
+        WriteFile(src / "ramp.glsl",
+                  "#version 120\nvarying vec2 uvCoord;\nuniform float time;\n"
+                  "void main() { gl_FragColor = vec4(time * 0.25, uvCoord.x, 0.0, 1.0); }\n");
+        WriteFile(src / "invert.glsl",
+                  "#version 120\nvarying vec2 uvCoord;\nuniform sampler2D prevPass;\n"
+                  "uniform float amount;\nvoid main() {\n"
+                  "  vec4 c = texture2D(prevPass, uvCoord);\n"
+                  "  gl_FragColor = vec4(1.0 - c.r, 1.0 - c.g, amount, 1.0);\n}\n");
+        WriteFile(src / "yellow.glsl", "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }\n");
+        ASSERT_EQ(Coreimage(dir / "outline.dat", src), 0);
+    }
+
+    // fentro-render in the scratch folder, quiet unless the arguments say otherwise.
+    ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {}) {
+        args.insert(args.begin(), "--quiet");
+        return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path, env);
+    }
+
+    static std::string Log(const ProgramRun &run) { return run.out + run.err; }
+
+    static void ExpectSuccess(const ProgramRun &run) {
+        ASSERT_TRUE(run.finished) << Log(run);
+        EXPECT_EQ(run.signal, 0) << Log(run);
+        EXPECT_EQ(run.status, 0) << Log(run);
+    }
+
+    // Exit status 1 with a message on stderr that contains `words`.
+    static void ExpectRefused(const ProgramRun &run, const std::string &words) {
+        ASSERT_TRUE(run.finished) << Log(run);
+        EXPECT_EQ(run.signal, 0) << Log(run);
+        EXPECT_EQ(run.status, 1) << Log(run);
+        EXPECT_NE(run.err.find("fentro-render: "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    }
+};
+
+TEST_F(Render, FramesShowTheTimelineAtTheirPositions) {
+    // The default source is outline.dat in the working folder; four frames per second over
+    // the whole music: frame n at position 11025 n.
+    const ProgramRun run = Run({"--size", "320x180", "--fps", "4", "--out", (dir / "out").string()});
+    ExpectSuccess(run);
+    std::vector<std::string> expected;
+    for (int n = 0; n < 16; ++n) expected.push_back("frame_0000" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".tga");
+    ASSERT_EQ(Files(dir / "out"), expected);
+
+    // Halfway through the fade, three quarters through it, at its end.
+    const Frame half = ReadTga(dir / "out/frame_000002.tga");
+    ASSERT_EQ(half.width, W);
+    ASSERT_EQ(half.height, H);
+    EXPECT_TRUE(ShowsQuads(half, Quads(0.5)));
+    EXPECT_TRUE(ShowsQuads(ReadTga(dir / "out/frame_000003.tga"), Quads(0.75)));
+    // The shader follows the music's time; its green runs from left to right.
+    for (int n : {4, 6, 7}) {
+        const Frame f = ReadTga(dir / ("out/frame_00000" + std::to_string(n) + ".tga"));
+        ASSERT_EQ(f.width, W);
+        EXPECT_TRUE(Near(f.At(W / 2, H / 2), RampAt(11025 * n))) << "frame " << n;
+        EXPECT_TRUE(Near(f.At(0, 0), RampAt(11025 * n) & 0xff0000, 3)) << "frame " << n;
+        EXPECT_TRUE(Near(f.At(W - 1, H - 1), (RampAt(11025 * n) & 0xff0000) | 0xff00, 3)) << "frame " << n;
+    }
+    // The Random Blend shows green over the background at some weight.
+    const Frame noise = ReadTga(dir / "out/frame_000009.tga");
+    ASSERT_EQ(noise.width, W);
+    const uint32_t p = noise.At(W / 2, H / 2);
+    const double weight = ((p >> 8 & 0xff) - 0x20) / (double)(0xff - 0x20);
+    EXPECT_TRUE(weight >= 0 && weight < 1) << weight;
+    EXPECT_TRUE(Near(p, Mix(0x00ff00, BACKGROUND, weight))) << weight;
+    // The post-processing event presents the composed picture through its shader.
+    for (int n : {12, 15}) EXPECT_TRUE(ShowsQuads(ReadTga(dir / ("out/frame_0000" + std::to_string(n) + ".tga")), POST_QUADS)) << n;
+}
+
+TEST_F(Render, TwoRunsWriteIdenticalFiles) {
+    const std::vector<std::string> args = {"--size", "320x180", "--fps", "8", "outline.dat", "--out"};
+    std::vector<std::string> a = args, b = args;
+    a.push_back("a");
+    b.push_back("b");
+    ExpectSuccess(Run(a));
+    ExpectSuccess(Run(b));
+    const std::vector<std::string> names = Files(dir / "a");
+    ASSERT_EQ(names.size(), 32u);
+    ASSERT_EQ(Files(dir / "b"), names);
+    for (const std::string &n : names) EXPECT_EQ(ReadText(dir / "a" / n), ReadText(dir / "b" / n)) << n;
+    // The Random Blend did vary from frame to frame (frames 16 to 23 are its second).
+    std::set<std::string> noise;
+    for (int n = 16; n < 24; ++n) noise.insert(ReadText(dir / "a" / names[n]));
+    EXPECT_GT(noise.size(), 1u);
+}
+
+TEST_F(Render, AtRendersExactlyTheGivenPositions) {
+    ExpectSuccess(Run({"--size", "320x180", "--at", "66150,50000,80000,22050,0", "--out", "at"}));
+    EXPECT_EQ(Files(dir / "at"), (std::vector<std::string>{"frame_000000.tga", "frame_022050.tga",
+                                                           "frame_050000.tga", "frame_066150.tga",
+                                                           "frame_080000.tga"}));
+    for (uint32_t p : {50000u, 66150u, 80000u}) {
+        const Frame f = ReadTga(dir / ("at/frame_0" + std::to_string(p) + ".tga"));
+        ASSERT_EQ(f.width, W);
+        EXPECT_TRUE(Near(f.At(W / 2, H / 2), RampAt(p))) << p;
+    }
+    EXPECT_TRUE(ShowsQuads(ReadTga(dir / "at/frame_022050.tga"), Quads(0.5)));
+
+    // The same position reached on the fixed time step gives the same picture.
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--from", "1.5", "--to", "1.6", "--out", "step"}));
+    ASSERT_EQ(Files(dir / "step"), std::vector<std::string>{"frame_000000.tga"});
+    EXPECT_EQ(ReadText(dir / "step/frame_000000.tga"), ReadText(dir / "at/frame_066150.tga"));
+}
+
+TEST_F(Render, FromToAndFpsChooseAndNumberTheFrames) {
+    // 10 frames per second from 1 s up to 1.5 s: positions 44100 + 4410 n for n = 0 to 4.
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "range"}));
+    const std::vector<std::string> names = Files(dir / "range");
+    ASSERT_EQ(names.size(), 5u);
+    for (int n = 0; n < 5; ++n) {
+        EXPECT_EQ(names[n], "frame_00000" + std::to_string(n) + ".tga");
+        const Frame f = ReadTga(dir / "range" / names[n]);
+        ASSERT_EQ(f.width, W);
+        EXPECT_TRUE(Near(f.At(W / 2, H / 2), RampAt(44100 + 4410 * n))) << "frame " << n;
+    }
+    // A range reaching past the music ends with its last whole step; 7 frames per second do
+    // not divide the rate into whole steps: positions 44100 n / 7 from 3.5 s on.
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "7", "--from", "3.5", "--to", "60", "--out", "tail"}));
+    EXPECT_EQ(Files(dir / "tail").size(), 4u);  // 154350 + 6300 n < 176400 for n = 0 to 3
+}
+
+TEST_F(Render, SourceMayBeAFolderAndNameAnotherProject) {
+    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "image", "outline.dat"}));
+    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "folder", (dir / "src").string()}));
+    const std::vector<std::string> names = Files(dir / "image");
+    ASSERT_EQ(names.size(), 3u);
+    ASSERT_EQ(Files(dir / "folder"), names);
+    for (const std::string &n : names) EXPECT_EQ(ReadText(dir / "image" / n), ReadText(dir / "folder" / n)) << n;
+
+    // Another project at another presented size.
+    ExpectSuccess(Run({"--project", "alt.fentro", "--size", "160x90", "--at", "22050", "--out", "alt"}));
+    const Frame f = ReadTga(dir / "alt/frame_022050.tga");
+    ASSERT_EQ(f.width, 160);
+    ASSERT_EQ(f.height, 90);
+    EXPECT_TRUE(Near(f.At(80, 45), 0xffff00));
+}
+
+TEST_F(Render, UnusableSourcesAreRefused) {
+    WriteFile(dir / "notes.txt", "not a resource image\n");
+    WriteFile(dir / "bare/music.wav", SilentWav(100));
+    ASSERT_EQ(Coreimage(dir / "bare.dat", dir / "bare"), 0);
+    ExpectRefused(Run({"--out", "o", "missing.dat"}), "missing.dat");
+    ExpectRefused(Run({"--out", "o", "notes.txt"}), "not a resource image");
+    ExpectRefused(Run({"--out", "o", "bare.dat"}), "no project file 'demo.fentro'");
+    ExpectRefused(Run({"--out", "o", (dir / "bare").string()}), "no project file 'demo.fentro'");
+    ExpectRefused(Run({"--out", "o", "--project", "other.fentro"}), "no project file 'other.fentro'");
+    EXPECT_FALSE(fs::exists(dir / "o"));
+
+    // A project whose music is missing has no time line to render.
+    WriteFile(dir / "mute/demo.fentro", "#renderwidth 64\n#renderheight 64\n#demotype 1\n#music \"gone.wav\"\n");
+    ExpectRefused(Run({"--size", "64x64", "--out", "o", (dir / "mute").string()}), "music 'gone.wav' did not load");
+}
+
+TEST_F(Render, BadOptionsAreRefused) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--size", "320by180"}, "bad --size '320by180'"},
+        {{"--size", "8x8"}, "bad --size '8x8'"},
+        {{"--size", "320x180x"}, "bad --size"},
+        {{"--fps", "0"}, "bad --fps '0'"},
+        {{"--fps", "ten"}, "bad --fps"},
+        {{"--from", "-1"}, "bad time '-1'"},
+        {{"--to", "nan"}, "bad time 'nan'"},
+        {{"--from", "2", "--to", "1"}, "--to must lie after --from"},
+        {{"--from", "1", "--to", "1"}, "--to must lie after --from"},
+        {{"--at", "1,,2"}, "bad --at position ''"},
+        {{"--at", "5,x"}, "bad --at position 'x'"},
+        {{"--at", "-5"}, "bad --at position '-5'"},
+        {{"--at", "99999999999"}, "bad --at position"},
+        {{"outline.dat", "outline.dat"}, "more than one source"},
+        {{"--project"}, "--project needs a value"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"--out", "o"};
+        args.insert(args.end(), c.first.begin(), c.first.end());
+        SCOPED_TRACE(c.second);
+        ExpectRefused(Run(args), c.second);
+    }
+    // Nothing was written for any of them.
+    EXPECT_FALSE(fs::exists(dir / "o"));
+
+    // Positions and ranges that lie outside the music.
+    ExpectRefused(Run({"--size", "64x64", "--at", "100,176400", "--out", "o"}), "176400");
+    ExpectRefused(Run({"--size", "64x64", "--from", "4", "--out", "o"}), "no frames to render");
+
+    const ProgramRun help = Run({"--help"});
+    ExpectSuccess(help);
+    EXPECT_EQ(help.out.rfind("usage: fentro-render", 0), 0u) << help.out;
+}
+
+TEST_F(Render, UnusableOutputsAreRefused) {
+    WriteFile(dir / "taken", "a file\n");
+    ExpectRefused(Run({}), "no output given");
+    ExpectRefused(Run({"--out", "taken"}), "cannot create the output folder 'taken'");
+    ExpectRefused(Run({"--out", "taken/frames"}), "cannot create the output folder 'taken/frames'");
+
+    // A video without ffmpeg on the PATH.
+    fs::create_directories(dir / "nothing");
+    ExpectRefused(Run({"--out", "x.mp4"}, {"PATH=" + (dir / "nothing").string()}), "ffmpeg");
+    EXPECT_FALSE(fs::exists(dir / "x.mp4"));
+}
+
+// A stand-in for ffmpeg that records its arguments, a copy of the music it is given and the
+// frames it reads; "fail" makes one that quits at once with status 3 without reading.
+void FakeFfmpeg(const fs::path &bin, bool fail) {
+    WriteFile(bin / "ffmpeg", fail ? "#!/bin/sh\nexit 3\n"
+                                   : "#!/bin/sh\n"
+                                     "printf '%s\\n' \"$@\" > ffmpeg.args\n"
+                                     "prev=\n"
+                                     "for a in \"$@\"; do\n"
+                                     "  if [ \"$prev\" = -i ] && [ \"$a\" != - ]; then cp \"$a\" ffmpeg.music; fi\n"
+                                     "  prev=$a\n"
+                                     "done\n"
+                                     "cat > ffmpeg.frames\n");
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+}
+
+TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
+    FakeFfmpeg(dir / "bin", false);
+    const std::string path = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
+    const std::string out = (dir / "it's a demo.mp4").string();
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", out}, {path}));
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "tga"}));
+
+    std::vector<std::string> args;
+    std::istringstream lines(ReadText(dir / "ffmpeg.args"));
+    for (std::string line; std::getline(lines, line);) args.push_back(line);
+    ASSERT_FALSE(args.empty());
+    EXPECT_EQ(args.back(), out);  // the name arrives whole, quote and blanks included
+    auto after = [&](const std::string &option) {
+        for (size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == option) return args[i + 1];
+        return std::string();
+    };
+    EXPECT_EQ(after("-s"), "320x180");
+    EXPECT_EQ(after("-framerate"), "10");
+    EXPECT_EQ(after("-pix_fmt"), "bgra");
+    EXPECT_EQ(after("-ss"), "1.000000");
+    // The music went out whole, into a temporary file that is gone again.
+    EXPECT_EQ(ReadText(dir / "ffmpeg.music"), SilentWav(MUSIC_FRAMES));
+    const auto music = std::find(args.begin(), args.end(), "-ss") + 3;
+    ASSERT_LT(music, args.end());
+    EXPECT_FALSE(fs::exists(*music)) << *music;
+
+    // The piped frames are the pixels of the TGA frames, BGRA in the same order.
+    const std::string frames = ReadText(dir / "ffmpeg.frames");
+    ASSERT_EQ(frames.size(), 5u * W * H * 4);
+    const std::vector<std::string> names = Files(dir / "tga");
+    ASSERT_EQ(names.size(), 5u);
+    for (size_t n = 0; n < names.size(); ++n)
+        EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadText(dir / "tga" / names[n]), 18, W * H * 4) == 0) << n;
+}
+
+TEST_F(Render, FfmpegThatFailsOrAnOddSizeIsReported) {
+    FakeFfmpeg(dir / "bin", true);
+    const std::string path = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
+    ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--out", "x.mp4"}, {path}), "ffmpeg");
+    ExpectRefused(Run({"--size", "321x180", "--out", "x.webm"}, {path}), "even --size");
+}
+
+}  // namespace
