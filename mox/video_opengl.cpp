@@ -228,6 +228,9 @@ void MOX_SwapBuffers() {
 
   glBindTexture(GL_TEXTURE_2D, d.texture);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // The frame is copied as it is: blending or a colour left on by the frame's drawing (the
+  // composition weights each layer by its Blend) would fade it once more.
+  MOX_DisableAlphaBlend();
   glViewport(0, 0, MOX_video.width, MOX_video.height);
   MOX_projectionmode = 1;
   MOX_Enable2D();

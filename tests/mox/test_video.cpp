@@ -262,6 +262,15 @@ TEST_F(VideoTest, PresentationIsUprightWithoutPostShader) {
   EXPECT_EQ(window_pixel(5, 200), 0xFF000000u);
 }
 
+TEST_F(VideoTest, PresentationIgnoresBlendingLeftOnByTheFrame) {
+  MOX_ClearFrameBuffer(0xFF000000);
+  MOX_BindTexture(mox_whitetexture_id);
+  MOX_DrawColorQuad(0, 0, 256, 10, 1, 1, 1, 1);
+  MOX_EnableAlphaBlend(0.25f);  // as composition leaves it after a faded layer
+  MOX_SwapBuffers();
+  EXPECT_EQ(window_pixel(5, 5), 0xFFFFFFFFu);
+}
+
 TEST_F(VideoTest, PostShaderDarkensOddRowsAndFades) {
   int post = MOX_InitDefaultPostShader();
   ASSERT_GE(post, 0);
