@@ -55,28 +55,39 @@ void MOX_LoadFont(const char *filename, s_font *font) {
   }
   font->bitmap = image;
 
-  // Marker scan of row 0: each marker ends the glyph before it and starts the next.
+  // Marker scan of row 0: each marker ends the glyph before it and starts the next. Glyphs
+  // are cut where their marker stands, so a width that does not fit its 8 bits cannot move
+  // the glyphs after it, and once 96 glyphs are found the last one follows the last marker.
+  int start[MOX_FONTGLYPHS] = {0, 1};
+  int cut = 0;
+  auto set_width = [&](int k, int w) {
+    if (w > 255) ++cut;
+    font->fontwidth[k] = (unsigned char)(w > 255 ? 255 : w);
+  };
   font->fontwidth[0] = 1;
   int g = 1;
   int last = 1;
   for (int x = 0; x < image->width; ++x) {
     if ((MOX_GetPixel(x, 0, *image) >> 24) == 0) continue;
-    font->fontwidth[g] = (unsigned char)(x - last);
+    if (x == 0) {
+      printf("- Font %s: marker in column 0 ignored (glyph 0 is that column).\n", filename);
+      continue;
+    }
+    set_width(g, x - last);
     if (g <= 94) ++g;
+    start[g] = x;
     last = x;
   }
-  font->fontwidth[g] = (unsigned char)(image->width - last);
+  set_width(g, image->width - last);
   ++g;
+  if (cut) printf("- Font %s: %d glyphs wider than 255 pixels cut to 255.\n", filename, cut);
 
   font->height = image->height - 1;
   font->numcharacters = g;
   font->spacing = 0;
   printf("MOX_LoadFont - Num.Letters: %d\n", g);
-  int start = 0;
-  for (int k = 0; k < g; ++k) {
-    MOX_GetSprite(start, 1, font->fontwidth[k], image->height - 1, *image, &font->fontchar[k]);
-    start += font->fontwidth[k];
-  }
+  for (int k = 0; k < g; ++k)
+    MOX_GetSprite(start[k], 1, font->fontwidth[k], image->height - 1, *image, &font->fontchar[k]);
   ++mox_numfonts;
   printf("MOX_LoadFont - Font Added (NumFonts: %d)\n", mox_numfonts);
 }

@@ -10,7 +10,8 @@
 // - Glyph 0 is column 0 alone. Glyph 1 (the space, code 32) runs from column 1 up to the
 //   column before the first marker. Each further glyph starts at a marker and ends before
 //   the next one; the last runs to the right edge. So the first marker is at column 2 or
-//   more, and glyph widths are 1..255 pixels.
+//   more, and glyph widths are 1..255 pixels. A marker in column 0 is ignored, and a glyph
+//   wider than 255 pixels is cut to its first 255 columns.
 // - Glyph i draws character code i + 31: 2 is '!', 3 '"', ..., 93 '|'. Glyphs 94 and 95
 //   ('}' and '~') may be present but are never drawn; at most 96 glyphs are read.
 // - A glyph's width is also its advance; transparent pixels (alpha 0 or keyed magenta)
