@@ -670,4 +670,62 @@ TEST_F(Editor, ResourceListScrollsWithinItsRows) {
     EXPECT_EQ(d.gui_selected_resource, 17);
 }
 
+// Saving: Z writes demo.fentro into the mounted directory and keeps the version it replaces.
+class Saving : public Editor {
+protected:
+    playback_media::ScratchDir dir;
+
+    void SetUp() override {
+        Editor::SetUp();
+        ASSERT_FALSE(dir.path.empty());
+        snprintf(d.title, sizeof d.title, "saved");
+        d.CreateMarker(4410, 2);
+    }
+    void TearDown() override {
+        corefile_closeimage();
+        Editor::TearDown();
+    }
+
+    std::string Read(const std::string &name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void Save() {
+        testing::internal::CaptureStdout();
+        Tap('Z');
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(Saving, KeepsThePreviousProjectAsBackup) {
+    playback_media::WriteFile(dir / "demo.fentro", "#title \"before\"\n");
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    Save();
+    const std::string first = Read("demo.fentro");
+    EXPECT_EQ(first.rfind("#title \"saved\"\n", 0), 0u) << first;
+    EXPECT_NE(first.find("#marker 4410,2"), std::string::npos) << first;
+    EXPECT_EQ(Read("backup.fentro"), "#title \"before\"\n");
+
+    d.CreateMarker(8820, 0);
+    Save();
+    EXPECT_EQ(Read("backup.fentro"), first);
+    EXPECT_NE(Read("demo.fentro").find("#marker 8820,0"), std::string::npos);
+}
+
+TEST_F(Saving, FirstSaveHasNoBackup) {
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    Save();
+    EXPECT_TRUE(playback_media::fs::exists(dir / "demo.fentro"));
+    EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+}
+
+TEST_F(Saving, WritesNothingWithoutAMountedDirectory) {
+    playback_media::WriteFile(dir / "demo.fentro", "old");
+    Save();
+    EXPECT_EQ(Read("demo.fentro"), "old");
+    EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+}
+
 }  // namespace
