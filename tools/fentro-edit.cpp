@@ -79,6 +79,10 @@ int coremain(int argc, char *argv[]) {
     for (;;) {
         MOX_WaitRefresh();
         MOX_ClearFrameBuffer(0);
+        // A post-processing event installs its shader only while the overlay is hidden and
+        // only while it is active: each frame starts without one, so the editor screen is
+        // never presented through it.
+        MOX_SetPostShader(-1);
         gbd_demo.HandleDemo();
         // The editor is the first reader of the key word in the frame; the held Escape bit
         // is still there for this second poll.
