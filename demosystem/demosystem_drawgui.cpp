@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <tuple>
 
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
@@ -117,25 +116,6 @@ int music_sample(const s_sound &music, long long i) {
     return ((const int16_t *)music.buffer)[i];
 }
 
-// What the last waveform was drawn from; the same inputs give the same picture, so a paused
-// music costs nothing after its first frame.
-struct s_wavekey {
-    const void *demo;
-    const unsigned *data;
-    int textureid, width, height;
-    const void *buffer;
-    uint32_t length, size;
-    int bits, channels;
-    long long start;
-    int scale;
-    auto tied() const {
-        return std::tie(demo, data, textureid, width, height, buffer, length, size, bits, channels,
-                        start, scale);
-    }
-    bool operator==(const s_wavekey &o) const { return tied() == o.tied(); }
-};
-s_wavekey last_wave;
-
 }  // namespace
 
 void c_demo::DrawGUI() {
@@ -197,27 +177,11 @@ void c_demo::DrawSoundWave() {
     const int centery = (int)(gui_waveformheight * 0.6);
     const int scale = std::max(1, (int)(gui_zoom * 64));
     const int nc = demomusic.numchannels;
+    // The start steps in whole pixels of time, so the picture stays still between them.
     const long long start = (long long)position * nc / scale * scale;
-
-    const s_wavekey key = {this,
-                           bmp_waveform.data,
-                           bmp_waveform.textureid,
-                           width,
-                           height,
-                           demomusic.buffer,
-                           demomusic.length,
-                           demomusic.size,
-                           demomusic.bits,
-                           nc,
-                           start,
-                           scale};
-    // The zero line's first pixel tells whether the bitmap still holds that picture (a new
-    // or cleared bitmap does not).
     const bool zero_line = centery >= 0 && centery < height;
-    if (key == last_wave && (!zero_line || bmp_waveform.data[(size_t)centery * width] == WAVE_ZERO))
-        return;
-    last_wave = key;
 
+    // Written straight into the pixel buffer and uploaded once.
     unsigned *data = bmp_waveform.data;
     memset(data, 0, (size_t)width * height * sizeof *data);
     const double amplitude = gui_waveformheight * 0.6 / 32768;
