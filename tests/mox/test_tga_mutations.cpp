@@ -213,7 +213,14 @@ class TgaFiles : public ::testing::Test {
     corefile_closeimage();
     std::filesystem::remove_all(dir_);
   }
-  void put(const bytes_t &f) { ASSERT_TRUE(write_bytes(dir_ + "/in.tga", f)); }
+  // Writes a new file each time (rewriting one is far slower on some file systems) and
+  // returns its name.
+  std::string put(const bytes_t &f) {
+    const std::string name = "in" + std::to_string(files_++) + ".tga";
+    EXPECT_TRUE(write_bytes(dir_ + "/" + name, f));
+    return name;
+  }
+  int files_ = 0;
   const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_tga_mutations_files";
 };
 
@@ -236,10 +243,10 @@ TEST_F(TgaFiles, MutantsLoadAsBitmapSpriteAndFontOrLeaveEmptyRecords) {
   const std::vector<bytes_t> images = valid_images();
   xorshift rng{0x5eed};
   int loaded = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 1500; ++round) {
     bytes_t f = images[round % images.size()];
     mutate(f, rng);
-    put(f);
+    const std::string name = put(f);
     s_tgainfo info;
     unsigned int *p = MOX_DecodeTGA(f.data(), f.size(), &info);
     const bool decodes = p != nullptr;
@@ -249,9 +256,9 @@ TEST_F(TgaFiles, MutantsLoadAsBitmapSpriteAndFontOrLeaveEmptyRecords) {
     static s_sprite sprite;
     static s_font font;
     CaptureStdout();
-    MOX_LoadBitmap("in.tga", &bitmap);
-    MOX_LoadSprite("in.tga", &sprite);
-    MOX_LoadFont("in.tga", &font);
+    MOX_LoadBitmap(name.c_str(), &bitmap);
+    MOX_LoadSprite(name.c_str(), &sprite);
+    MOX_LoadFont(name.c_str(), &font);
     const std::string out = GetCapturedStdout();
     if (decodes) {
       ++loaded;
@@ -263,13 +270,13 @@ TEST_F(TgaFiles, MutantsLoadAsBitmapSpriteAndFontOrLeaveEmptyRecords) {
       ASSERT_EQ(bitmap.data, nullptr) << round;
       ASSERT_EQ(sprite.width, 0) << round;
       ASSERT_EQ(font.numcharacters, 0) << round;
-      ASSERT_NE(out.find("- ERROR: Image in.tga not loaded."), std::string::npos) << out;
+      ASSERT_NE(out.find("- ERROR: Image " + name + " not loaded."), std::string::npos) << out;
     }
     CaptureStdout();
     MOX_FlushGraphics();
     GetCapturedStdout();
   }
-  EXPECT_GT(loaded, 50);
+  EXPECT_GT(loaded, 200);
 }
 
 // Found by the mutation run: a marker in column 0 gave the space a width of -1 (255 in the
@@ -278,10 +285,10 @@ TEST_F(TgaFiles, MutantsLoadAsBitmapSpriteAndFontOrLeaveEmptyRecords) {
 TEST_F(TgaFiles, MarkerInColumnZeroAndWideGlyphsStayInside) {
   std::vector<uint32_t> px(320 * 2, 0xFFFFFFFFu);
   for (int x = 0; x < 320; ++x) px[x] = (x == 0 || x == 5 || x == 305) ? 0xFF00FF00u : 0;
-  put(tga_image32(320, 2, px));
+  const std::string name = put(tga_image32(320, 2, px));
   static s_font font;
   CaptureStdout();
-  MOX_LoadFont("in.tga", &font);
+  MOX_LoadFont(name.c_str(), &font);
   const std::string out = GetCapturedStdout();
   EXPECT_NE(out.find("marker in column 0 ignored"), std::string::npos) << out;
   EXPECT_NE(out.find("1 glyphs wider than 255 pixels cut to 255"), std::string::npos) << out;
@@ -297,7 +304,7 @@ TEST_F(TgaFiles, MarkerInColumnZeroAndWideGlyphsStayInside) {
 // wider than a glyph width can hold.
 TEST_F(TgaFiles, RandomMarkerRowsCutGlyphsInsideTheImage) {
   xorshift rng{0xf0e7};
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 1000; ++round) {
     const int width = 1 + (int)rng.below(round % 3 == 0 ? 900 : 120);
     const int height = 1 + (int)rng.below(4);
     std::vector<uint32_t> px((size_t)width * height, 0xFFFFFFFFu);
@@ -305,10 +312,10 @@ TEST_F(TgaFiles, RandomMarkerRowsCutGlyphsInsideTheImage) {
     for (int x = 0; x < width; ++x) px[x] = rng.below(density * 8) == 0 ? 0xFF00FF00u : 0;
     if (rng.below(4) == 0) px[0] = 0xFF00FF00u;
     if (rng.below(4) == 0 && width > 1) px[1] = 0xFF00FF00u;
-    put(tga_image32(width, height, px));
+    const std::string name = put(tga_image32(width, height, px));
     static s_font font;
     CaptureStdout();
-    MOX_LoadFont("in.tga", &font);
+    MOX_LoadFont(name.c_str(), &font);
     MOX_FlushGraphics();
     GetCapturedStdout();
     expect_glyphs_inside(font, width, round);
