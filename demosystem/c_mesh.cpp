@@ -16,6 +16,8 @@ struct reader {
     uint32_t left;
     bool ok = true;
 
+    // Whether n more bytes are there: counts are checked before their tables are allocated.
+    bool room(uint64_t n) const { return ok && n <= left; }
     bool take(void *dst, uint32_t n)
     {
         if (!ok || n > left) return ok = false;
@@ -94,6 +96,7 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     if (nchannels < 1 || nchannels > MESH_MAXUVCHANNELS)
         return fail(mesh, why, "texture-coordinate channels not 1 or 2");
 
+    if (!r.room(uint64_t(nv) * 12)) return fail(mesh, why, "file shorter than its tables");
     mesh->numvertices = nv;
     mesh->numfacegroups = ngroups;
     mesh->numuvchannels = nchannels;
@@ -106,7 +109,7 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     for (int g = 0; g < ngroups; ++g) {
         mesh->numfaces[g] = r.u16();
         mesh->matid[g] = r.u16();
-        if (!r.ok) break;
+        if (!r.room(uint64_t(mesh->numfaces[g]) * 8)) return fail(mesh, why, "file shorter than its tables");
         mesh->face[g] = new s_face[mesh->numfaces[g] ? mesh->numfaces[g] : 1]();
         for (int i = 0; i < mesh->numfaces[g]; ++i) {
             s_face &f = mesh->face[g][i];
@@ -121,6 +124,7 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     for (int c = 0; c < nchannels && r.ok; ++c) {
         const int nt = r.u16();
         r.u16();  // texture-face count: the faces of group 0 follow regardless
+        if (!r.room(uint64_t(nt) * 8 + uint64_t(nfaces0) * 6)) return fail(mesh, why, "file shorter than its tables");
         mesh->numtvertices[c] = nt;
         mesh->tvertex[c] = new s_tvertex[nt ? nt : 1];
         for (int i = 0; i < nt; ++i) {
