@@ -135,8 +135,9 @@ void c_demo::DrawGUI() {
 
     const int previewwidth = gui_width - 2 * PREVIEW_X;
     if (previewwidth > 0 && renderwidth > 0 && renderheight > 0) {
-        const int previewheight =
-            (int)((float)previewwidth * (float)renderheight / (float)renderwidth);
+        // Held below 2^24 pixels: the render size comes from the project file.
+        const float height = (float)previewwidth * (float)renderheight / (float)renderwidth;
+        const int previewheight = (int)std::min(height, (float)(1 << 24));
         MOX_DrawFrameBuffer(PREVIEW_X, PREVIEW_Y, previewwidth, previewheight, framebuffer_id);
     }
 

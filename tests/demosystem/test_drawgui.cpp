@@ -369,6 +369,30 @@ TEST_F(Screen, NoFontsAndBrokenCountsDrawWithoutText) {
     EXPECT_EQ(demo->gui_timeliney, H - ((DEMO_MAXLAYERS + 2) * 64 + 32));
 }
 
+TEST_F(Screen, RenderSizeAndFramebuffersThatDoNotFit) {
+    AddLayers(1);
+    Seek(1234);
+    // No render size: no preview, and no division by it.
+    demo->renderwidth = 0;
+    Draw();
+    EXPECT_EQ(Pixel(800, 200), BACKGROUND);
+    demo->renderwidth = 1;
+    demo->renderheight = 1 << 30;
+    Draw();
+    // Without the editor's framebuffer nothing is drawn, and the time and the timeline's top
+    // still follow the music and the layers.
+    MOX_SetFrameBuffer(0);
+    MOX_ClearFrameBuffer(0xff0000ff);
+    demo->gui_framebuffer_id = 99;
+    demo->numlayers = 0;
+    Seek(777);
+    Draw();
+    EXPECT_EQ(demo->position, 777);
+    EXPECT_EQ(demo->gui_timeliney, H - 160);
+    EXPECT_EQ(MOX_FrameBuffer->id, 0);
+    EXPECT_EQ(Pixel(10, 10), RED);
+}
+
 // Waveform pixels of column x as a string: '|' waveform, '-' zero line, '.' empty.
 std::string Column(const s_bitmap &bmp, int x) {
     std::string s;
