@@ -96,6 +96,8 @@ struct LoadState {
     // while the layer of the last #layer line was dropped.
     s_demolayer *current = nullptr;
     bool layerdropped = false;
+    // Samples this pass loaded into the demo's music, released if another #music line follows.
+    const void *music = nullptr;
 };
 
 // Reads the numbers of a record after its keyword as scanf would with "%d,%d,%f": each
@@ -224,7 +226,11 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             }
             printf("Music: %s\n", name);
             snprintf(demo->musicfilename, sizeof demo->musicfilename, "%s", name);
+            if (state.music && demo->demomusic.buffer == state.music) {
+                Soundsystem_DeleteSound(&demo->demomusic);
+            }
             Soundsystem_LoadSound(demo->musicfilename, &demo->demomusic);
+            state.music = demo->demomusic.buffer;
             demo->position = 0;
             // Music that did not load has no channels or rate: its length is 0 seconds.
             const s_sound &m = demo->demomusic;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
@@ -125,6 +126,16 @@ void c_demo::AddParameter(s_demoresource *dresource, const char *paramname) {
 }
 
 void c_demo::LoadResources() {
+    // Descriptors that share an id load into the same record; the image an earlier one of them
+    // loaded in this pass is released once a later one has replaced it.
+    std::vector<char> texture_loaded(DEMO_MAXRESOURCES), sheet_loaded(DEMO_MAXRESOURCES);
+    auto load_image = [](const char *filename, s_bitmap &record, char &loaded) {
+        s_bitmap before = record;
+        MOX_LoadBitmap(filename, &record);
+        if (record.data == before.data) return;
+        if (loaded && before.data) MOX_DeleteBitmap(&before);
+        loaded = 1;
+    };
     for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
         s_demoresource &r = resource[i];
         const int t = r.type;
@@ -147,7 +158,7 @@ void c_demo::LoadResources() {
             }
             case RESOURCE_TEXTURE: {
                 s_bitmap &b = resource_texture[r.id];
-                MOX_LoadBitmap(r.filename, &b);
+                load_image(r.filename, b, texture_loaded[r.id]);
                 r.datapointer = &b;
                 r.loadOK = b.textureid != 0;
                 break;
@@ -165,7 +176,7 @@ void c_demo::LoadResources() {
             }
             case RESOURCE_SPRITESHEET: {
                 s_spritesheet &sheet = resource_spritesheet[r.id];
-                MOX_LoadBitmap(r.filename, &sheet.spritesheet);
+                load_image(r.filename, sheet.spritesheet, sheet_loaded[r.id]);
                 int n = 0;
                 for (int y = 0; y < sheet.rows; y++) {
                     for (int x = 0; x < sheet.columns; x++) {

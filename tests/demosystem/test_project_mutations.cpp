@@ -1,0 +1,432 @@
+// Deterministic mutation runs over a valid project file: random lines, long lines, odd
+// characters, numbers at the int limits, lines moved, repeated, cut or dropped. Every mutant
+// loads, resources included (without a GL context), into a demo object whose tables stay
+// within their capacities; the result is evaluated, saved and loaded again.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/corefile.h"
+#include "demosystem/demosystem.h"
+#include "mox/mox.h"
+#include "corefile/imageformat.h"
+#include "mox/test_tga_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+struct xorshift {
+    uint64_t state;
+    uint64_t operator()()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    size_t below(size_t n) { return n ? (size_t)((*this)() % n) : 0; }
+};
+
+const char *const base_project =
+    "#title \"Mutations\"\n"
+    "#renderwidth 64\n"
+    "#renderheight 32\n"
+    "#demotype 1\n"
+    "#bpm 130\n"
+    "#music \"a.wav\"\n"
+    "#resources\n"
+    "#texture 0 \"tex\" \"a.tga\"\n"
+    "#sprite 1 \"spr\" \"a.tga\"\n"
+    "#spritesheet 2 \"sheet\" \"a.tga\" :4 3 4 3\n"
+    "#shader 3 \"sh\" \"a.glsl\" :2 \"speed\" \"warp\"\n"
+    "#postshader 4 \"post\" \"a.glsl\" :1 \"fade\"\n"
+    "#function 0 \"intro\" :1 \"phase\"\n"
+    "#mesh 5 \"mesh\" \"a.msh\"\n"
+    "#marker 100,1\n"
+    "#marker 44100,3\n"
+    "#layer \"one\"\n"
+    "#event 0,44100,3,3,6:0,1,2,3,0.5,2\n"
+    "#event 44100,1000,1,0,0:\n"
+    "#eventvalue 10,1,1,0.5\n"
+    "#eventvalue 200,1,8,1.5\n"
+    "#eventvalue 300,3,4,-2\n"
+    "#eventtransform 0,2,0,1,2,3,4,5,6,1,1,1\n"
+    "#eventtransform 300,0,0,2,2,2,0,0,0,2,2,2\n"
+    "#eventcamera 0,60,0,0,5,0,0,0\n"
+    "#layer \"two\"\n"
+    "#event 0,88200,4,5,1:0.25\n"
+    "#event 100,200,7,4,5:0,0,0,0,1\n";
+
+const char *const keywords[] = {"#title", "#renderwidth", "#renderheight", "#demotype", "#bpm",
+                                "#music", "#marker", "#resources", "#texture", "#sprite",
+                                "#mesh", "#spritesheet", "#shader", "#postshader", "#function",
+                                "#layer", "#event", "#eventvalue", "#eventtransform",
+                                "#eventcamera"};
+
+const char *const numbers[] = {"2147483647", "-2147483648", "2147483648", "-2147483649",
+                               "99999999999999999999", "1e39", "-1e39", "nan", "inf", "-0",
+                               "0x10", "1024", "1023", "-1", "32", "33", "65536", "0"};
+
+std::vector<std::string> split_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+std::string random_text(xorshift &rng, size_t n)
+{
+    static const char alphabet[] = "#\":,. -0123456789abcxyzEe\t\r\x01\x7f\x80\xff";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += alphabet[rng.below(sizeof alphabet - 1)];
+    return s;
+}
+
+// Replaces the number at a random place in the line with a limit value.
+void replace_number(std::string &line, xorshift &rng)
+{
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < line.size(); ++i)
+        if (isdigit((unsigned char)line[i]) && (i == 0 || !isdigit((unsigned char)line[i - 1]))) starts.push_back(i);
+    if (starts.empty()) return;
+    const size_t at = starts[rng.below(starts.size())];
+    size_t end = at;
+    while (end < line.size() && (isdigit((unsigned char)line[end]) || line[end] == '.')) ++end;
+    line.replace(at, end - at, numbers[rng.below(sizeof numbers / sizeof *numbers)]);
+}
+
+std::string mutate(const std::string &text, xorshift &rng)
+{
+    std::vector<std::string> lines = split_lines(text);
+    const int count = 1 + (int)rng.below(4);
+    for (int m = 0; m < count; ++m) {
+        const size_t i = rng.below(lines.size());
+        std::string &line = lines[i];
+        switch (rng.below(10)) {
+        case 0:
+            line = random_text(rng, rng.below(80)) + "\n";
+            break;
+        case 1:  // far longer than the line buffer, with a record at its end
+            line = std::string(1000 + rng.below(9000), "x\"#,:"[rng.below(5)]) + line;
+            break;
+        case 2:
+        case 3:
+            replace_number(line, rng);
+            break;
+        case 4:  // another keyword with these arguments
+            line = std::string(keywords[rng.below(20)]) + line.substr(std::min(line.find(' '), line.size()));
+            break;
+        case 5:
+            lines.insert(lines.begin() + (ptrdiff_t)rng.below(lines.size() + 1), line);
+            break;
+        case 6:
+            lines.erase(lines.begin() + (ptrdiff_t)i);
+            if (lines.empty()) lines.push_back("\n");
+            break;
+        case 7:
+            line.resize(rng.below(line.size() + 1));
+            break;
+        case 8:
+            if (!line.empty()) line[rng.below(line.size())] = "\0\"\r:,\xff "[rng.below(7)];
+            break;
+        default:  // many values or names after the colon
+            line += std::string(":") + std::to_string(rng.below(80));
+            for (size_t k = rng.below(70); k > 0; --k) line += rng.below(2) ? ",1.5" : " \"p\"";
+            break;
+        }
+    }
+    std::string out;
+    for (const std::string &l : lines) out += l;
+    if (rng.below(8) == 0) out.resize(rng.below(out.size() + 1));
+    return out;
+}
+
+// A sprite sheet id named twice keeps its earlier cells on purpose (the sprite list may still
+// point at them); such mutants are left out so the address sanitizer's leak check stays quiet.
+bool repeats_sheet_id(const std::string &text)
+{
+    const std::string keyword = "#spritesheet";
+    std::set<long> ids;
+    for (size_t at = text.find(keyword); at != std::string::npos; at = text.find(keyword, at + 1))
+        if (!ids.insert(strtol(text.c_str() + at + keyword.size(), nullptr, 10)).second) return true;
+    return false;
+}
+
+void expect_within_capacities(const c_demo &d, int round)
+{
+    ASSERT_GE(d.numlayers, 0);
+    ASSERT_LE(d.numlayers, DEMO_MAXLAYERS);
+    ASSERT_GE(d.numresources, 0);
+    ASSERT_LE(d.numresources, DEMO_MAXRESOURCES);
+    ASSERT_GE(d.nummarkers, 0);
+    ASSERT_LE(d.nummarkers, DEMO_MAXMARKERS);
+    ASSERT_LT(strnlen(d.title, DEMO_NAMESIZE), (size_t)DEMO_NAMESIZE);
+    for (int i = 0; i < d.numlayers; ++i) {
+        const s_demolayer &l = d.layer[i];
+        ASSERT_LT(strnlen(l.name, DEMO_NAMESIZE), (size_t)DEMO_NAMESIZE);
+        ASSERT_GE(l.numevents, 0);
+        ASSERT_LE(l.numevents, DEMO_MAXEVENTS);
+        ASSERT_GE(l.numevents_value, 1) << round;  // the Blend key of an unkeyed layer
+        ASSERT_LE(l.numevents_value, DEMO_MAXKEYS);
+        ASSERT_LE(l.numevents_transform, DEMO_MAXKEYS);
+        ASSERT_LE(l.numevents_camera, DEMO_MAXKEYS);
+        for (int e = 0; e < l.numevents; ++e) {
+            ASSERT_NE(l.event[e].value, nullptr);
+            ASSERT_GE(l.event[e].numvalues, 0);
+            ASSERT_LE(l.event[e].numvalues, DEMO_MAXVALUES);
+            ASSERT_GE(l.event[e].id, 0) << round;
+            ASSERT_LT(l.event[e].id, DEMO_MAXRESOURCES) << round;
+        }
+    }
+    for (int i = 0; i < d.numresources; ++i) {
+        const s_demoresource &r = d.resource[i];
+        ASSERT_LT(strnlen(r.name, DEMO_NAMESIZE), (size_t)DEMO_NAMESIZE);
+        ASSERT_LT(strnlen(r.filename, DEMO_NAMESIZE), (size_t)DEMO_NAMESIZE);
+        ASSERT_GE(r.numparams, DEMO_BUILTINPARAMS) << round;
+        ASSERT_LE(r.numparams, DEMO_MAXPARAMS) << round;
+        for (int j = 0; j < r.numparams; ++j) {
+            ASSERT_NE(r.param[j], nullptr);
+            ASSERT_LT(strnlen(r.param[j], DEMO_PARAMSIZE), (size_t)DEMO_PARAMSIZE);
+        }
+        if (r.type == RESOURCE_SPRITESHEET && r.id >= 0 && r.id < DEMO_MAXRESOURCES) {
+            const s_spritesheet &s = d.resource_spritesheet[r.id];
+            ASSERT_GE(s.numsprites, 0);
+            ASSERT_EQ(s.numsprites, s.columns * s.rows) << round;
+            if (s.numsprites > 0) {
+                ASSERT_NE(s.sprite, nullptr);
+            }
+        }
+    }
+}
+
+// Reads every track of every layer where keys and events start, and at the ends of time.
+void evaluate(c_demo &d)
+{
+    volatile float sum = 0;
+    for (int i = 0; i < d.numlayers; ++i) {
+        s_demolayer &l = d.layer[i];
+        std::vector<int> times = {INT_MIN, 0, 1, INT_MAX};
+        for (int k = 0; k < l.numevents_value && k < 8; ++k) times.push_back(l.event_value[k].t);
+        for (int k = 0; k < l.numevents_transform && k < 8; ++k) times.push_back(l.event_transform[k].t);
+        for (int k = 0; k < l.numevents && k < 8; ++k) times.push_back(l.event[k].t);
+        for (int t : times) {
+            d.position = t;
+            for (int type = VALUE_NONE; type <= VALUE_EFFECTVALUE2; ++type) sum = sum + d.GetValue(&l, type);
+            for (int c = 0; c < 9; ++c) sum = sum + d.GetTransformValue(&l, c);
+            sum = sum + d.GetBeatMultiplier();
+        }
+    }
+}
+
+// Frees what a loaded demo object owns; the graphics lists that point into it go first.
+struct demo_deleter {
+    void operator()(c_demo *d) const
+    {
+        MOX_FlushGraphics();
+        MOX_numshaders = 0;
+        for (s_demolayer &l : d->layer)
+            for (int e = 0; e < l.numevents; ++e) delete[] l.event[e].value;
+        for (s_demoresource &r : d->resource) {
+            if ((r.type == RESOURCE_SHADER || r.type == RESOURCE_POSTSHADER) && r.datapointer)
+                delete[] static_cast<char *>(r.datapointer);
+            for (char *p : r.param) delete[] p;
+        }
+        for (s_spritesheet &s : d->resource_spritesheet) delete[] s.sprite;
+        free(d->demomusic.buffer);
+        delete d;
+    }
+};
+using demo_ptr = std::unique_ptr<c_demo, demo_deleter>;
+
+// The media the base project names, by file name.
+std::vector<std::pair<std::string, bytes_t>> media()
+{
+    std::vector<uint32_t> px(16 * 9, 0xFF336699u);
+    for (int x : {3, 7, 12}) px[x] = 0xFFFFFFFFu;
+    bytes_t wav = {'R', 'I', 'F', 'F', 52, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                   1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 16, 0, 0, 0};
+    wav.resize(60, 0x11);
+    const std::string shader = "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
+    return {{"a.tga", tga_image32(16, 9, px)}, {"a.wav", wav}, {"a.glsl", bytes_t(shader.begin(), shader.end())}};
+}
+
+class ProjectMutations : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) saved_[i] = demofunction[i];
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved_[i];
+        corefile_closeimage();
+        fs::remove_all(dir_);
+    }
+    // Mounts the folder holding the media and the given texts as p0.fentro, p1.fentro, ...
+    void mount_folder(const std::vector<std::string> &texts)
+    {
+        corefile_closeimage();
+        for (const auto &m : media()) ASSERT_TRUE(write_bytes(dir_ + "/" + m.first, m.second));
+        for (size_t i = 0; i < texts.size(); ++i)
+            ASSERT_TRUE(write_bytes(dir_ + "/p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())));
+        ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
+    }
+    // The same as one resource image, as the player reads its production: one file for
+    // thousands of texts.
+    void mount_image(const std::vector<std::string> &texts)
+    {
+        corefile_closeimage();
+        std::vector<std::pair<std::string, bytes_t>> entries = media();
+        for (size_t i = 0; i < texts.size(); ++i)
+            entries.push_back({"p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())});
+        std::vector<const char *> names;
+        std::vector<uint32_t> sizes;
+        for (const auto &e : entries) {
+            names.push_back(e.first.c_str());
+            sizes.push_back((uint32_t)e.second.size());
+        }
+        const std::string image = dir_ + "/mutants.dat";
+        FILE *out = fopen(image.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        char why[256] = "";
+        ASSERT_EQ(imageformat_writetable(out, 0, (uint32_t)entries.size(), names.data(), sizes.data(), why, sizeof why), 1)
+            << why;
+        for (const auto &e : entries)
+            if (!e.second.empty()) fwrite(e.second.data(), 1, e.second.size(), out);
+        fclose(out);
+        CaptureStdout();
+        const int mounted = corefile_mountimage(image.c_str(), 0);
+        GetCapturedStdout();
+        ASSERT_EQ(mounted, 1);
+    }
+    static demo_ptr load(const std::string &name)
+    {
+        demo_ptr demo(new c_demo());
+        demo->Load(name.c_str());
+        return demo;
+    }
+    // Loads each text, checks and evaluates the result; with a folder mounted every fourth
+    // one is also saved and loaded again. Returns how many scenes were started.
+    int run(const std::vector<std::string> &texts, bool saves);
+
+    const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_project_mutations_files";
+    c_demofunction *saved_[NUM_DEMOFUNCTIONS] = {};
+};
+
+// Mutants of the base project; those that name one sprite sheet id twice are left out.
+std::vector<std::string> mutants(int count, uint64_t seed)
+{
+    xorshift rng{seed};
+    std::vector<std::string> texts;
+    while ((int)texts.size() < count) {
+        std::string text = mutate(base_project, rng);
+        if (!repeats_sheet_id(text)) texts.push_back(text);
+    }
+    return texts;
+}
+
+int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
+{
+    int scenes = 0, withlayers = 0;
+    CaptureStdout();
+    for (size_t round = 0; round < texts.size() && !HasFailure(); ++round) {
+        demo_ptr demo = load("p" + std::to_string(round) + ".fentro");
+        expect_within_capacities(*demo, (int)round);
+        evaluate(*demo);
+        withlayers += demo->numlayers > 0;
+        for (int i = 0; i < demo->numresources; ++i)
+            scenes += demo->resource[i].type == RESOURCE_FUNCTION && demo->resource[i].loadOK;
+        if (!saves || round % 4 != 0) continue;
+        // What was loaded saves and loads again into the same tables.
+        const std::string saved = "s" + std::to_string(round) + ".fentro";
+        demo->Save(saved.c_str());
+        demo_ptr again = load(saved);
+        expect_within_capacities(*again, (int)round);
+        EXPECT_EQ(again->numlayers, demo->numlayers) << round;
+        EXPECT_EQ(again->nummarkers, demo->nummarkers) << round;
+        EXPECT_EQ(again->numresources, demo->numresources) << round;
+    }
+    GetCapturedStdout();
+    EXPECT_GT(withlayers, (int)texts.size() / 2);
+    return scenes;
+}
+
+TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
+{
+    for (c_demofunction *&f : demofunction) f = nullptr;
+    mount_image({base_project});
+    CaptureStdout();
+    demo_ptr demo = load("p0.fentro");
+    const std::string printed = GetCapturedStdout();
+    EXPECT_EQ(demo->numlayers, 2);
+    EXPECT_EQ(demo->numresources, 7);
+    EXPECT_NE(demo->demomusic.buffer, nullptr);
+    EXPECT_NE(demo->resource_texture[0].data, nullptr);
+    EXPECT_EQ(printed.find("- Project line"), std::string::npos) << printed;
+    demo.reset();
+    const std::vector<std::string> texts = mutants(3000, 0xabcdef);
+    mount_image(texts);
+    EXPECT_EQ(run(texts, false), 0);
+}
+
+TEST_F(ProjectMutations, MutantsSaveAndLoadAgain)
+{
+    for (c_demofunction *&f : demofunction) f = nullptr;
+    const std::vector<std::string> texts = mutants(300, 0x5a7e);
+    mount_folder(texts);
+    run(texts, true);
+}
+
+// Found by the mutation run (as leaks): a repeated #music line, or two texture lines with one
+// id, loaded into the same record again and lost what the first had loaded.
+TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
+{
+    for (c_demofunction *&f : demofunction) f = nullptr;
+    mount_folder({"#demotype 1\n#music \"a.wav\"\n#music \"a.wav\"\n"
+                  "#texture 0 \"one\" \"a.tga\"\n#texture 0 \"two\" \"a.tga\"\n"
+                  "#texture 0 \"three\" \"missing.tga\"\n"});
+    const int sounds = soundsystem.numsounds;
+    CaptureStdout();
+    demo_ptr demo = load("p0.fentro");
+    const std::string printed = GetCapturedStdout();
+    EXPECT_EQ(soundsystem.numsounds, sounds + 1);
+    ASSERT_NE(demo->demomusic.buffer, nullptr);
+    EXPECT_EQ(demo->demomusic.size, 16u);
+    size_t deleted = 0;
+    for (size_t at = printed.find("deleting bitmap"); at != std::string::npos; at = printed.find("deleting bitmap", at + 1))
+        ++deleted;
+    EXPECT_EQ(deleted, 1u) << printed;
+    // The missing third file leaves the second image in place.
+    EXPECT_NE(demo->resource_texture[0].data, nullptr);
+    EXPECT_EQ(demo->GetResource("one"), &demo->resource_texture[0]);
+}
+
+// The production's own scenes start on whatever a mutant leaves them (missing media, no GL).
+TEST_F(ProjectMutations, ScenesStartOnMutatedProjects)
+{
+    const std::vector<std::string> texts = mutants(400, 0x5ce4e5);
+    mount_image(texts);
+    EXPECT_GT(run(texts, false), 100);
+}
+
+}  // namespace
