@@ -188,6 +188,15 @@ void c_demo::LoadResources() {
                 if (sheet.numsprites > 0) {
                     printf("sprite %d,%d\n", sheet.sprite[0].width, sheet.sprite[0].height);
                 }
+                // Cells are cut as declared; any beyond the image would show it repeated.
+                const s_bitmap &image = sheet.spritesheet;
+                if (image.width > 0 && ((long long)sheet.columns * sheet.width > image.width ||
+                                        (long long)sheet.rows * sheet.height > image.height)) {
+                    printf("- Sprite sheet %s: %d x %d cells of %d x %d reach beyond its %d x %d "
+                           "image\n",
+                           r.name, sheet.columns, sheet.rows, sheet.width, sheet.height,
+                           image.width, image.height);
+                }
                 r.datapointer = &sheet;
                 r.loadOK = 1;
                 break;

@@ -1,9 +1,10 @@
 // libFuzzer target for the project file: any text, read through the file layer from a
 // scratch directory that also holds a small picture, sound and shader it may name, loads
-// into a fresh demo object (resources included, without a GL context and with the effect
-// table emptied) whose tables all stay within their capacities. The loaded production is
-// evaluated at its key times, saved and loaded again. Run with -detect_leaks=0 and
-// ASAN_OPTIONS=detect_leaks=0: the demo object keeps what it loads until the process ends.
+// into a fresh demo object (resources included, without a GL context) whose tables all stay
+// within their capacities. The effect table is emptied, or keeps the production's scenes when
+// FENTRO_FUZZ_SCENES is set. The loaded production is evaluated at its key times, played for
+// a frame, saved and loaded again. Run with -detect_leaks=0 and ASAN_OPTIONS=detect_leaks=0:
+// the demo object keeps what it loads until the process ends.
 #include "demosystem/demosystem.h"
 #include "fuzz_scratch.h"
 #include "mox/mox.h"
@@ -147,7 +148,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     fuzz_scratch::write("a.wav", wav.data(), wav.size());
     const char shader[] = "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
     fuzz_scratch::write("a.glsl", shader, sizeof shader - 1);
-    for (c_demofunction *&f : demofunction) f = nullptr;
+    if (!getenv("FENTRO_FUZZ_SCENES"))
+        for (c_demofunction *&f : demofunction) f = nullptr;
     return 0;
 }
 
@@ -159,6 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     demo->Load("demo.fentro");
     check(*demo);
     evaluate(*demo);
+    demo->HandleDemo();
     demo->Save("saved.fentro");
     c_demo *again = new c_demo();
     again->Load("saved.fentro");

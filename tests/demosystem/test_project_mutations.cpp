@@ -421,6 +421,25 @@ TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
     EXPECT_EQ(demo->GetResource("one"), &demo->resource_texture[0]);
 }
 
+// Sheet cells are cut as declared, but cells that reach beyond the image are reported.
+TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported)
+{
+    for (c_demofunction *&f : demofunction) f = nullptr;
+    mount_folder({"#demotype 1\n#spritesheet 0 \"fits\" \"a.tga\" :4 3 4 3\n"
+                  "#spritesheet 1 \"wide\" \"a.tga\" :5 3 4 3\n"
+                  "#spritesheet 2 \"far\" \"a.tga\" :1 1 4 2147483647\n"});
+    CaptureStdout();
+    demo_ptr demo = load("p0.fentro");
+    const std::string printed = GetCapturedStdout();
+    EXPECT_EQ(printed.find("Sprite sheet fits:"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("- Sprite sheet wide: 5 x 3 cells of 4 x 3 reach beyond its 16 x 9 image"),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("- Sprite sheet far: 1 x 1 cells of 4 x 65536 reach beyond"), std::string::npos)
+        << printed;
+    EXPECT_EQ(demo->resource_spritesheet[1].numsprites, 15);
+}
+
 // The production's own scenes start on whatever a mutant leaves them (missing media, no GL).
 TEST_F(ProjectMutations, ScenesStartOnMutatedProjects)
 {
