@@ -107,7 +107,10 @@ void render_event(c_demo *demo, int i, s_effectevent *e)
         demo->HandleShader(i, e);
         break;
     case EFFECT_FUNCTION:
-        if (r && r->id < NUM_DEMOFUNCTIONS && demofunction[r->id]) {
+        // Only a function descriptor whose scene was started: another kind's id would run a
+        // scene that never had its Init.
+        if (r && r->type == RESOURCE_FUNCTION && r->loadOK && r->id < NUM_DEMOFUNCTIONS &&
+            demofunction[r->id]) {
             c_demofunction *f = demofunction[r->id];
             f->time = demo->position - e->t;
             f->state = markers_passed(demo, e);

@@ -440,6 +440,32 @@ TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported)
     EXPECT_EQ(demo->resource_spritesheet[1].numsprites, 15);
 }
 
+// A scene that counts its calls.
+struct counting_scene : c_demofunction {
+    int inits = 0, updates = 0;
+    void Init(c_demo *) override { ++inits; }
+    void Update(c_demo *, s_effectevent *) override { ++updates; }
+};
+
+// Found by the fuzz run with the production's scenes: a Function event on a descriptor that is
+// no function (here a texture whose id is 1) ran scene 1, which no #function line had started,
+// so it drew with whatever it had kept from another production.
+TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
+{
+    static counting_scene scene;
+    scene = counting_scene{};
+    for (c_demofunction *&f : demofunction) f = nullptr;
+    demofunction[1] = &scene;
+    mount_folder({"#demotype 1\n#texture 1 \"tex\" \"a.tga\"\n#layer \"one\"\n"
+                  "#event 0,100,4,0,0:\n"});
+    CaptureStdout();
+    demo_ptr demo = load("p0.fentro");
+    demo->HandleDemo();
+    GetCapturedStdout();
+    EXPECT_EQ(scene.inits, 0);
+    EXPECT_EQ(scene.updates, 0);
+}
+
 // The production's own scenes start on whatever a mutant leaves them (missing media, no GL).
 TEST_F(ProjectMutations, ScenesStartOnMutatedProjects)
 {
