@@ -2,9 +2,11 @@
 #   cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 #   ninja -C build/fuzz fuzz_tga fuzz_wav fuzz_project fuzz_mesh
 # and run, for example, build/fuzz/fuzz_tga -max_total_time=120 -rss_limit_mb=2048 -timeout=5
-# -close_fd_mask=1 (the readers talk on standard output). Each library is built once more,
-# instrumented for coverage and with the address and undefined-behaviour sanitizers, which
-# stop at the first fault.
+# -close_fd_mask=1 (the readers talk on standard output). fuzz_project takes
+# -dict=fuzz/fuzz_project.dict and needs -detect_leaks=0 with ASAN_OPTIONS=detect_leaks=0 (the
+# demo object keeps what it loads); FENTRO_FUZZ_SCENES=1 keeps the production's scenes in it.
+# Each library is built once more, instrumented for coverage and with the address and
+# undefined-behaviour sanitizers, which stop at the first fault.
 if(NOT FENTRO_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   set(fuzz_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
