@@ -384,10 +384,6 @@ int coremain(int, char *[])
         Soundsystem_SetSoundOffset(&gbd_demo.demomusic, (uint64_t)positions[n]);
         MOX_ClearFrameBuffer(0);
         gbd_demo.HandleDemo();
-        // The presentation pass copies the frame as it is: composition leaves blending on,
-        // weighted by the last layer's Blend, which would fade the frame into the target's
-        // clear colour once more.
-        MOX_DisableAlphaBlend();
         MOX_SwapBuffers();
         MOX_ReadFrameBuffer(target, rgba.data());
         out.write(opt.at.empty() ? n : positions[n], rgba);
