@@ -14,24 +14,13 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#include "mutation_rng.h"
 
 namespace {
 
 using bytes_t = std::vector<uint8_t>;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
-
-struct xorshift {
-    uint64_t state;
-    uint64_t operator()()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    size_t below(size_t n) { return n ? (size_t)((*this)() % n) : 0; }
-};
 
 void put(bytes_t &b, size_t at, uint32_t v, int n)
 {

@@ -15,6 +15,7 @@
 
 #include "core/corefile.h"
 #include "gl_context.h"
+#include "mutation_rng.h"
 
 // The largest array allocation since it was last cleared: the mesh tables are arrays.
 static size_t largest_array = 0;
@@ -33,18 +34,6 @@ namespace {
 using bytes_t = std::vector<unsigned char>;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
-
-struct xorshift {
-    uint64_t state;
-    uint64_t operator()()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    size_t below(size_t n) { return n ? (size_t)((*this)() % n) : 0; }
-};
 
 struct meshfile {
     bytes_t b;

@@ -20,24 +20,13 @@
 #include "mox/mox.h"
 #include "corefile/imageformat.h"
 #include "mox/test_tga_writer.h"
+#include "mutation_rng.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
-
-struct xorshift {
-    uint64_t state;
-    uint64_t operator()()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    size_t below(size_t n) { return n ? (size_t)((*this)() % n) : 0; }
-};
 
 const char *const base_project =
     "#title \"Mutations\"\n"

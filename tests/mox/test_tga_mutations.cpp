@@ -13,22 +13,12 @@
 #include "core/corefile.h"
 #include "mox/mox.h"
 #include "test_tga_writer.h"
+#include "mutation_rng.h"
 
 namespace {
 
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
-
-struct xorshift {
-  uint64_t state;
-  uint64_t operator()() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-  }
-  size_t below(size_t n) { return n ? (size_t)((*this)() % n) : 0; }
-};
 
 bytes_t random_bytes(xorshift &rng, size_t n) {
   bytes_t out(n);
