@@ -1,8 +1,73 @@
 #include "core/coredebug.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex log_lock;
+std::atomic<int> log_threshold{LOG_PROGRESS};
+log_sink current_sink = nullptr;
+void *current_user = nullptr;
+
+void vlog(int level, const char *id, const char *format, va_list args)
+{
+    if (level > log_threshold.load(std::memory_order_relaxed)) return;
+    // Long lines are cut rather than allocated: a message never fails to be delivered.
+    char text[2048];
+    vsnprintf(text, sizeof text, format, args);
+    std::lock_guard<std::mutex> hold(log_lock);
+    if (current_sink) {
+        current_sink(level, id, text, current_user);
+        return;
+    }
+    fputs(text, stdout);
+    if (level <= LOG_WARNING) fflush(stdout);
+}
+
+}  // namespace
+
+void core_log(int level, const char *id, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vlog(level, id, format, args);
+    va_end(args);
+}
+
+int core_setloglevel(int maxlevel)
+{
+    return log_threshold.exchange(maxlevel);
+}
+
+int core_getloglevel()
+{
+    return log_threshold.load();
+}
+
+void core_setlogsink(log_sink sink, void *user)
+{
+    std::lock_guard<std::mutex> hold(log_lock);
+    current_sink = sink;
+    current_user = user;
+}
+
+bool core_logoption(const char *arg)
+{
+    if (strcmp(arg, "--quiet") == 0) {
+        core_setloglevel(LOG_WARNING);
+        return true;
+    }
+    if (strcmp(arg, "--verbose") == 0) {
+        core_setloglevel(LOG_DEBUG);
+        return true;
+    }
+    return false;
+}
 
 void _dbg_init() {}
 void _dbg_shutdown() {}
@@ -11,20 +76,20 @@ void _dbg_printf(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    vprintf(format, args);
+    vlog(LOG_PROGRESS, "trace", format, args);
     va_end(args);
 }
 
 void _dbg_assert(const char *file, int line, const char *expression)
 {
-    printf("%s(%d): assertion failed: %s\n", file, line, expression);
+    core_log(LOG_ERROR, "core.assert", "%s(%d): assertion failed: %s\n", file, line, expression);
     fflush(stdout);
     exit(1);
 }
 
 void error(const char *message)
 {
-    printf("Error: %s\n", message);
+    core_log(LOG_ERROR, "core.fatal", "Error: %s\n", message);
     fflush(stdout);
     exit(1);
 }
