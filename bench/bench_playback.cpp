@@ -275,8 +275,8 @@ int main(int argc, char **argv) {
     WriteFile(dir / "waves.glsl", layer_shader);
     WriteFile(dir / "post.glsl", post_shader);
     if (corefile_mountimage(dir.path.c_str(), 2) != 1) return 1;
-    demofunction[0] = &panelscene;
-    for (int i = 1; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = nullptr;
+    static c_demofunction *const scenes[] = {&panelscene};
+    demo.effects = {scenes, 1};
 
     // The loader's progress lines are not part of the report.
     fflush(stdout);

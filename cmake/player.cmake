@@ -1,4 +1,4 @@
 if(NOT FENTRO_SANITIZE)
   add_executable(invite demosystem/main.cpp mox/entry_main.cpp)
-  target_link_libraries(invite PRIVATE demosystem)
+  target_link_libraries(invite PRIVATE invite_scenes)
 endif()

@@ -1,6 +1,19 @@
+# Tests that run the invitation's scenes link their library (the tools' tests link
+# everything).
+file(GLOB scene_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/demosystem/test_scenes*.cpp
+                                        ${CMAKE_SOURCE_DIR}/tests/demosystem/test_finalscreen*.cpp
+                                        ${CMAKE_SOURCE_DIR}/tests/demosystem/test_project_mutations.cpp
+                                        ${CMAKE_SOURCE_DIR}/tests/tools/test_*.cpp)
+foreach(t ${scene_tests})
+  get_filename_component(tname ${t} NAME_WE)
+  if(TARGET ${tname})
+    target_link_libraries(${tname} PRIVATE invite_scenes)
+  endif()
+endforeach()
+
 # The final scene's frame-budget benchmark (needs a display: run it under Xvfb).
 if(NOT FENTRO_SANITIZE)
   add_executable(bench_finalscreen bench/bench_finalscreen.cpp)
-  target_link_libraries(bench_finalscreen PRIVATE demosystem)
+  target_link_libraries(bench_finalscreen PRIVATE invite_scenes)
   target_include_directories(bench_finalscreen PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 endif()

@@ -1,7 +1,7 @@
-// Effect scenes: hard-coded parts of the production that the timeline calls through the
-// effect table. A function resource's id indexes `demofunction`; its scene gets one `Init`
-// after every resource has loaded, then one `Update` per frame while an effect event of the
-// function kind covers the current time.
+// Effect scenes: hard-coded parts of a production that the timeline calls through the effect
+// table that the program hands to its demo object. A function resource's id indexes that
+// table; its scene gets one `Init` after every resource has loaded, then one `Update` per
+// frame while an effect event of the function kind covers the current time.
 #pragma once
 #include "mox/corebitmap.h"
 
@@ -19,13 +19,18 @@ public:
     virtual void Update(c_demo *demo, s_effectevent *event) = 0;
 
 protected:
-    // The scenes are globals that live for the whole run and are never deleted through
-    // the base.
+    // The scenes live as long as the effect table that lists them and are never deleted
+    // through the base.
     ~c_demofunction() = default;
 };
 
-// Entries of the effect table of this production.
-constexpr int NUM_DEMOFUNCTIONS = 6;
+// The effect table a program hands to its demo object: entry i is the scene of function
+// resources with id i; null entries are skipped.
+struct s_effecttable {
+    c_demofunction *const *entry;
+    int count;
+};
 
-// The effect table; null entries are skipped.
-extern c_demofunction *demofunction[NUM_DEMOFUNCTIONS];
+// The scene of function id `id`, or null when the id lies outside the table or its entry is
+// empty.
+c_demofunction *EffectScene(const s_effecttable &table, int id);

@@ -185,6 +185,9 @@ public:
     s_demoshader resource_shader[DEMO_MAXRESOURCES];
     char musicfilename[DEMO_NAMESIZE];
     s_sound demomusic;
+    // The production's scenes, handed over by the program before Load; empty, function
+    // resources start nothing and function events draw nothing.
+    s_effecttable effects;
 
     // Editor.
     int gui_width, gui_height;

@@ -109,9 +109,9 @@ void render_event(c_demo *demo, int i, s_effectevent *e)
     case EFFECT_FUNCTION:
         // Only a function descriptor whose scene was started: another kind's id would run a
         // scene that never had its Init.
-        if (r && r->type == RESOURCE_FUNCTION && r->loadOK && r->id < NUM_DEMOFUNCTIONS &&
-            demofunction[r->id]) {
-            c_demofunction *f = demofunction[r->id];
+        if (c_demofunction *f = r && r->type == RESOURCE_FUNCTION && r->loadOK
+                                    ? EffectScene(demo->effects, r->id)
+                                    : nullptr) {
             f->time = demo->position - e->t;
             f->state = markers_passed(demo, e);
             f->Update(demo, e);
@@ -126,6 +126,11 @@ void render_event(c_demo *demo, int i, s_effectevent *e)
 }
 
 }  // namespace
+
+c_demofunction *EffectScene(const s_effecttable &table, int id)
+{
+    return table.entry && id >= 0 && id < table.count ? table.entry[id] : nullptr;
+}
 
 void HandleCamera()
 {

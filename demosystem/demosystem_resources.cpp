@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
@@ -210,13 +211,20 @@ void c_demo::LoadResources() {
     for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
         s_demoresource &r = resource[i];
         if (r.type != RESOURCE_FUNCTION) continue;
-        if (r.id < 0 || r.id >= NUM_DEMOFUNCTIONS) {
-            printf("- Function %s: id %d outside the effect table 0..%d, not loaded\n", r.name,
-                   r.id, NUM_DEMOFUNCTIONS - 1);
+        if (effects.count <= 0) {
+            core_log(LOG_WARNING, "resources.no_effect_table",
+                     "- Function %s: the program has no effect table, not loaded\n", r.name);
             continue;
         }
-        if (!demofunction[r.id]) continue;
-        demofunction[r.id]->Init(this);
+        if (r.id < 0 || r.id >= effects.count) {
+            core_log(LOG_WARNING, "resources.function_outside_table",
+                     "- Function %s: id %d outside the effect table 0..%d, not loaded\n", r.name,
+                     r.id, effects.count - 1);
+            continue;
+        }
+        c_demofunction *scene = EffectScene(effects, r.id);
+        if (!scene) continue;
+        scene->Init(this);
         r.loadOK = 1;
     }
 }

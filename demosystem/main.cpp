@@ -7,6 +7,7 @@
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/invite/invite.h"
 #include "mox/mox.h"
 
 c_demo gbd_demo;
@@ -23,6 +24,7 @@ int coremain(int, char **)
     MOX_HideMouse();
     puts("- Init Sound");
     Soundsystem_Init(44100, 8, 2);
+    gbd_demo.effects = invite_effects;
     gbd_demo.Load("demo.fentro");
     gbd_demo.Start();
 

@@ -1,11 +1,12 @@
 // libFuzzer target for the project file: any text, read through the file layer from a
 // scratch directory that also holds a small picture, sound and shader it may name, loads
 // into a fresh demo object (resources included, without a GL context) whose tables all stay
-// within their capacities. The effect table is emptied, or keeps the production's scenes when
+// within their capacities. No effect table is handed over, or the production's when
 // FENTRO_FUZZ_SCENES is set. The loaded production is evaluated at its key times, played for
 // a frame, saved and loaded again. Run with -detect_leaks=0 and ASAN_OPTIONS=detect_leaks=0:
 // the demo object keeps what it loads until the process ends.
 #include "demosystem/demosystem.h"
+#include "demosystem/invite/invite.h"
 #include "fuzz_scratch.h"
 #include "mox/mox.h"
 
@@ -18,6 +19,9 @@
 #include <vector>
 
 namespace {
+
+// The table handed to every demo object the target loads.
+s_effecttable effects = {};
 
 // A 16 x 9, 32-bit, top-left picture whose first row marks glyphs at columns 3, 7 and 12.
 std::vector<uint8_t> picture()
@@ -148,8 +152,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     fuzz_scratch::write("a.wav", wav.data(), wav.size());
     const char shader[] = "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
     fuzz_scratch::write("a.glsl", shader, sizeof shader - 1);
-    if (!getenv("FENTRO_FUZZ_SCENES"))
-        for (c_demofunction *&f : demofunction) f = nullptr;
+    if (getenv("FENTRO_FUZZ_SCENES")) effects = invite_effects;
     return 0;
 }
 
@@ -158,12 +161,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (repeats_sheet_id(data, size)) return 0;
     fuzz_scratch::write("demo.fentro", data, size);
     c_demo *demo = new c_demo();
+    demo->effects = effects;
     demo->Load("demo.fentro");
     check(*demo);
     evaluate(*demo);
     demo->HandleDemo();
     demo->Save("saved.fentro");
     c_demo *again = new c_demo();
+    again->effects = effects;
     again->Load("saved.fentro");
     check(*again);
     if (again->numlayers != demo->numlayers || again->nummarkers != demo->nummarkers) abort();

@@ -21,6 +21,7 @@
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/invite/invite.h"
 #include "mox/mox.h"
 #include "tools/gen/tga.h"
 
@@ -349,6 +350,7 @@ int coremain(int, char *[])
     Soundsystem_Init(44100, 8, 2);
     // Nothing mixes from here on: the music stands where each frame puts it.
     Soundsystem_CloseAudio();
+    gbd_demo.effects = invite_effects;
     gbd_demo.Load(opt.project.c_str());
     gbd_demo.Start();
 

@@ -1,5 +1,6 @@
-// The production's scene objects and the effect table that playback and the resource loader
-// index with a function resource's id.
+// The production's scene objects and their effect table.
+#include "demosystem/invite/invite.h"
+
 #include "demosystem/invite/intro.h"
 
 c_intro intro;
@@ -9,6 +10,12 @@ c_partyevents partyevents;
 c_screen screen;
 c_finalscreen finalscreen;
 
-c_demofunction *demofunction[NUM_DEMOFUNCTIONS] = {
+namespace {
+
+c_demofunction *const scenes[] = {
     &intro, &welcome, &compos, &partyevents, &screen, &finalscreen,
 };
+
+}  // namespace
+
+const s_effecttable invite_effects = {scenes, static_cast<int>(sizeof scenes / sizeof *scenes)};

@@ -66,7 +66,7 @@ class Playback : public ::testing::Test {
 protected:
     c_demo &demo = Demo();
     ScratchDir dir;
-    c_demofunction *saved[NUM_DEMOFUNCTIONS] = {};
+    s_effecttable effects = {};  // handed to the demo object by Load
 
     void SetUp() override {
         ASSERT_TRUE(gltest_init(128, 128)) << "no GL context (display?)";
@@ -84,16 +84,12 @@ protected:
         WriteFile(dir / "blue.tga", SolidTga(4, 4, BLUE));
         WriteFile(dir / "white.tga", SolidTga(4, 4, WHITE));
         ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
-            saved[i] = demofunction[i];
-            demofunction[i] = nullptr;
-        }
         demo.gui_visible = false;
         demo.guifont1 = nullptr;
     }
 
     void TearDown() override {
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved[i];
+        demo.effects = {};  // the tests' tables go with them
         demo.gui_visible = false;
         corefile_closeimage();
     }
@@ -104,6 +100,7 @@ protected:
                                            "\n#renderheight " + std::to_string(height) +
                                            "\n#demotype 1\n#music \"music.wav\"\n#resources\n" + body);
         ::testing::internal::CaptureStdout();
+        demo.effects = effects;
         demo.Load("demo.fentro");
         return ::testing::internal::GetCapturedStdout();
     }
@@ -317,7 +314,8 @@ TEST_F(Playback, ShaderChannelsAndThePreviousPass) {
 
 TEST_F(Playback, FunctionEventTimeAndMarkersPassed) {
     ProbeScene probe;
-    demofunction[1] = &probe;
+    c_demofunction *const table[] = {nullptr, &probe};
+    effects = {table, 2};
     Load("#function 1 \"probe\" :1 \"amount\"\n"
          "#marker 5000,0\n"
          "#marker 10000,1\n"
@@ -429,8 +427,8 @@ TEST_F(Playback, PostProcessingInstallsThePresentationShader) {
 
 TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
     ProbeScene first, last;
-    demofunction[0] = &first;
-    demofunction[NUM_DEMOFUNCTIONS - 1] = &last;
+    c_demofunction *const table[] = {&first, nullptr, nullptr, nullptr, nullptr, &last};
+    effects = {table, 6};
     Shader("white.glsl", "", "  gl_FragColor = vec4(1.0);\n");
     const std::string out = Load("#texture 0 \"red\" \"red.tga\"\n"
                                  "#function 6 \"far\" :0\n"

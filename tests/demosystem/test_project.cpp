@@ -80,7 +80,7 @@ const char *const round_trip_project =
     "#layer \"two\"\n"
     "#event 100,200,3,1,0:\n";
 
-// Runs each test with the data directory mounted and the effect table emptied, so that
+// Runs each test with the data directory mounted; no effect table is handed over, so
 // function resources name no real scene.
 class Project : public ::testing::Test {
 protected:
@@ -88,13 +88,8 @@ protected:
         fs::remove_all(data_dir);
         fs::create_directories(data_dir);
         ASSERT_EQ(corefile_mountimage(data_dir.c_str(), 2), 1);
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
-            saved_functions[i] = demofunction[i];
-            demofunction[i] = nullptr;
-        }
     }
     void TearDown() override {
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved_functions[i];
         corefile_closeimage();
     }
     // Loads a project text into a new demo object and returns what was printed.
@@ -104,7 +99,6 @@ protected:
         demo.Load("demo.fentro");
         return ::testing::internal::GetCapturedStdout();
     }
-    c_demofunction *saved_functions[NUM_DEMOFUNCTIONS] = {};
 };
 
 void ExpectSameProduction(const c_demo &a, const c_demo &b) {

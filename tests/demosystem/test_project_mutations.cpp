@@ -17,6 +17,7 @@
 
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/invite/invite.h"
 #include "mox/mox.h"
 #include "corefile/imageformat.h"
 #include "mox/test_tga_writer.h"
@@ -263,11 +264,9 @@ protected:
     {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) saved_[i] = demofunction[i];
     }
     void TearDown() override
     {
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved_[i];
         corefile_closeimage();
         fs::remove_all(dir_);
     }
@@ -308,9 +307,11 @@ protected:
         GetCapturedStdout();
         ASSERT_EQ(mounted, 1);
     }
-    static demo_ptr load(const std::string &name)
+    // Loads with the effect table `effects_` (empty unless a test hands one over).
+    demo_ptr load(const std::string &name)
     {
         demo_ptr demo(new c_demo());
+        demo->effects = effects_;
         demo->Load(name.c_str());
         return demo;
     }
@@ -319,7 +320,7 @@ protected:
     int run(const std::vector<std::string> &texts, bool saves);
 
     const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_project_mutations_files";
-    c_demofunction *saved_[NUM_DEMOFUNCTIONS] = {};
+    s_effecttable effects_ = {};
 };
 
 // Mutants of the base project; those that name one sprite sheet id twice are left out.
@@ -362,7 +363,6 @@ int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
 
 TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
 {
-    for (c_demofunction *&f : demofunction) f = nullptr;
     mount_image({base_project});
     CaptureStdout();
     demo_ptr demo = load("p0.fentro");
@@ -380,7 +380,6 @@ TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
 
 TEST_F(ProjectMutations, MutantsSaveAndLoadAgain)
 {
-    for (c_demofunction *&f : demofunction) f = nullptr;
     const std::vector<std::string> texts = mutants(300, 0x5a7e);
     mount_folder(texts);
     run(texts, true);
@@ -390,7 +389,6 @@ TEST_F(ProjectMutations, MutantsSaveAndLoadAgain)
 // id, loaded into the same record again and lost what the first had loaded.
 TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
 {
-    for (c_demofunction *&f : demofunction) f = nullptr;
     mount_folder({"#demotype 1\n#music \"a.wav\"\n#music \"a.wav\"\n"
                   "#texture 0 \"one\" \"a.tga\"\n#texture 0 \"two\" \"a.tga\"\n"
                   "#texture 0 \"three\" \"missing.tga\"\n"});
@@ -413,7 +411,6 @@ TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
 // Sheet cells are cut as declared, but cells that reach beyond the image are reported.
 TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported)
 {
-    for (c_demofunction *&f : demofunction) f = nullptr;
     mount_folder({"#demotype 1\n#spritesheet 0 \"fits\" \"a.tga\" :4 3 4 3\n"
                   "#spritesheet 1 \"wide\" \"a.tga\" :5 3 4 3\n"
                   "#spritesheet 2 \"far\" \"a.tga\" :1 1 4 2147483647\n"});
@@ -443,8 +440,8 @@ TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
 {
     static counting_scene scene;
     scene = counting_scene{};
-    for (c_demofunction *&f : demofunction) f = nullptr;
-    demofunction[1] = &scene;
+    c_demofunction *const table[] = {nullptr, &scene};
+    effects_ = {table, 2};
     mount_folder({"#demotype 1\n#texture 1 \"tex\" \"a.tga\"\n#layer \"one\"\n"
                   "#event 0,100,4,0,0:\n"});
     CaptureStdout();
@@ -458,6 +455,7 @@ TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
 // The production's own scenes start on whatever a mutant leaves them (missing media, no GL).
 TEST_F(ProjectMutations, ScenesStartOnMutatedProjects)
 {
+    effects_ = invite_effects;
     const std::vector<std::string> texts = mutants(400, 0x5ce4e5);
     mount_image(texts);
     EXPECT_GT(run(texts, false), 100);

@@ -14,6 +14,7 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -77,23 +78,20 @@ protected:
         WriteFile("sheet.tga", Tga(256, 64, 0xFF0000FF));
         WriteFile("glow.glsl", fragment_shader);
         ASSERT_EQ(corefile_mountimage(data_dir.c_str(), 2), 1);
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
-            saved_functions[i] = demofunction[i];
-            demofunction[i] = nullptr;
-        }
     }
     void TearDown() override {
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved_functions[i];
         corefile_closeimage();
     }
+    // Loads with the effect table `effects` (empty unless a test hands one over).
     std::string Load(c_demo &demo, const std::string &resources) {
+        demo.effects = effects;
         std::ofstream(data_dir / "demo.fentro", std::ios::binary)
             << "#renderwidth 256\n#renderheight 256\n#demotype 1\n#resources\n" << resources;
         ::testing::internal::CaptureStdout();
         demo.Load("demo.fentro");
         return ::testing::internal::GetCapturedStdout();
     }
-    c_demofunction *saved_functions[NUM_DEMOFUNCTIONS] = {};
+    s_effecttable effects = {};
 };
 
 TEST(VertexShader, BuiltInTextIsExact) {
@@ -179,8 +177,8 @@ TEST_F(Resources, SpriteSheetCellsRowByRow) {
 
 TEST_F(Resources, ScenesStartAfterAllMediaInTheOrderOfTheirLines) {
     ProbeScene first, second;
-    demofunction[2] = &first;
-    demofunction[0] = &second;
+    c_demofunction *const table[] = {&second, nullptr, &first};
+    effects = {table, 3};
     auto demo = std::make_unique<c_demo>();
     Load(*demo,
          "#function 2 \"first\" :0\n"
@@ -203,12 +201,14 @@ TEST_F(Resources, ScenesStartAfterAllMediaInTheOrderOfTheirLines) {
 
 TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
     ProbeScene scene;
-    demofunction[0] = &scene;
+    c_demofunction *const table[] = {&scene, nullptr};
+    effects = {table, 2};
     auto demo = std::make_unique<c_demo>();
+    LogCapture log;
     const std::string out = Load(*demo,
                                  "#texture 1024 \"far\" \"tex.tga\"\n"
                                  "#spritesheet -3 \"neg\" \"sheet.tga\" :2 2 8 8\n"
-                                 "#function 6 \"past\" :0\n"
+                                 "#function 2 \"past\" :0\n"
                                  "#function -1 \"before\" :0\n");
     ASSERT_EQ(demo->numresources, 4);
     for (int i = 0; i < 4; i++) {
@@ -217,9 +217,16 @@ TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
     }
     EXPECT_NE(out.find("- Resource far: id 1024 outside 0..1023, not loaded"), std::string::npos);
     EXPECT_NE(out.find("- Resource neg: id -3 outside 0..1023, not loaded"), std::string::npos);
-    EXPECT_NE(out.find("- Function past: id 6 outside the effect table 0..5, not loaded"),
-              std::string::npos);
-    EXPECT_NE(out.find("- Function before: id -1"), std::string::npos);
+    EXPECT_EQ(log.Count("resources.function_outside_table"), 2);
+    EXPECT_EQ(scene.inits, 0);
+
+    // A program that hands over no table starts no scene.
+    effects = {};
+    auto bare = std::make_unique<c_demo>();
+    log.Clear();
+    Load(*bare, "#function 0 \"first\" :0\n");
+    EXPECT_EQ(bare->resource[0].loadOK, 0);
+    EXPECT_TRUE(log.Has("resources.no_effect_table"));
     EXPECT_EQ(scene.inits, 0);
 }
 

@@ -542,9 +542,9 @@ protected:
 TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
     demo.Init(1920, 1080, 1);
     demo.CreateLayer(1920, 1080, "scenes");
-    const char *names[NUM_DEMOFUNCTIONS] = {"intro",       "welcome", "compos",
-                                            "partyevents", "screen",  "finalscreen"};
-    for (int k = 0; k < NUM_DEMOFUNCTIONS; k++) {
+    const char *names[] = {"intro", "welcome", "compos", "partyevents", "screen", "finalscreen"};
+    demo.effects = invite_effects;
+    for (int k = 0; k < invite_effects.count; k++) {
         AddResource(names[k], RESOURCE_FUNCTION, nullptr);
         demo.resource[demo.numresources - 1].id = k;
         demo.CreateEventA(&demo.layer[0], 100000 * k, 100000, EFFECT_FUNCTION, k, 0, nullptr);
@@ -554,7 +554,7 @@ TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
     // Five markers inside the intro, one on the boundary (inside neither event), two in
     // the compos event.
     for (int t : {10000, 20000, 30000, 40000, 50000, 100000, 210000, 220000}) demo.CreateMarker(t, 0);
-    for (c_demofunction *f : demofunction) f->Init(&demo);
+    for (int k = 0; k < invite_effects.count; k++) invite_effects.entry[k]->Init(&demo);
 
     At(60000);
     EXPECT_EQ(intro.time, 60000);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "demosystem/invite/intro.h"
+#include "demosystem/invite/invite.h"
 #include "gl_context.h"
 
 // The demo object is several megabytes: one static instance, reset per test.
@@ -27,6 +28,7 @@ protected:
         demo.nummarkers = 0;
         demo.numlayers = 0;
         demo.position = 0;
+        demo.effects = {};
         demo.renderwidth = 1920;
         demo.renderheight = 1080;
     }

@@ -18,6 +18,7 @@
 
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/invite/invite.h"
 #include "gl_context.h"
 #include "tools/gen/music.h"
 #include "tools/gen/resources.h"
@@ -35,11 +36,11 @@ std::string ReadText(const fs::path &path) {
 }
 
 constexpr int kSecond = kMusicRate;
-const char *const kScenes[NUM_DEMOFUNCTIONS] = {"intro",       "welcome", "compos",
+const char *const kScenes[] = {"intro",       "welcome", "compos",
                                                 "partyevents", "screen",  "finalscreen"};
 
 // Loads the committed project once, from a folder that holds nothing else, so that no media
-// load and the scenes (taken out of the effect table meanwhile) are not initialised.
+// load and, with no effect table handed over, no scene is initialised.
 class Timeline : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -47,16 +48,10 @@ class Timeline : public ::testing::Test {
     fs::create_directories(work_dir);
     fs::copy_file(source_dir / "demo.fentro", work_dir / "demo.fentro");
     ASSERT_EQ(corefile_mountimage(work_dir.c_str(), 2), 1);
-    c_demofunction *saved[NUM_DEMOFUNCTIONS];
-    for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
-      saved[i] = demofunction[i];
-      demofunction[i] = nullptr;
-    }
     demo_ = std::make_unique<c_demo>();
     ::testing::internal::CaptureStdout();
     demo_->Load("demo.fentro");
     ::testing::internal::GetCapturedStdout();
-    for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved[i];
   }
   static void TearDownTestSuite() {
     corefile_closeimage();
@@ -163,7 +158,7 @@ TEST_F(Timeline, ResourcesAreTheGeneratedMediaAndTheSixScenes) {
     const s_demoresource &r = D().resource[i];
     if (r.type == RESOURCE_FUNCTION) {
       // The scenes in the order of the effect table.
-      ASSERT_LT(functions, NUM_DEMOFUNCTIONS);
+      ASSERT_LT(functions, invite_effects.count);
       EXPECT_EQ(r.id, functions);
       EXPECT_STREQ(r.name, kScenes[functions]);
       functions++;
@@ -194,7 +189,7 @@ TEST_F(Timeline, ResourcesAreTheGeneratedMediaAndTheSixScenes) {
       default: ADD_FAILURE() << r.name << " is an editor resource";
     }
   }
-  EXPECT_EQ(functions, NUM_DEMOFUNCTIONS);
+  EXPECT_EQ(functions, invite_effects.count);
 }
 
 TEST_F(Timeline, ScenesFindTheirMediaByName) {
@@ -261,7 +256,7 @@ TEST_F(Timeline, EventsShowResourcesOfTheirKind) {
         shaders_with_channels.insert(e.id);
     }
   }
-  EXPECT_EQ(scenes.size(), size_t(NUM_DEMOFUNCTIONS));
+  EXPECT_EQ(scenes.size(), size_t(invite_effects.count));
   EXPECT_GE(shaders_with_channels.size(), 2u);
   EXPECT_TRUE(kinds.count(100 + RESOURCE_TEXTURE));
   EXPECT_TRUE(kinds.count(100 + RESOURCE_SPRITE));
