@@ -21,7 +21,13 @@ void main() {
     float depth = 0.45 / r;
     float angle = atan(p.y, p.x) / 6.2831853;
     vec2 tc = vec2(angle * 3.0 + depth * twist + time * 0.03, depth + time * speed);
-    vec3 wall = texture2D(texture0, tc).rgb;
+    // Towards the vanishing point the walls shrink below a pixel and their pattern would
+    // alias into moire: where one pixel steps across more than a cell wall's width of
+    // texture, the pattern fades into a plain wall that the tint alone colours.
+    float pixel = 2.0 / resolution.y;
+    float footprint = max(0.45 / (r * r), 3.0 / (6.2831853 * r)) * pixel;
+    float detail = 1.0 - smoothstep(0.004, 0.014, footprint);
+    vec3 wall = mix(vec3(0.6), texture2D(texture0, tc).rgb, detail);
     float shade = clamp(r * 1.25, 0.0, 1.0);
     vec3 tint = texture2D(texture1, vec2(clamp(0.15 + 0.8 * shade, 0.0, 1.0), 0.5)).rgb;
     vec3 col = wall * tint * (0.35 + 1.1 * shade * shade);

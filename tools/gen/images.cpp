@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extras_art.h"
+#include "finale_art.h"
 #include "intro_art.h"
 #include "party_art.h"
 #include "resources.h"
@@ -146,7 +147,11 @@ bool gen_images(const char *outdir) {
 
   put("screenbg", paint_screenbg(tr));
   put("screen", paint_screen(tr));
+  put("recapwhen", paint_recap(tr, RecapCard::When));
+  put("recapwhere", paint_recap(tr, RecapCard::Where));
+  put("recaponline", paint_recap(tr, RecapCard::Online));
   put("endlogo", paint_endlogo(tr));
+  put("endtitle", paint_endtitle(tr));
 
   put("honeycomb", paint_honeycomb());
   put("noise", paint_noise());

@@ -1,7 +1,9 @@
 // Synthesises the production's music: a 125 bpm track in A minor with drums, bass, pads,
-// arpeggio, lead and bells. Eighty bars: intro (0-7), build-up (8-15), main part A (16-31),
-// main part B (32-47), breakdown (48-55), main part C (56-71) and an outro (72-79) whose
-// last chord dies away before the end. Every instrument is rendered note by note into
+// arpeggio, two leads and bells. Eighty bars: intro (0-7), build-up (8-15), main part A
+// (16-31), main part B (32-47), breakdown (48-55), main part C (56-71) and an outro (72-79)
+// whose last chord dies away before the end. The main parts turn every eight bars: the last
+// bar of each phrase is a tom fill, a snare roll or a break, and the second pass of each
+// melody brings in a second lead a third below. Every instrument is rendered note by note into
 // float buses, the buses go through a ping-pong delay and a reverb, and the sum is limited
 // and written as 16-bit PCM. Only basic arithmetic is used (no C library maths, no clock),
 // so the same bytes come out on every run.
@@ -498,6 +500,48 @@ void lead(Mix &m, int t0, int len, int note, double vel) {
   }
 }
 
+// Second lead: a hollow square and a sawtooth through a resonant low-pass, set to one side
+// so that it answers the main lead instead of doubling it.
+void lead2(Mix &m, int t0, int len, int note, double vel, double where) {
+  const double f = note_hz(note);
+  const int rel = int(0.12 * kFs);
+  const int n = len + rel;
+  Square q;
+  Saw s;
+  q.inc = f / kFs;
+  s.inc = f * cents(-5) / kFs;
+  Svf lp;
+  double fe = 1;
+  const double kf = decay(0.3);
+  const Route rt = pan(where, 0.25, 0.35, 0.3);
+  for (int i = 0; i < n; ++i) {
+    if (i % 16 == 0) lp.set(700 + 2400 * fe, 2.2);
+    fe *= kf;
+    lp.run(0.6 * q.next() + 0.4 * s.next());
+    double amp = i < 200 ? i / 200.0 : 1;
+    if (i >= len) amp *= 1 - double(i - len) / rel;
+    m.out(t0, i, lp.low * amp * 0.17 * vel, rt);
+  }
+}
+
+// Tom: a sine falling in pitch towards `hz`, with a short noise attack.
+void tom(Mix &m, int t0, double hz, double vel, double where) {
+  const int n = int(0.32 * kFs);
+  const double kp = decay(0.1), ka = decay(0.28);
+  Rng rng(std::uint32_t(t0) * 2246822519u + 29);
+  double ph = 0, pe = 1, ae = 1;
+  const Route rt = pan(where, 0.25);
+  for (int i = 0; i < n; ++i) {
+    ph += hz * (1 + 0.7 * pe) / kFs;
+    if (ph >= 1) ph -= 1;
+    pe *= kp;
+    double v = sine01(ph) * ae;
+    ae *= ka;
+    if (i < 150) v += rng.noise() * 0.2 * (1 - i / 150.0);
+    m.out(t0, i, v * 0.75 * vel * edges(i, n, 30), rt);
+  }
+}
+
 // Electric-piano bell by phase modulation: a 1:2 modulator whose depth falls off quickly.
 void bell(Mix &m, int t0, int note, double vel, double where, double seconds = 2.4) {
   const double f = note_hz(note);
@@ -619,6 +663,50 @@ Chord chord_of(int bar) {
   return kMain[bar % 4];
 }
 
+// How the last bar of a phrase leads into the next: the drums stop short before a drop,
+// toms or a snare roll turn the phrase, a break takes kick and bass out for the bar.
+enum class Turn { None, Drop, Toms, Roll, Break };
+
+Turn turn_of(int bar) {
+  switch (bar) {
+    case 15:
+    case 47:
+      return Turn::Drop;
+    case 23:
+      return Turn::Toms;
+    case 31:
+      return Turn::Roll;
+    case 39:
+      return Turn::Break;
+    default:
+      return Turn::None;
+  }
+}
+
+// Beats on which kick and bass rest.
+bool rests(int bar, int beat) {
+  switch (turn_of(bar)) {
+    case Turn::Drop:
+      return beat >= 2;
+    case Turn::Roll:
+      return beat == 3;
+    case Turn::Break:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The note two steps down the A minor scale: a diatonic third below (a minor third below
+// a note outside the scale).
+int third_below(int note) {
+  static const int kScale[7] = {0, 2, 3, 5, 7, 8, 10};  // semitones above A
+  const int rel = ((note - 57) % 12 + 12) % 12;
+  for (int i = 0; i < 7; ++i)
+    if (kScale[i] == rel) return note - rel + kScale[(i + 5) % 7] - (i < 2 ? 12 : 0);
+  return note - 3;
+}
+
 // A melody note: bar within the phrase, start and length in sixteenths, MIDI note.
 struct Tone {
   int bar, step, len, note;
@@ -691,12 +779,13 @@ void drums(Mix &m) {
       const int t = at_bar(bar, beat * 4);
       // Four on the floor, leaving a gap before the drops.
       bool k = build || mainpart || outro_beat;
-      if ((bar == 15 || bar == 47) && beat >= 2) k = false;
+      if (rests(bar, beat)) k = false;
       if (bar == 78 && beat == 0) k = true;
       if (k) kicks.push_back(t);
-      // Claps on two and four.
+      // Claps on two and four; a fill or a drop takes the last one.
+      const Turn turn = turn_of(bar);
       if (((bar >= 12 && bar < 16) || mainpart || (bar >= 72 && bar < 75)) && (beat & 1) &&
-          !((bar == 15 || bar == 47) && beat == 3))
+          !(turn != Turn::None && turn != Turn::Break && beat == 3))
         clap(m, t, bar < 16 ? 0.55 + 0.05 * (bar - 12) : 0.8);
       // Hats: off-beat eighths in quiet parts, sixteenths in the driving ones.
       const bool offbeats = (bar >= 4 && bar < 8) || (bar >= 52 && bar < 56) ||
@@ -724,6 +813,14 @@ void drums(Mix &m) {
     for (int s = 0; s < 16; ++s) snare(m, at_bar(from + 1, s), 0.45 + 0.025 * s);
   }
   for (int s = 8; s < 16; ++s) snare(m, at_bar(47, s), 0.4 + 0.05 * (s - 8));
+  // The turns inside the main parts: toms falling across the stereo field, a snare roll
+  // into a gap, and a break under a one-bar riser.
+  for (int s = 8; s < 16; ++s)
+    tom(m, at_bar(23, s), 190 - 12 * (s - 8), 0.6 + 0.05 * (s - 8), 0.5 - 0.14 * (s - 8));
+  for (int s = 4; s < 12; ++s) snare(m, at_bar(31, s), 0.3 + 0.06 * (s - 4));
+  for (int s = 0; s < 4; ++s) snare(m, at_bar(31, 12 + s), 0.8);
+  riser(m, at_bar(39), kBar, 0.9);
+  for (int s = 12; s < 16; ++s) tom(m, at_bar(39, s), 150 - 15 * (s - 12), 0.7, 0);
   build_duck(m, kicks);
   for (int t : kicks) kick(m, t, 1.0);
 }
@@ -735,7 +832,7 @@ void bassline(Mix &m) {
     const int root = kRoot[chord_of(bar)];
     const bool rolling = (bar >= 32 && bar < 48) || (bar >= 64 && bar < 72);
     for (int beat = 0; beat < 4; ++beat) {
-      if ((bar == 15 || bar == 47) && beat >= 2) continue;
+      if (rests(bar, beat)) continue;
       const int t = at_bar(bar, beat * 4);
       if (rolling) {
         // Rolling sixteenths: rest on the kick, three notes after it, the last an octave up.
@@ -808,6 +905,14 @@ void harmony(Mix &m) {
   };
   phrase(kMelodyA, 16, 16, leads(0.9));
   phrase(kMelodyB, 32, 16, leads(0.9));
+  // The second pass of each melody is answered a third below, from one side.
+  auto answers = [&m](double vel, double where) {
+    return [&m, vel, where](int t, int len, int note) {
+      lead2(m, t, len - kStep / 4, third_below(note), vel, where);
+    };
+  };
+  phrase(kMelodyA, 24, 8, answers(1.0, -0.5));
+  phrase(kMelodyB, 40, 8, answers(1.0, 0.5));
   phrase(kMelodyBreak, 48, 8, bells(1.5, 0));
   phrase(kMelodyBreak, 50, 6, bells(0.6, 12));
   phrase(kMelodyA, 56, 8, leads(1.0));

@@ -98,14 +98,14 @@ Picture paint_panorama(TextRenderer &tr) {
   title_text(c, tr, Face::SansBold, 64, "PRIZES", 1290, 400,
              [&](int, int y) { return vgradient(heading, 3, float(y), 352, 400); }, edge, 4.0f, 4, 3);
   const char *prizes[5] = {"Hardware and honey for the", "top three of every compo.", "",
-                           "Remote entries welcome:", "send them by Saturday 18:00."};
+                           "Remote entries: upload them", "by Saturday 18:00 at"};
   for (int i = 0; i < 5; i++)
     if (prizes[i][0])
       title_text(c, tr, Face::Sans, 36, prizes[i], 1292, 470 + i * 50,
                  [](int, int) { return rgb(0xE8E4FF); }, edge, 3.0f);
-  draw_emblem(c, 1560, 860, 110);
-  title_text(c, tr, Face::CondensedBold, 30, "THE GOLDEN HIVE", 1448, 1010,
-             [](int, int) { return kHoneyLight; }, edge, 3.0f, 2, 2);
+  title_text(c, tr, Face::SansBold, tr.fit(Face::SansBold, 36, kPartyEntries, 600), kPartyEntries,
+             1292, 720, [](int, int) { return kHoneyLight; }, edge, 3.0f);
+  // The lower right stays clear for the award badges the timeline brings in.
 
   // Between the two scenes: the events title, seen while the compo slides away.
   shade(c, [&](int x, int y, float *d) {
@@ -212,6 +212,11 @@ Picture paint_particle() {
 Picture paint_whytext(TextRenderer &tr) {
   Canvas c(1280, 440);
   const Col edge = rgb(0x030A10);
+  // A dark panel under the lines keeps them readable over the particle swirl.
+  fill_sdf(c, 0, 118, 1280, 440, [](float px, float py) { return sd_box(px, py, 640, 279, 638, 159, 26); },
+           [](int, int) { return rgb(0x1E5A70); });
+  fill_sdf(c, 0, 118, 1280, 440, [](float px, float py) { return sd_box(px, py, 640, 279, 634, 155, 23); },
+           [](int, int y) { return mix(rgb(0x0A2430), rgb(0x051218), clamp01((y - 124.0f) / 310)); });
   const Col heading[3] = {rgb(0xFFFBE6), kHoneyLight, kAmber};
   title_text(c, tr, Face::SansBold, 92, "BUT WHY COME?", 12, 96,
              [&](int, int y) { return vgradient(heading, 3, float(y), 28, 96); }, edge, 5.0f, 5, 2);

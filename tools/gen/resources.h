@@ -55,6 +55,11 @@ constexpr ResourceFile kResourceFiles[] = {
     {"screenbg", "screenbg.tga", ResKind::Texture, 1920, 1080, 0, 0, 0, 0, 1, 8, false},
     {"screen", "screen.tga", ResKind::Sprite, 640, 360, 0, 0, 0, 0, 2, 24, true},
     {"endlogo", "endlogo.tga", ResKind::Texture, 1920, 1080, 0, 0, 0, 0, 11, 8, true},
+    // The finale: three recap cards and the solid end title, for image layers.
+    {"recapwhen", "recapwhen.tga", ResKind::Sprite, 1600, 460, 0, 0, 0, 0, 10, 32, true},
+    {"recapwhere", "recapwhere.tga", ResKind::Sprite, 1600, 460, 0, 0, 0, 0, 10, 32, true},
+    {"recaponline", "recaponline.tga", ResKind::Sprite, 1600, 460, 0, 0, 0, 0, 10, 32, true},
+    {"endtitle", "endtitle.tga", ResKind::Texture, 1920, 1080, 0, 0, 0, 0, 10, 32, true},
     // For image layers and shader channels.
     {"honeycomb", "honeycomb.tga", ResKind::Texture, 512, 512, 0, 0, 0, 0, 2, 24, false},
     {"noise", "noise.tga", ResKind::Texture, 256, 256, 0, 0, 0, 0, 3, 8, true},

@@ -116,35 +116,3 @@ Picture paint_screen(TextRenderer &tr) {
   screen_picture(c, tr, 0, 0, 640, 360);
   return picture(c);
 }
-
-Picture paint_endlogo(TextRenderer &tr) {
-  // The circles are drawn 64 pixels above their places, so the logo sits that much lower.
-  Canvas c(1920, 1080);
-  fill_fn(c, [](int, int) { return Col{}; });
-  const Col white = rgb(0xFFFFFF);
-  const int px = tr.fit(Face::SansBold, 270, kPartyName, 1680, 4);
-  const int w = tr.measure(Face::SansBold, px, kPartyName, 4);
-  title_text(c, tr, Face::SansBold, px, kPartyName, centred(960, w), 560,
-             [&](int, int) { return white; }, white, 0, 0, 4);
-  const int yw = tr.measure(Face::SansBold, 190, kPartyYear, 20);
-  title_text(c, tr, Face::SansBold, 190, kPartyYear, centred(960, yw), 780,
-             [&](int, int) { return white; }, white, 0, 0, 20);
-  for (int side = -1; side <= 1; side += 2) {
-    const float hx = 960 + side * (yw / 2.0f + 130), hy = 712;
-    fill_sdf(c, int(hx) - 80, int(hy) - 80, int(hx) + 81, int(hy) + 81,
-             [&](float qx, float qy) {
-               const float d = sd_hexagon(qx, qy, hx, hy, 70);
-               return std::fabs(d + 9) - 9;
-             },
-             [&](int, int) { return white; });
-  }
-  const char *bye = "SEE YOU IN LINDVIK";
-  const int bw = tr.measure(Face::SansBold, 84, bye, 10);
-  title_text(c, tr, Face::SansBold, 84, bye, centred(960, bw), 920,
-             [&](int, int) { return white; }, white, 0, 0, 10);
-  Picture p;
-  p.width = c.w;
-  p.height = c.h;
-  p.grey = to_grey(c);
-  return p;
-}

@@ -13,6 +13,11 @@ constexpr const char *kPartyName = "HONEYWAVE";
 constexpr const char *kPartyYear = "2027";
 constexpr const char *kPartyDates = "14 \xe2\x80\x93 16 MAY 2027";
 constexpr const char *kPartyPlace = "LINDVIK TRAM DEPOT";
+constexpr const char *kPartyAddress = "Harbour Street 12, Lindvik, Kaldmark";
+// The web and mail names use the reserved ".example" domain: they can never reach anyone real.
+constexpr const char *kPartyWeb = "www.honeywave.example";
+constexpr const char *kPartyMail = "hello@honeywave.example";
+constexpr const char *kPartyEntries = "honeywave.example/entries";
 constexpr const char *kGroupWord1 = "DROWSY";
 constexpr const char *kGroupWord2 = "KETTLE";
 

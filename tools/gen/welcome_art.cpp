@@ -1,5 +1,7 @@
 #include "welcome_art.h"
 
+#include <string>
+
 namespace {
 
 constexpr Col kSkyMatte = rgb(0x0E1933);
@@ -94,7 +96,7 @@ Picture paint_offertext(TextRenderer &tr) {
   Canvas c(3200, 120);
   const char *text =
       "HONEYWAVE OFFERS \xe2\x97\x86 A HUGE SCREEN \xe2\x97\x86 LOUD SOUND \xe2\x97\x86 FAST "
-      "NETWORK \xe2\x97\x86 LIVE MUSIC \xe2\x97\x86 HOT FOOD \xe2\x97\x86";
+      "NETWORK \xe2\x97\x86 LIVE MUSIC \xe2\x97\x86 HOT FOOD \xe2\x97\x86 SLEEPING HALL \xe2\x97\x86";
   const int px = tr.fit(Face::SansBold, 90, text, 3150, 2);
   const int w = tr.measure(Face::SansBold, px, text, 2);
   const Col fill[3] = {rgb(0xFFFBE6), kHoneyLight, kAmber};
@@ -112,6 +114,8 @@ Picture paint_location(TextRenderer &tr) {
              [&](int, int y) { return vgradient(heading, 3, float(y), 26, 78); }, edge, 4.5f, 4, 4);
   fill_sdf(c, 0, 96, 700, 116, [](float px, float py) { return sd_box(px, py, 330, 105, 318, 3, 3); },
            [](int x, int) { return mix(kHoney, rgb(0x2060C0), clamp01(x / 650.0f)); });
+  const std::string web_and_mail =
+      std::string(kPartyWeb) + " \xc2\xb7 " + kPartyMail;
   struct Row {
     Face face;
     int px, baseline;
@@ -121,10 +125,11 @@ Picture paint_location(TextRenderer &tr) {
   const Row rows[] = {
       {Face::SansBold, 52, 178, "Friday 14 \xe2\x80\x93 Sunday 16 May 2027", kCream},
       {Face::SansBold, 64, 262, "Lindvik Tram Depot", rgb(0xFFFFFF)},
-      {Face::Sans, 44, 328, "Harbour Street 12, Lindvik", rgb(0xD8E4FF)},
+      {Face::Sans, 44, 328, kPartyAddress, rgb(0xD8E4FF)},
       {Face::Sans, 44, 392, "Doors open on Friday at 16:00", rgb(0xD8E4FF)},
       {Face::Sans, 44, 456, "Entry 30 \xe2\x82\xac \xc2\xb7 free under sixteen", rgb(0xD8E4FF)},
-      {Face::Sans, 36, 520, "Sleeping hall, food and drinks on site", kHoneyLight},
+      {Face::SansBold, tr.fit(Face::SansBold, 40, web_and_mail.c_str(), 1170), 520,
+       web_and_mail.c_str(), kHoneyLight},
   };
   for (const Row &r : rows)
     title_text(c, tr, r.face, r.px, r.text, 14, r.baseline, [&](int, int) { return r.colour; },
