@@ -264,6 +264,24 @@ TEST_F(Generated, EndLogoHasPlentyOfNonBlackPixels) {
   EXPECT_GT(lit, d.px.size() / 10);
 }
 
+TEST_F(Generated, EndTitleFillsTheLogoWhereTheCirclesSettle) {
+  // The final scene draws its circles 64 pixels above the end logo's pixels; the end title
+  // drawn over them is opaque exactly there, and clear at the screen's corners.
+  const Decoded logo = load("endlogo"), title = load("endtitle");
+  ASSERT_EQ(title.info.width, logo.info.width);
+  ASSERT_EQ(title.info.height, logo.info.height);
+  size_t letters = 0;
+  for (int y = 64; y < logo.info.height; y += 2)
+    for (int x = 0; x < logo.info.width; x += 2) {
+      if ((logo.at(x, y) & 0xFF) < 128) continue;
+      letters++;
+      ASSERT_GE(title.at(x, y - 64) >> 24, 250u) << x << "," << y - 64;
+    }
+  EXPECT_GT(letters, 10000u);
+  for (int x : {0, title.info.width - 1})
+    for (int y : {0, title.info.height - 1}) EXPECT_EQ(title.at(x, y) >> 24, 0u);
+}
+
 TEST_F(Generated, AlphaTestedSpritesAreOpaqueOrClear) {
   for (const char *name : {"gimbard", "presents", "tvframe", "intrologo", "boxblack",
                            "boxwhite", "bee45", "offertext", "location", "bars", "bestdemo",

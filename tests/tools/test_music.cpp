@@ -1,6 +1,6 @@
 // The production's music: a canonical 16-bit stereo WAV of two to three minutes, laid out
 // on the timeline's beat grid, the same bytes on every run, never clipping, starting and
-// ending in silence.
+// ending in silence, its main parts turning every eight bars.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -180,6 +180,46 @@ TEST_F(Music, KickLandsOnTheBeat) {
     }
   }
   EXPECT_GT(onbeat / 4, 2.0 * offbeat / 12);
+}
+
+TEST_F(Music, MainPartsTurnEveryEightBars) {
+  // Bass-band energy of the last beat of each bar of the main parts A and B: the last bar
+  // of every eight-bar phrase turns with a fill or a break that rests kick and bass at least
+  // on that beat, while the bars between keep the beat.
+  const double a = 0.0212;  // one-pole low-pass at about 150 Hz
+  double low = 0;
+  std::vector<double> last(48, 0.0);
+  for (size_t i = size_t(15) * kMusicBarFrames; i < size_t(48) * kMusicBarFrames; ++i) {
+    low += a * ((Sample(i, 0) + Sample(i, 1)) / 65536.0 - low);
+    if (i % kMusicBarFrames >= size_t(3) * kMusicBeatFrames) last[i / kMusicBarFrames] += low * low;
+  }
+  for (int phrase = 16; phrase < 48; phrase += 8) {
+    double steady = 0;
+    for (int bar = phrase; bar < phrase + 7; ++bar) steady += last[bar] / 7;
+    for (int bar = phrase; bar < phrase + 7; ++bar)
+      EXPECT_GT(last[bar], 0.7 * steady) << "bar " << bar;
+    EXPECT_LT(last[phrase + 7], 0.5 * steady) << "bar " << phrase + 7;
+  }
+}
+
+TEST_F(Music, SecondPassesBringASecondLeadFromOneSide) {
+  // The melodies of parts A and B each play twice; the second time a second lead answers
+  // from the left (bars 24-31) or the right (bars 40-47), so those passes are fuller and
+  // lean to that side compared with the first.
+  auto balance = [](int from, int to) {
+    double l = 0, r = 0;
+    for (size_t i = size_t(from) * kMusicBarFrames; i < size_t(to) * kMusicBarFrames; ++i) {
+      l += double(Sample(i, 0)) * Sample(i, 0);
+      r += double(Sample(i, 1)) * Sample(i, 1);
+    }
+    return 10 * std::log10(l / r);
+  };
+  auto bars = [](int from, int to) { return Rms(size_t(from) * kMusicBarFrames,
+                                                size_t(to) * kMusicBarFrames); };
+  EXPECT_GT(balance(24, 32) - balance(16, 24), 0.5);
+  EXPECT_LT(balance(40, 48) - balance(32, 40), -0.5);
+  EXPECT_GT(bars(24, 31), 1.06 * bars(16, 23));
+  EXPECT_GT(bars(40, 47), 1.06 * bars(32, 39));
 }
 
 TEST_F(Music, PartsDifferInLevelAndWidth) {

@@ -688,6 +688,7 @@ bool rests(int bar, int beat) {
   switch (turn_of(bar)) {
     case Turn::Drop:
       return beat >= 2;
+    case Turn::Toms:
     case Turn::Roll:
       return beat == 3;
     case Turn::Break:
