@@ -3,6 +3,8 @@
 // music's play offset is the only clock. Program thread only.
 #include <GL/glew.h>
 
+#include <climits>
+
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
 
@@ -111,11 +113,8 @@ void render_event(c_demo *demo, int i, s_effectevent *e)
         // scene that never had its Init.
         if (c_demofunction *f = r && r->type == RESOURCE_FUNCTION && r->loadOK
                                     ? EffectScene(demo->effects, r->id)
-                                    : nullptr) {
-            f->time = demo->position - e->t;
-            f->state = markers_passed(demo, e);
-            f->Update(demo, e);
-        }
+                                    : nullptr)
+            RunScene(demo, f, e);
         break;
     case EFFECT_TEXT:
         if (demo->guifont1) MOX_DrawCenteredText(demo->renderheight / 2, *demo->guifont1, "TEXT EVENT");
@@ -127,9 +126,33 @@ void render_event(c_demo *demo, int i, s_effectevent *e)
 
 }  // namespace
 
-c_demofunction *EffectScene(const s_effecttable &table, int id)
+void RunScene(c_demo *demo, c_demofunction *scene, s_effectevent *event)
 {
-    return table.entry && id >= 0 && id < table.count ? table.entry[id] : nullptr;
+    // A production without music still ticks at the usual rate.
+    const uint32_t musicrate = demo->demomusic.samplerate;
+    const int rate = musicrate > 0 && musicrate <= INT_MAX ? (int)musicrate : 44100;
+    const int now = demo->position;
+    // Time, markers and position as they were `time` frames into the event.
+    auto at = [&](long long time) {
+        demo->position = (int)(event->t + time);
+        scene->time = (int)time;
+        scene->state = markers_passed(demo, event);
+    };
+    const long long target = SceneTicksAt((long long)now - event->t, rate);
+    s_sceneclock &c = scene->clock;
+    if (c.event != event || c.start != event->t || c.length != event->length || c.ticks > target) {
+        c = {event, event->t, event->length, 0};
+        at(0);
+        scene->Restart(demo);
+    }
+    while (c.ticks < target) {
+        ++c.ticks;
+        // The first sample frame at which tick c.ticks has been reached.
+        at(((c.ticks - 1) * rate + SCENE_TICKS_PER_SECOND - 1) / SCENE_TICKS_PER_SECOND);
+        scene->Tick(demo);
+    }
+    at((long long)now - event->t);
+    scene->Update(demo, event);
 }
 
 void HandleCamera()

@@ -224,6 +224,7 @@ void c_demo::LoadResources() {
         }
         c_demofunction *scene = EffectScene(effects, r.id);
         if (!scene) continue;
+        scene->clock = {};  // whatever it last showed belonged to another load
         scene->Init(this);
         r.loadOK = 1;
     }

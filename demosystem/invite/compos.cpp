@@ -1,24 +1,29 @@
 // The compos scene: a background sliding out of view while six bars bob in a wave.
 #include <cmath>
-#include <cstdio>
 
+#include "core/coredebug.h"
 #include "demosystem/invite/intro.h"
 
 void c_compos::Init(c_demo *demo) {
-    puts("- Init Compos");
+    core_log(LOG_PROGRESS, "scene.init", "- Init Compos\n");
     bmp_compobg = static_cast<s_bitmap *>(GetSceneResource(demo, "compobg", RESOURCE_TEXTURE));
     sprsheet_bar = static_cast<s_spritesheet *>(GetSceneResource(demo, "bars", RESOURCE_SPRITESHEET));
     spr_bestdemo = static_cast<s_sprite *>(GetSceneResource(demo, "bestdemo", RESOURCE_SPRITE));
     spr_bestcompo = static_cast<s_sprite *>(GetSceneResource(demo, "bestcompo", RESOURCE_SPRITE));
-    scrollX = 0;
     rect_x = 738;
     rect_y = 343;
     rect_w = 455;
     rect_h = 333;
+    Restart(demo);
+}
+
+void c_compos::Restart(c_demo *) { scrollX = 0; }
+
+void c_compos::Tick(c_demo *) {
+    if (state == 2) scrollX = (15 * scrollX + 1920) / 16;
 }
 
 void c_compos::Update(c_demo *demo, s_effectevent *) {
-    if (state == 2) scrollX = (15 * scrollX + 1920) / 16;
     // The wave follows the demo's absolute position, not the event's time.
     double a = (demo->position / 1000) * 0.02;
 

@@ -1,23 +1,23 @@
 // The final scene: the end logo rebuilt from grey circle outlines that appear on its
-// non-black pixels, grow until they nearly touch, and drift on settling sine paths. The
-// outlines are painted into the scene's own canvas, which is then uploaded and drawn.
+// non-black pixels, grow until they nearly touch, and drift on settling sine paths. Ticks
+// place and grow the circles; drawing paints their outlines into the scene's own canvas,
+// which is then uploaded and drawn.
 //
 // The rules are those of the plain algorithm (every new point tested against every circle,
 // every growing circle against every other); a grid of circle centres, a cache of logo
 // pixels known to be covered, table-driven wobble offsets and clearing only the painted
-// tiles of the canvas keep a call cheap as the circles accumulate, without changing a
-// single decision, pixel or random draw.
+// tiles of the canvas keep a tick and a picture cheap as the circles accumulate, without
+// changing a single decision, pixel or random draw.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "demosystem/invite/intro.h"
 
 namespace {
 
-// Canvas tiles for clearing only what the last call painted.
+// Canvas tiles for clearing only what the last picture painted.
 constexpr int TILE_W = 64;
 constexpr int TILE_H = 8;
 
@@ -81,7 +81,7 @@ bool CirclesTouch(const Circle &q, const Circle &o) {
 c_finalscreen::c_finalscreen() : numcircles(0), numspots(0), maxcircles(0) {}
 
 void c_finalscreen::Init(c_demo *demo) {
-    puts("- Init Final");
+    core_log(LOG_PROGRESS, "scene.init", "- Init Final\n");
     bmp_endlogo = static_cast<s_bitmap *>(GetSceneResource(demo, "endlogo", RESOURCE_TEXTURE));
     bmp_finalbg = bmp_endlogo;
 
@@ -90,12 +90,11 @@ void c_finalscreen::Init(c_demo *demo) {
         bmp_effect.height != demo->renderheight) {
         MOX_CreateBitmap(demo->renderwidth, demo->renderheight, &bmp_effect);
     }
-    // The whole canvas counts as painted until the first call has cleared it.
+    // The whole canvas counts as painted until the first picture has cleared it.
     tilesx = bmp_effect.data ? (bmp_effect.width + TILE_W - 1) / TILE_W : 0;
     tilesy = bmp_effect.data ? (bmp_effect.height + TILE_H - 1) / TILE_H : 0;
     dirtytiles.assign(static_cast<size_t>(tilesx) * tilesy, 1);
 
-    srand(0xDEADBEEF);
     maxcircles = 0;
 
     logowidth = bmp_endlogo ? std::max(bmp_endlogo->width, 0) : 0;
@@ -106,12 +105,9 @@ void c_finalscreen::Init(c_demo *demo) {
     int sh = std::min(logoheight, SAMPLE_HEIGHT);
     circlestore.assign(static_cast<size_t>(sw) * sh, Circle());
     circles = circlestore.empty() ? nullptr : circlestore.data();
-    numcircles = 0;
-    maxradius = 0;
 
     size_t words = (static_cast<size_t>(sw) * sh + 63) / 64;
     nonblackbits.assign(words, 0);
-    coveredbits.assign(words, 0);
     nonblack = 0;
     for (int y = 0; y < sh; y++) {
         for (int x = 0; x < sw; x++) {
@@ -127,13 +123,24 @@ void c_finalscreen::Init(c_demo *demo) {
     gridw = (sw + CELL - 1) / CELL;
     gridh = (sh + CELL - 1) / CELL;
     grid.assign(static_cast<size_t>(gridw) * gridh, std::vector<int>());
+    Restart(demo);
+}
+
+void c_finalscreen::Restart(c_demo *) {
+    // Slots past numcircles are overwritten as circles are placed; the grid cells keep their
+    // memory for the next run of placements.
+    SceneSeed(&random, 0xDEADBEEF);
+    numcircles = 0;
+    maxradius = 0;
+    coveredbits.assign(nonblackbits.size(), 0);
+    for (std::vector<int> &cell : grid) cell.clear();
 }
 
 bool c_finalscreen::PickPoint(int *x, int *y) {
     if (nonblack == 0) return false;
     for (int n = 0; n < MAX_DRAWS_PER_POINT; n++) {
-        int px = rand() % SAMPLE_WIDTH;
-        int py = rand() % SAMPLE_HEIGHT;
+        int px = SceneRandom(&random) % SAMPLE_WIDTH;
+        int py = SceneRandom(&random) % SAMPLE_HEIGHT;
         if (px < samplewidth && py < sampleheight &&
             TestBit(nonblackbits, static_cast<size_t>(py) * samplewidth + px)) {
             *x = px;
@@ -200,7 +207,7 @@ Circle *c_finalscreen::newCircle(int x, int y) {
     if (AnyCircleContains(x, y)) return nullptr;
     if (numcircles >= Capacity()) return nullptr;
 
-    int g = 160 + rand() % 64;
+    int g = 160 + SceneRandom(&random) % 64;
     Circle &q = circles[numcircles];
     q = Circle(x, y, static_cast<int>(0xFF000000u + static_cast<uint32_t>(g) * 0x010101u), 0.9f,
                0.06f, true);
@@ -279,16 +286,14 @@ void c_finalscreen::ClearCanvas() {
     }
 }
 
-void c_finalscreen::Step() {
-    float t = time / 10000.0f;
-
+void c_finalscreen::Tick(c_demo *) {
     // Placement: up to three new circles on non-black logo pixels, at most 1000 tries.
     int attempts = 0;
-    for (int n = 0; n < NEW_PER_CALL && attempts < ATTEMPTS_PER_CALL; n++) {
-        while (attempts < ATTEMPTS_PER_CALL) {
+    for (int n = 0; n < NEW_PER_TICK && attempts < ATTEMPTS_PER_TICK; n++) {
+        while (attempts < ATTEMPTS_PER_TICK) {
             int x, y;
             if (!PickPoint(&x, &y)) {
-                attempts = ATTEMPTS_PER_CALL;
+                attempts = ATTEMPTS_PER_TICK;
                 break;
             }
             attempts++;
@@ -296,6 +301,16 @@ void c_finalscreen::Step() {
         }
     }
 
+    // In placement order, so each test sees the earlier circles already grown.
+    for (int i = 0; i < numcircles; i++) {
+        Circle &q = circles[i];
+        if (q.growing && (Edges(q) || TouchesAnother(q))) q.growing = false;
+        GrowCircle(q);
+    }
+}
+
+void c_finalscreen::Paint() {
+    float t = time / 10000.0f;
     ClearCanvas();
 
     // The wobble starts at 100 pixels and settles to 1.5.
@@ -310,9 +325,7 @@ void c_finalscreen::Step() {
     Wobble wy(0.3917178 * t, a, -64, sinofindex, cosofindex);
 
     for (int i = 0; i < numcircles; i++) {
-        Circle &q = circles[i];
-        if (q.growing && (Edges(q) || TouchesAnother(q))) q.growing = false;
-
+        const Circle &q = circles[i];
         int dx = wx.At(i);  // trunc(sin(0.411 t + i) * a)
         int dy = wy.At(i);  // trunc(sin(0.3917178 t + i) * a - 64)
         int cx = q.x + dx;
@@ -321,12 +334,11 @@ void c_finalscreen::Step() {
 
         int reach = static_cast<int>(q.r) + 1;
         MarkPainted(cx - reach, cy - reach, cx + reach, cy + reach);
-        GrowCircle(q);
     }
 }
 
 void c_finalscreen::Update(c_demo *, s_effectevent *) {
-    Step();
+    Paint();
     if (!bmp_effect.data) return;
     MOX_UpdateBitmap(bmp_effect);
     MOX_DrawBitmap(0, 0, bmp_effect);

@@ -3,10 +3,9 @@
 #include "demosystem/invite/intro.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "mox/corevideo.h"
 
 namespace {
@@ -34,15 +33,16 @@ void *GetSceneResource(c_demo *demo, const char *name, int type) {
         named = true;
         if (r.type != type) continue;
         if (!r.loadOK || !r.datapointer) {
-            printf("- Resource %s not loaded\n", name);
+            core_log(LOG_WARNING, "scene.resource_not_loaded", "- Resource %s not loaded\n", name);
             return nullptr;
         }
         return r.datapointer;
     }
     if (named)
-        printf("- Resource %s is not a %s\n", name, KindName(type));
+        core_log(LOG_WARNING, "scene.resource_wrong_kind", "- Resource %s is not a %s\n", name,
+                 KindName(type));
     else
-        printf("- Resource missing: %s\n", name);
+        core_log(LOG_WARNING, "scene.resource_missing", "- Resource missing: %s\n", name);
     return nullptr;
 }
 
@@ -73,7 +73,7 @@ const int atarilogo[256] = {
 c_intro::c_intro() : intro_explode(0) {}
 
 void c_intro::Init(c_demo *demo) {
-    puts("- Init Intro");
+    core_log(LOG_PROGRESS, "scene.init", "- Init Intro\n");
     bmp_introbg = static_cast<s_bitmap *>(GetSceneResource(demo, "introbg", RESOURCE_TEXTURE));
     spr_gimbard = static_cast<s_sprite *>(GetSceneResource(demo, "gimbard", RESOURCE_SPRITE));
     spr_presents = static_cast<s_sprite *>(GetSceneResource(demo, "presents", RESOURCE_SPRITE));
@@ -88,18 +88,32 @@ void c_intro::Init(c_demo *demo) {
                                            MOX_FRAMEBUFFER_LINEAR);
     logostarted = true;
     logoaccel = 1;
+    Restart(demo);
+}
+
+void c_intro::Restart(c_demo *) {
+    SceneSeed(&random, 0x1A7A21B0E5ull);
+    introframe = 0;
     introout = 0;
     intro_explode = 0;
-
     for (int i = 0; i < 16; i++) {
         for (int j = 0; j < 16; j++) {
             int k = 16 * i + j;
             intro_particlex[k] = static_cast<float>(768 + 8 * j);
             intro_particley[k] = static_cast<float>(440 + 8 * i);
-            intro_particledx[k] = ((rand() % 100) - 50) / 25.0f;
-            intro_particledy[k] = -(rand() % 100) / 50.0f;
+            intro_particledx[k] = ((SceneRandom(&random) % 100) - 50) / 25.0f;
+            intro_particledy[k] = -(SceneRandom(&random) % 100) / 50.0f;
         }
     }
+}
+
+void c_intro::Tick(c_demo *) {
+    if (state >= 5) return;
+    // The words bounce on |cos 4 introframe|; the first time it turns negative the bee bursts.
+    if (std::cos(4 * introframe) < 0) intro_explode = 1;
+    if (state >= 2) introframe += 0.01f;
+    if (state == 4) introout += 0.01f;
+    if (state >= 1 && intro_explode) MoveBee();
 }
 
 void c_intro::Update(c_demo *, s_effectevent *) {
@@ -112,37 +126,32 @@ void c_intro::Update(c_demo *, s_effectevent *) {
         return;
     }
 
-    float c = std::cos(4 * introframe);
-    if (c < 0) intro_explode = 1;
-    if (state >= 2) introframe += 0.01f;
     float a = (1 - introframe * 0.5f) * 512;
     if (a < 0) a = 0;
-    float d = std::fabs(c) * a;
-    if (state == 4) {
-        d = (1 - std::cos(introout)) * 640;
-        introout += 0.01f;
-    }
+    float d = std::fabs(std::cos(4 * introframe)) * a;
+    if (state == 4) d = (1 - std::cos(introout)) * 640;
     if (state >= 1) {
         if (spr_gimbard) MOX_DrawSprite(static_cast<int>(420 - d), 440, *spr_gimbard);
         if (spr_presents) MOX_DrawSprite(static_cast<int>(d + 768), 440, *spr_presents);
     }
     if (spr_tvframe) MOX_DrawSprite(0, 0, *spr_tvframe);
-    if (state >= 1) DrawBee(intro_explode);
+    if (state >= 1) DrawBee();
 }
 
-void c_intro::DrawBee(int explode) {
+void c_intro::DrawBee() {
     for (int k = 0; k < 256; k++) {
-        if (atarilogo[k] > 0) {
-            const s_sprite *box = spr_introparticle[atarilogo[k] - 1];
-            if (box) {
-                MOX_DrawSprite(static_cast<int>(intro_particlex[k]),
-                               static_cast<int>(intro_particley[k]), *box);
-            }
+        if (atarilogo[k] <= 0) continue;
+        if (const s_sprite *box = spr_introparticle[atarilogo[k] - 1]) {
+            MOX_DrawSprite(static_cast<int>(intro_particlex[k]),
+                           static_cast<int>(intro_particley[k]), *box);
         }
-        if (explode == 1) {
-            intro_particlex[k] += intro_particledx[k];
-            intro_particley[k] += intro_particledy[k];
-            intro_particledy[k] += 0.1f;
-        }
+    }
+}
+
+void c_intro::MoveBee() {
+    for (int k = 0; k < 256; k++) {
+        intro_particlex[k] += intro_particledx[k];
+        intro_particley[k] += intro_particledy[k];
+        intro_particledy[k] += 0.1f;
     }
 }

@@ -1,7 +1,8 @@
 // The party invitation's scenes: the six effect objects behind the effect table, their
 // helpers and the tables they draw from. Each scene fetches its media by resource name in
-// `Init` and draws into the current framebuffer in `Update`; media that are missing or of
-// another kind are reported once by `Init` and left out of the drawing.
+// `Init`, evolves what moves per step in `Tick` (from `Restart`'s starting state) and draws
+// into the current framebuffer in `Update`; media that are missing or of another kind are
+// reported once by `Init` and left out of the drawing.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -41,11 +42,16 @@ public:
     int intro_explode;
     bool logostarted = false;
     float logoaccel = 0;
+    s_scenerandom random = {};  // the bee's burst velocities
 
     c_intro();
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
-    void DrawBee(int explode);
+    void DrawBee();
+    // Once burst, each box moves by its velocity, which gravity bends downwards.
+    void MoveBee();
 };
 
 class c_welcome : public c_demofunction {
@@ -65,9 +71,13 @@ public:
 
     c_welcome();
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
     s_point2d BeeMovement(s_point2d p) const;
     void DrawSinLines(s_point2d p, int lines, float beat);
+    // Rows of the location text shown in the current state.
+    int LocationRows() const;
 };
 
 class c_compos : public c_demofunction {
@@ -80,6 +90,8 @@ public:
     float scrollX = 0;
 
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
 };
 
@@ -97,13 +109,15 @@ public:
 
     c_partyevents();
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
 };
 
 struct s_particle {
     float x, y;
-    float speed;    // horizontal velocity per call
-    float gravity;  // vertical velocity per call, y downwards
+    float speed;    // horizontal velocity per tick
+    float gravity;  // vertical velocity per tick, y downwards
     int color;      // 0..127; the frame drawn is color / 2
 };
 
@@ -116,9 +130,13 @@ public:
     s_sprite *spr_screen = nullptr;
     s_particle particle[SCREEN_NUMPARTICLES] = {};
     int newpart;
+    s_scenerandom random = {};  // where and how the sparks start
 
     c_screen();
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    // Moves every spark, then spawns as many as the beat asks for.
+    void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
 };
 
@@ -127,7 +145,7 @@ public:
     int x = 0, y = 0;  // centre in end-logo pixels
     int color = 0;     // 0xAARRGGBB
     float r = 0;
-    float growfactor = 0;  // radius growth per call
+    float growfactor = 0;  // radius growth per tick
     bool growing = false;
 
     Circle() = default;
@@ -147,10 +165,10 @@ public:
     // Rules of the circle placement.
     static constexpr int SAMPLE_WIDTH = 1920;   // placement points are drawn from this area
     static constexpr int SAMPLE_HEIGHT = 1080;
-    static constexpr int NEW_PER_CALL = 3;
-    static constexpr int ATTEMPTS_PER_CALL = 1000;
+    static constexpr int NEW_PER_TICK = 3;
+    static constexpr int ATTEMPTS_PER_TICK = 1000;
     // Random points drawn while looking for one non-black pixel; past this the search ends
-    // for the call, so a logo without non-black pixels cannot hang the scene.
+    // for the tick, so a logo without non-black pixels cannot hang the scene.
     static constexpr int MAX_DRAWS_PER_POINT = 65536;
 
     s_bitmap *bmp_finalbg = nullptr;
@@ -160,9 +178,14 @@ public:
     int numcircles;
     int numspots;
     int maxcircles;
+    s_scenerandom random = {};  // placement points and greys
 
     c_finalscreen();
     void Init(c_demo *demo) override;
+    void Restart(c_demo *demo) override;
+    // Placement of up to three new circles, then each circle's stop test and growth.
+    void Tick(c_demo *demo) override;
+    // Paints and then uploads and draws the canvas.
     void Update(c_demo *demo, s_effectevent *event) override;
 
     Circle *newCircle(int x, int y);
@@ -170,9 +193,9 @@ public:
     void GrowCircle(Circle &q);
     void DrawCircleOutline(int x, int y, float r, int colour, s_bitmap bitmap);
 
-    // Everything `Update` does before the upload: placement, growth and the painted canvas
-    // `bmp_effect` (memory copy only). `Update` then uploads and draws it.
-    void Step();
+    // The circles as they stand, outlined on the wobbling paths of the current `time`, into
+    // the canvas `bmp_effect` (memory copy only).
+    void Paint();
     int Capacity() const { return static_cast<int>(circlestore.size()); }
 
 private:
@@ -190,7 +213,7 @@ private:
     std::vector<std::vector<int>> grid;
     float maxradius = 0;  // largest radius of any circle so far
     std::vector<double> sinofindex, cosofindex;  // sin(i) and cos(i) per circle index
-    // Canvas tiles painted by the last call, cleared by the next.
+    // Canvas tiles painted by the last Paint, cleared by the next.
     int tilesx = 0, tilesy = 0;
     std::vector<uint8_t> dirtytiles;
 

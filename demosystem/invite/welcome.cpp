@@ -1,14 +1,14 @@
 // The welcome scene: a bee on a Lissajous-like path trailing waving lines of glowing
 // particles, the location text sliding in row by row, and a scrolling offer text.
 #include <cmath>
-#include <cstdio>
 
+#include "core/coredebug.h"
 #include "demosystem/invite/intro.h"
 
 c_welcome::c_welcome() : particleSize(32), numberOfLines(4), beeSize(96) {}
 
 void c_welcome::Init(c_demo *demo) {
-    puts("- Init Welcome");
+    core_log(LOG_PROGRESS, "scene.init", "- Init Welcome\n");
     bmp_welcomebg = static_cast<s_bitmap *>(GetSceneResource(demo, "welcomebg", RESOURCE_TEXTURE));
     spr_bee = static_cast<s_sprite *>(GetSceneResource(demo, "bee45", RESOURCE_SPRITE));
     spr_welcomeoffer = static_cast<s_sprite *>(GetSceneResource(demo, "offertext", RESOURCE_SPRITE));
@@ -17,8 +17,25 @@ void c_welcome::Init(c_demo *demo) {
     sprsheet_particle =
         static_cast<s_spritesheet *>(GetSceneResource(demo, "particleblue", RESOURCE_SPRITESHEET));
     effectPosition = {320, 240};
+    Restart(demo);
+}
+
+void c_welcome::Restart(c_demo *) {
     for (int i = 0; i < 540; i++) textx[i] = 2460 - i;
     fade = 0;
+}
+
+int c_welcome::LocationRows() const {
+    // Each marker past the first reveals 112 more rows of the location text.
+    int rows = state > 1 ? (state - 1) * 112 : 0;
+    return rows < 540 ? rows : 540;
+}
+
+void c_welcome::Tick(c_demo *) {
+    if (state == 0 && fade <= 539) fade += 1;
+    if (state == 3 && fade > 0) fade -= 1;
+    // Each shown row eases from its start towards x = 640.
+    for (int i = 0, rows = LocationRows(); i < rows; i++) textx[i] = (31 * textx[i] + 640) / 32;
 }
 
 s_point2d c_welcome::BeeMovement(s_point2d p) const {
@@ -47,23 +64,16 @@ void c_welcome::Update(c_demo *demo, s_effectevent *) {
     float beat = demo->GetBeatMultiplier();
     frame = time / 50000.0f;
 
-    if (state == 0 && fade <= 539) fade += 1;
-    if (state == 3 && fade > 0) fade -= 1;
-
     if (bmp_welcomebg) MOX_DrawBitmap(0, -static_cast<int>(25 * frame), *bmp_welcomebg);
 
     s_point2d b = BeeMovement(effectPosition);
     DrawSinLines({b.x + beeSize / 2 - particleSize / 2, b.y + beeSize}, numberOfLines, beat);
     if (spr_bee) MOX_DrawSprite(static_cast<int>(b.x), static_cast<int>(b.y + 8), *spr_bee);
 
-    // Each marker past the first reveals 112 more rows of the location text.
-    int rows = state > 1 ? (state - 1) * 112 : 0;
-    if (rows > 540) rows = 540;
-    for (int i = 0; i < rows; i++) {
+    for (int i = 0, rows = LocationRows(); i < rows; i++) {
         if (const s_sprite *row = GetSheetFrame(sprsheet_location, i)) {
             MOX_DrawSprite(textx[i], 400 + i, *row);
         }
-        textx[i] = (31 * textx[i] + 640) / 32;
     }
 
     int o = static_cast<int>(240 * frame) % 5120;

@@ -10,6 +10,7 @@
 
 #include "demosystem/test_finalscreen_reference.h"
 #include "demosystem/test_scenes_fixture.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -51,25 +52,37 @@ uint64_t HashPixels(const unsigned *p, size_t n) {
     return h;
 }
 
-TEST_F(FinalScreenTest, InitPrintsAndPreparesTheCanvas) {
-    BlackLogo(200, 100);
-    testing::internal::CaptureStdout();
-    scene->Init(&demo);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("- Init Final\n", 0), 0u);
+TEST_F(FinalScreenTest, InitPreparesTheCanvasAndRestartRepeatsTheCircles) {
+    std::vector<unsigned> px;
+    MakeEndLogo(1920, 1080, &px);
+    Logo(1920, 1080, px);
+    {
+        LogCapture log;
+        scene->Init(&demo);
+        EXPECT_EQ(log.Ids(), std::vector<std::string>{"scene.init"});
+    }
     EXPECT_EQ(scene->bmp_effect.width, 1920);
     EXPECT_EQ(scene->bmp_effect.height, 1080);
     EXPECT_EQ(scene->bmp_endlogo, scene->bmp_finalbg);
     EXPECT_EQ(scene->numcircles, 0);
     EXPECT_EQ(scene->maxcircles, 0);
-    EXPECT_EQ(scene->Capacity(), 200 * 100);
+    EXPECT_EQ(scene->Capacity(), 1920 * 1080);
 
-    // Init reseeds the generator, so the circles repeat from run to run.
-    srand(0xDEADBEEF);
-    int expected = rand();
-    srand(1);
-    scene->Init(&demo);
-    EXPECT_EQ(rand(), expected);
+    // A restart reseeds the scene's own sequence: the same circles come again, whatever the
+    // program's shared generator did meanwhile.
+    auto run = [&] {
+        for (int k = 0; k < 200; k++) scene->Tick(&demo);
+        return HashCircles(scene->circles, scene->numcircles);
+    };
+    srand(5);
+    uint64_t first = run();
+    ASSERT_GT(scene->numcircles, 300);
+    int count = scene->numcircles;
+    scene->Restart(&demo);
+    EXPECT_EQ(scene->numcircles, 0);
+    srand(6);
+    EXPECT_EQ(run(), first);
+    EXPECT_EQ(scene->numcircles, count);
 }
 
 TEST_F(FinalScreenTest, NewCircleRefusesPointsInsideAndAcceptsPointsOnTheRim) {
@@ -129,7 +142,7 @@ TEST_F(FinalScreenTest, EdgesAreTheLogoBorders) {
     EXPECT_FALSE(scene->Edges(Circle(100, 98, 0, 1.5f, 0, true)));
 }
 
-TEST_F(FinalScreenTest, CircleStopsInTheCallItsEdgePassesTheBorder) {
+TEST_F(FinalScreenTest, CircleStopsInTheTickItsEdgePassesTheBorder) {
     BlackLogo(200, 100);  // nothing to place: only the circle made here
     scene->Init(&demo);
     ASSERT_NE(scene->newCircle(3, 50), nullptr);
@@ -138,15 +151,14 @@ TEST_F(FinalScreenTest, CircleStopsInTheCallItsEdgePassesTheBorder) {
     int calls = 0;
     while (q.growing && calls < 1000) {
         before = q.r;
-        scene->time = 0;
-        scene->Step();
+        scene->Tick(&demo);
         calls++;
     }
     ASSERT_FALSE(q.growing);
-    EXPECT_FLOAT_EQ(q.r, before);  // not grown in the call that stopped it
+    EXPECT_FLOAT_EQ(q.r, before);  // not grown in the tick that stopped it
     EXPECT_GT(q.r, 3.0f);
     EXPECT_LE(q.r - q.growfactor, 3.0f);
-    scene->Step();
+    scene->Tick(&demo);
     EXPECT_FLOAT_EQ(q.r, before);
 }
 
@@ -161,11 +173,11 @@ TEST_F(FinalScreenTest, NeighboursStopTwoPixelsApart) {
     int calls = 0;
     while (c[0].growing && calls < 1000) {
         sum = c[0].r + c[1].r;
-        scene->Step();
+        scene->Tick(&demo);
         calls++;
     }
     ASSERT_FALSE(c[0].growing);
-    // Stopped in the first call in which the radii summed to more than distance - 2.
+    // Stopped in the first tick in which the radii summed to more than distance - 2.
     EXPECT_FALSE(c[1].growing);
     EXPECT_FLOAT_EQ(c[0].r + c[1].r, sum);
     EXPECT_GT(sum, 8.0f);
@@ -181,8 +193,7 @@ TEST_F(FinalScreenTest, PlacementPutsThreeCirclesOnNonBlackPixels) {
         for (int x = 100; x < 200; x++) px[static_cast<size_t>(y) * 300 + x] = 0x00404040;
     Logo(300, 200, px);  // alpha 0: only the colour counts
     scene->Init(&demo);
-    scene->time = 0;
-    scene->Step();
+    scene->Tick(&demo);
     ASSERT_EQ(scene->numcircles, 3);
     for (int i = 0; i < 3; i++) {
         EXPECT_GE(scene->circles[i].x, 100);
@@ -197,18 +208,19 @@ TEST_F(FinalScreenTest, BlackOrMissingLogoEndsTheSearch) {
     scene->Init(&demo);
     for (int i = 0; i < 10; i++) {
         scene->time = i * 735;
+        scene->Tick(&demo);
         scene->Update(&demo, nullptr);
     }
     EXPECT_EQ(scene->numcircles, 0);
 
     demo.numresources = 0;
     auto bare = std::make_unique<c_finalscreen>();
-    testing::internal::CaptureStdout();
+    LogCapture log;
     bare->Init(&demo);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("- Resource missing: endlogo\n"), std::string::npos);
+    EXPECT_TRUE(log.Has("scene.resource_missing"));
     EXPECT_EQ(bare->Capacity(), 0);
     EXPECT_EQ(bare->newCircle(5, 5), nullptr);
+    bare->Tick(&demo);
     bare->Update(&demo, nullptr);
     EXPECT_EQ(bare->numcircles, 0);
     MOX_FlushGraphics();  // unlist its canvas before it goes
@@ -223,7 +235,7 @@ TEST_F(FinalScreenTest, CircleArrayIsNeverOverrun) {
     ASSERT_NE(scene->newCircle(1, 0), nullptr);  // 1 away from a radius of 0.9
     EXPECT_EQ(scene->newCircle(100, 100), nullptr);  // free point, but no slot left
     // Placement keeps finding the two covered pixels or nothing, and always returns.
-    for (int i = 0; i < 20; i++) scene->Step();
+    for (int i = 0; i < 20; i++) scene->Tick(&demo);
     EXPECT_EQ(scene->numcircles, 2);
 }
 
@@ -250,20 +262,28 @@ TEST_F(FinalScreenTest, MatchesThePlainAlgorithm) {
     std::vector<unsigned> px;
     MakeEndLogo(1920, 1080, &px);
     s_bitmap *logo = Logo(1920, 1080, px);
-    constexpr int CALLS = 900;
+    constexpr int TICKS = 900;
+    // Painted at irregular intervals, as frames fall between ticks, so that clearing only
+    // what the previous picture painted is put to the test.
+    auto painted = [](int k) { return k % 3 != 1; };
 
-    // The scene first, recording each call; then the plain algorithm compared against it.
-    std::vector<int> counts(CALLS);
-    std::vector<uint64_t> circlehash(CALLS), canvashash(CALLS);
+    // The scene first, recording each tick; then the plain algorithm compared against it.
+    std::vector<int> counts(TICKS);
+    std::vector<uint64_t> circlehash(TICKS), canvashash(TICKS);
+    srand(77);
+    int untouched = rand();
+    srand(77);
     scene->Init(&demo);
-    for (int k = 0; k < CALLS; k++) {
-        scene->time = k * 735;
-        scene->Step();
+    for (int k = 0; k < TICKS; k++) {
+        scene->Tick(&demo);
         counts[k] = scene->numcircles;
         circlehash[k] = HashCircles(scene->circles, scene->numcircles);
+        if (!painted(k)) continue;
+        scene->time = k * 735;
+        scene->Paint();
         canvashash[k] = HashPixels(scene->bmp_effect.data, scene->bmp_effect.size);
     }
-    int after = rand();
+    EXPECT_EQ(rand(), untouched);  // the program's shared generator is left alone
 
     int growing = 0;
     for (int i = 0; i < scene->numcircles; i++) growing += scene->circles[i].growing;
@@ -273,15 +293,16 @@ TEST_F(FinalScreenTest, MatchesThePlainAlgorithm) {
     s_bitmap *canvas = Texture(nullptr, 1920, 1080, 0);
     ReferenceFinalScreen ref;
     ref.Init(*logo, *canvas);
-    for (int k = 0; k < CALLS; k++) {
+    for (int k = 0; k < TICKS; k++) {
+        ref.Tick();
+        ASSERT_EQ(static_cast<int>(ref.circles.size()), counts[k]) << "tick " << k;
+        ASSERT_EQ(HashCircles(ref.circles.data(), counts[k]), circlehash[k]) << "tick " << k;
+        if (!painted(k)) continue;
         ref.time = k * 735;
-        ref.Step();
-        ASSERT_EQ(static_cast<int>(ref.circles.size()), counts[k]) << "call " << k;
-        ASSERT_EQ(HashCircles(ref.circles.data(), counts[k]), circlehash[k]) << "call " << k;
+        ref.Paint();
         ASSERT_EQ(HashPixels(canvas->data, static_cast<size_t>(canvas->size)), canvashash[k])
-            << "call " << k;
+            << "tick " << k;
     }
-    EXPECT_EQ(rand(), after);
 }
 
 }  // namespace

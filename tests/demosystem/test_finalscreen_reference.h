@@ -1,7 +1,8 @@
 // The final scene's circle packing written the plain way: every placement point is tested
 // against every circle, every growing circle against every other, the canvas is cleared
 // whole and painted with MOX_DrawPixel. The scene must make exactly the same decisions and
-// random draws; the equivalence test and the benchmark run both side by side.
+// random draws (from a sequence of the same kind and seed); the equivalence test and the
+// benchmark run both side by side.
 #pragma once
 #include <cmath>
 #include <cstdlib>
@@ -75,7 +76,7 @@ public:
     void Init(const s_bitmap &endlogo, const s_bitmap &rendercanvas) {
         logo = endlogo;
         canvas = rendercanvas;
-        srand(0xDEADBEEF);
+        SceneSeed(&random, 0xDEADBEEF);
         circles.clear();
         capacity = static_cast<size_t>(std::min(logo.width, c_finalscreen::SAMPLE_WIDTH)) *
                    std::min(logo.height, c_finalscreen::SAMPLE_HEIGHT);
@@ -89,7 +90,7 @@ public:
         for (const Circle &q : circles)
             if (CircleContains(q, x, y)) return false;
         if (circles.size() >= capacity) return false;
-        int g = 160 + rand() % 64;
+        int g = 160 + SceneRandom(&random) % 64;
         circles.emplace_back(x, y, static_cast<int>(0xFF000000u + static_cast<unsigned>(g) * 0x010101u),
                              0.9f, 0.06f, true);
         return true;
@@ -119,8 +120,8 @@ public:
     bool PickPoint(int *x, int *y) {
         if (nonblack == 0) return false;
         for (int n = 0; n < c_finalscreen::MAX_DRAWS_PER_POINT; n++) {
-            int px = rand() % c_finalscreen::SAMPLE_WIDTH;
-            int py = rand() % c_finalscreen::SAMPLE_HEIGHT;
+            int px = SceneRandom(&random) % c_finalscreen::SAMPLE_WIDTH;
+            int py = SceneRandom(&random) % c_finalscreen::SAMPLE_HEIGHT;
             if (MOX_GetPixel(px, py, logo) & 0xFFFFFFu) {
                 *x = px;
                 *y = py;
@@ -130,27 +131,21 @@ public:
         return false;
     }
 
-    void Step() {
-        float t = time / 10000.0f;
+    void Tick() {
         int attempts = 0;
-        for (int n = 0; n < c_finalscreen::NEW_PER_CALL; n++) {
+        for (int n = 0; n < c_finalscreen::NEW_PER_TICK; n++) {
             bool placed = false;
-            while (!placed && attempts < c_finalscreen::ATTEMPTS_PER_CALL) {
+            while (!placed && attempts < c_finalscreen::ATTEMPTS_PER_TICK) {
                 int x, y;
                 if (!PickPoint(&x, &y)) {
-                    attempts = c_finalscreen::ATTEMPTS_PER_CALL;
+                    attempts = c_finalscreen::ATTEMPTS_PER_TICK;
                     break;
                 }
                 attempts++;
                 placed = newCircle(x, y);
             }
         }
-
-        memset(canvas.data, 0, static_cast<size_t>(canvas.datasize));
-        float a = 100 - 1.2f * t;
-        if (a < 1.5f) a = 1.5f;
-        for (size_t i = 0; i < circles.size(); i++) {
-            Circle &q = circles[i];
+        for (Circle &q : circles) {
             if (q.growing) {
                 if (Edges(q)) {
                     q.growing = false;
@@ -163,15 +158,26 @@ public:
                     }
                 }
             }
-            int ii = static_cast<int>(i);
-            int dx = static_cast<int>(std::sin(0.411 * t + ii) * a);
-            int dy = static_cast<int>(std::sin(0.3917178 * t + ii) * a - 64);
-            DrawCircleOutline(q.x + dx, q.y + dy, q.r, q.color, canvas);
             if (q.growing) q.r += q.growfactor;
         }
     }
 
+    void Paint() {
+        float t = time / 10000.0f;
+        memset(canvas.data, 0, static_cast<size_t>(canvas.datasize));
+        float a = 100 - 1.2f * t;
+        if (a < 1.5f) a = 1.5f;
+        for (size_t i = 0; i < circles.size(); i++) {
+            const Circle &q = circles[i];
+            int ii = static_cast<int>(i);
+            int dx = static_cast<int>(std::sin(0.411 * t + ii) * a);
+            int dy = static_cast<int>(std::sin(0.3917178 * t + ii) * a - 64);
+            DrawCircleOutline(q.x + dx, q.y + dy, q.r, q.color, canvas);
+        }
+    }
+
 private:
+    s_scenerandom random = {};
     size_t capacity = 0;
     int nonblack = 0;
 };

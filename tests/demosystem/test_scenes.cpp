@@ -1,5 +1,6 @@
-// The intro, welcome, compos, party events and screen scenes: their per-call logic, what
-// they draw (read back from the framebuffer), and how they cope with missing media.
+// The intro, welcome, compos, party events and screen scenes: what a tick changes, what they
+// draw (read back from the framebuffer), and how they cope with missing media. `Call` is one
+// frame at 60 frames per second: a tick, then the picture.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "demosystem/test_scenes_fixture.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ protected:
     void Call(int state, int time = 0) {
         intro->state = state;
         intro->time = time;
+        intro->Tick(&demo);
         Clear();
         intro->Update(&demo, nullptr);
     }
@@ -62,7 +65,7 @@ TEST_F(IntroTest, StateOneWaitsWithWordsApartAndTheBeeInPlace) {
     EXPECT_EQ(intro->intro_explode, 0);
 }
 
-TEST_F(IntroTest, BeeBurstsOnTheCallAfterTheFortiethIncrement) {
+TEST_F(IntroTest, BeeBurstsOnTheTickAfterTheFortiethIncrement) {
     Media();
     float x0 = intro->intro_particlex[3];
     for (int i = 0; i < 40; i++) Call(2);
@@ -75,7 +78,7 @@ TEST_F(IntroTest, BeeBurstsOnTheCallAfterTheFortiethIncrement) {
     float y0 = intro->intro_particley[3];
     Call(2);
     EXPECT_EQ(intro->intro_explode, 1);
-    // Drawn at the old place, then moved by its velocity under gravity 0.1.
+    // Moved by its velocity under gravity 0.1, less than a box: still over its old place.
     EXPECT_EQ(gltest_pixel(3 * 8 + 770, 442), WHITE);
     EXPECT_FLOAT_EQ(intro->intro_particlex[3], x0 + dx);
     EXPECT_FLOAT_EQ(intro->intro_particley[3], y0 + dy);
@@ -87,36 +90,45 @@ TEST_F(IntroTest, BeeBurstsOnTheCallAfterTheFortiethIncrement) {
     EXPECT_FLOAT_EQ(intro->intro_particlex[3], x0 + 2 * dx);
 }
 
-TEST_F(IntroTest, InitDrawsVelocitiesInPairsFromTheGenerator) {
+TEST_F(IntroTest, RestartPutsTheBeeTogetherWithTheSameVelocities) {
     Texture("introbg", 4, 4, GREY);
     srand(77);
-    int r0 = rand();
-    int r1 = rand();
+    int untouched = rand();
     srand(77);
     intro->Init(&demo);
-    EXPECT_FLOAT_EQ(intro->intro_particledx[0], ((r0 % 100) - 50) / 25.0f);
-    EXPECT_FLOAT_EQ(intro->intro_particledy[0], -(r1 % 100) / 50.0f);
+    EXPECT_EQ(rand(), untouched);  // the velocities come from the scene's own sequence
+    std::vector<float> dx(intro->intro_particledx, intro->intro_particledx + 256);
+    std::vector<float> dy(intro->intro_particledy, intro->intro_particledy + 256);
+    for (int k = 0; k < 256; k++) {
+        EXPECT_GE(dx[k], -2.0f);
+        EXPECT_LE(dx[k], 1.96f);
+        EXPECT_LE(dy[k], 0.0f);
+        EXPECT_GE(dy[k], -1.98f);
+    }
+    EXPECT_NE(dx[0], dx[1]);
+
+    for (int i = 0; i < 60; i++) Call(2);  // burst and flown apart
+    ASSERT_EQ(intro->intro_explode, 1);
+    intro->Restart(&demo);
+    EXPECT_EQ(intro->intro_explode, 0);
+    EXPECT_FLOAT_EQ(intro->introframe, 0);
     EXPECT_FLOAT_EQ(intro->intro_particlex[17], 768 + 8);
     EXPECT_FLOAT_EQ(intro->intro_particley[17], 440 + 8);
-    for (int k = 0; k < 256; k++) {
-        EXPECT_GE(intro->intro_particledx[k], -2.0f);
-        EXPECT_LE(intro->intro_particledx[k], 1.96f);
-        EXPECT_LE(intro->intro_particledy[k], 0.0f);
-        EXPECT_GE(intro->intro_particledy[k], -1.98f);
-    }
+    EXPECT_EQ(std::vector<float>(intro->intro_particledx, intro->intro_particledx + 256), dx);
+    EXPECT_EQ(std::vector<float>(intro->intro_particledy, intro->intro_particledy + 256), dy);
 }
 
 TEST_F(IntroTest, StateFourSendsTheWordsApart) {
     Media();
     Call(4);
-    // introout starts at 0, so the words meet: gimbard at 420, presents at 768.
+    // introout starts near 0, so the words meet: gimbard at 420, presents at 768.
     EXPECT_EQ(gltest_pixel(421, 441), RED);
     EXPECT_EQ(gltest_pixel(770, 442), GREEN);
     EXPECT_FLOAT_EQ(intro->introout, 0.01f);
-    for (int i = 0; i < 99; i++) Call(4);
+    for (int i = 0; i < 100; i++) Call(4);
     float d = (1 - std::cos(intro->introout)) * 640;
-    Call(4);
     EXPECT_EQ(gltest_pixel(static_cast<int>(420 - d) + 1, 441), RED);
+    EXPECT_EQ(gltest_pixel(static_cast<int>(420 - d) - 1, 441), BLACK);
 }
 
 TEST_F(IntroTest, StateFiveShowsTheLogoWhateverCameBefore) {
@@ -142,6 +154,7 @@ protected:
     void Call(int state, int time = 0) {
         welcome->state = state;
         welcome->time = time;
+        welcome->Tick(&demo);
         Clear();
         welcome->Update(&demo, nullptr);
     }
@@ -183,7 +196,7 @@ TEST_F(WelcomeTest, RowsEaseToExactly640AndAreDrawnThere) {
     EXPECT_EQ(gltest_pixel(639, 400), BLACK);
     EXPECT_EQ(gltest_pixel(648, 400), BLACK);
 
-    // Within 32 pixels the easing moves one pixel per call.
+    // Within 32 pixels the easing moves one pixel per tick.
     welcome->textx[0] = 671;
     Call(6);
     EXPECT_EQ(welcome->textx[0], 670);
@@ -229,6 +242,7 @@ protected:
 
     void Call(int state) {
         compos->state = state;
+        compos->Tick(&demo);
         Clear();
         compos->Update(&demo, nullptr);
     }
@@ -280,6 +294,7 @@ protected:
     void Call(int state) {
         events->state = state;
         events->time = 0;
+        events->Tick(&demo);
         Clear();
         events->Update(&demo, nullptr);
     }
@@ -347,12 +362,13 @@ protected:
     std::unique_ptr<c_screen> screen = std::make_unique<c_screen>();
 
     void Call() {
+        screen->Tick(&demo);
         Clear();
         screen->Update(&demo, nullptr);
     }
 };
 
-TEST_F(ScreenTest, OneSparkPerCallWithoutBeat) {
+TEST_F(ScreenTest, OneSparkPerTickWithoutBeat) {
     screen->Init(&demo);
     demo.position = 100000;  // long after time 0 and no marker: multiplier 1
     ASSERT_FLOAT_EQ(demo.GetBeatMultiplier(), 1.0f);
@@ -376,10 +392,9 @@ TEST_F(ScreenTest, OneSparkPerCallWithoutBeat) {
 TEST_F(ScreenTest, RandomNumbersAreDrawnForYXSpeedGravityColour) {
     screen->Init(&demo);
     demo.position = 100000;
-    srand(4242);
+    s_scenerandom sequence = screen->random;
     int r[5];
-    for (int &v : r) v = rand();
-    srand(4242);
+    for (int &v : r) v = SceneRandom(&sequence);
     Call();
 
     float y = static_cast<float>(64 + r[0] % 640);
@@ -387,14 +402,26 @@ TEST_F(ScreenTest, RandomNumbersAreDrawnForYXSpeedGravityColour) {
     float speed = static_cast<float>((r[2] & 15) + 1 + 1);
     float gravity = -(r[3] & 15) / 4.0f;
     const s_particle &p = screen->particle[0];
-    // The new spark has already moved once in the call that made it.
+    // A new spark is shown where it starts; it moves from the next tick on.
+    EXPECT_FLOAT_EQ(p.x, x);
+    EXPECT_FLOAT_EQ(p.y, y);
+    EXPECT_FLOAT_EQ(p.speed, speed);
+    EXPECT_FLOAT_EQ(p.gravity, gravity);
+    EXPECT_EQ(p.color, r[4] & 127);
+    Call();
     EXPECT_FLOAT_EQ(p.x, x + speed);
     EXPECT_FLOAT_EQ(p.y, y + gravity);
-    EXPECT_FLOAT_EQ(p.speed, speed);
     EXPECT_FLOAT_EQ(p.gravity, gravity + 0.1f);
-    EXPECT_EQ(p.color, r[4] & 127);
     // Never-filled slots move too.
-    EXPECT_FLOAT_EQ(screen->particle[1].gravity, 0.1f);
+    EXPECT_FLOAT_EQ(screen->particle[2].gravity, 0.2f);
+
+    // A restart empties the ring and starts the sequence again.
+    screen->Restart(&demo);
+    EXPECT_EQ(screen->newpart, 0);
+    EXPECT_FLOAT_EQ(screen->particle[0].x, 0);
+    Call();
+    EXPECT_FLOAT_EQ(screen->particle[0].x, x);
+    EXPECT_EQ(screen->particle[0].color, r[4] & 127);
 }
 
 TEST_F(ScreenTest, SparksAreDrawnAdditivelyWithFrameColourHalf) {
@@ -422,25 +449,17 @@ TEST_F(SceneTest, MissingMediaAreNamedAndNeverDrawn) {
     c_demofunction *scenes[] = {intro.get(), welcome.get(), compos.get(), events.get(),
                                 screen.get()};
 
-    testing::internal::CaptureStdout();
+    LogCapture log;
     for (c_demofunction *s : scenes) s->Init(&demo);
-    std::string out = testing::internal::GetCapturedStdout();
-    for (const char *name : {"introbg", "gimbard", "presents", "tvframe", "intrologo",
-                             "boxblack", "boxwhite", "welcomebg", "bee45", "offertext",
-                             "location", "particleblue", "compobg", "bars", "bestdemo",
-                             "bestcompo", "eventsbg", "whytext", "whyaap", "particle",
-                             "whyenjoy", "screenbg", "screen"}) {
-        EXPECT_NE(out.find(std::string("- Resource missing: ") + name + "\n"),
-                  std::string::npos)
-            << name;
-    }
-    EXPECT_NE(out.find("- Init Intro\n"), std::string::npos);
-    EXPECT_NE(out.find("- Init Events\n"), std::string::npos);
+    // One line per lookup (two scenes look up "particle"), one per scene started.
+    EXPECT_EQ(log.Count("scene.resource_missing"), 24);
+    EXPECT_EQ(log.Count("scene.init"), 5);
 
     for (int state = 0; state < 8; state++) {
         for (c_demofunction *s : scenes) {
             s->state = state;
             s->time = 1000 * state;
+            s->Tick(&demo);
             Clear();
             s->Update(&demo, nullptr);
         }
@@ -457,18 +476,17 @@ TEST_F(SceneTest, MediaOfAnotherKindAreRefused) {
     Sheet("tvframe", 2, 8, 8, RED);       // a sheet where a sprite is expected
     auto intro = std::make_unique<c_intro>();
     auto screen = std::make_unique<c_screen>();
-    testing::internal::CaptureStdout();
+    LogCapture log;
     intro->Init(&demo);
     screen->Init(&demo);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("- Resource introbg is not a texture\n"), std::string::npos);
-    EXPECT_NE(out.find("- Resource tvframe is not a sprite\n"), std::string::npos);
-    EXPECT_NE(out.find("- Resource particle is not a spritesheet\n"), std::string::npos);
+    EXPECT_EQ(log.Count("scene.resource_wrong_kind"), 3);
     EXPECT_EQ(intro->bmp_introbg, nullptr);
     EXPECT_EQ(intro->spr_tvframe, nullptr);
     EXPECT_EQ(screen->sprsheet_particle, nullptr);
     intro->state = 1;
     screen->state = 1;
+    intro->Tick(&demo);
+    screen->Tick(&demo);
     intro->Update(&demo, nullptr);
     screen->Update(&demo, nullptr);
 }
@@ -477,18 +495,16 @@ TEST_F(SceneTest, NameSharedWithAFunctionFindsTheSprite) {
     AddResource("screen", RESOURCE_FUNCTION, nullptr);  // the scene's own function resource
     s_sprite *sprite = Sprite("screen", 8, 8, RED);
     auto screen = std::make_unique<c_screen>();
-    testing::internal::CaptureStdout();
+    LogCapture log;
     screen->Init(&demo);
-    std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(screen->spr_screen, sprite);
-    EXPECT_EQ(out.find("- Resource screen"), std::string::npos);
+    EXPECT_EQ(log.Count("scene.resource_missing"), 2);  // only the two others it looks up
 
     demo.resource[demo.numresources - 1].loadOK = 0;
-    testing::internal::CaptureStdout();
+    log.Clear();
     screen->Init(&demo);
-    out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(screen->spr_screen, nullptr);
-    EXPECT_NE(out.find("- Resource screen not loaded\n"), std::string::npos);
+    EXPECT_EQ(log.Count("scene.resource_not_loaded"), 1);
 }
 
 TEST_F(SceneTest, ShortSheetsAreDrawnUpToWhatTheyHold) {
@@ -506,6 +522,7 @@ TEST_F(SceneTest, ShortSheetsAreDrawnUpToWhatTheyHold) {
         for (c_demofunction *s : scenes) {
             s->state = 6;
             s->time = 735 * call;
+            s->Tick(&demo);
             s->Update(&demo, nullptr);
         }
     }
@@ -562,30 +579,35 @@ TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
     EXPECT_EQ(gltest_pixel(437, 41), YELLOW);  // the composed picture shows the logo
     EXPECT_EQ(gltest_pixel(430, 41), 0xFF302010u);  // over the background colour
 
+    // Entered half way, each scene has caught up with every tick since its event began.
+    const long long ticks = SceneTicksAt(50000, 44100);
     At(150000);
     EXPECT_EQ(welcome.time, 50000);
     EXPECT_EQ(welcome.state, 0);
-    EXPECT_EQ(welcome.fade, 1);
+    EXPECT_EQ(welcome.fade, ticks);  // one step per tick in state 0
 
     At(250000);
     EXPECT_EQ(compos.state, 2);
-    EXPECT_FLOAT_EQ(compos.scrollX, 120);
+    EXPECT_GT(compos.scrollX, 120);  // slid for the ticks after the second marker
+    EXPECT_LT(compos.scrollX, 1920);
 
     At(350000);
     EXPECT_EQ(partyevents.time, 50000);
-    EXPECT_EQ(partyevents.scrollX, 30);
+    EXPECT_GT(partyevents.scrollX, 30);
 
-    int before = screen.newpart;
     At(450000);
-    EXPECT_NE(screen.newpart, before);
+    EXPECT_EQ(screen.clock.ticks, ticks);
+    EXPECT_NE(screen.newpart, 0);
 
     At(550000);
     EXPECT_EQ(finalscreen.time, 50000);
-    EXPECT_EQ(finalscreen.numcircles, 3);
+    EXPECT_EQ(finalscreen.clock.ticks, ticks);
+    EXPECT_GT(finalscreen.numcircles, 3);
 
     // A scene is called only while its event covers the position.
+    const int circles = finalscreen.numcircles;
     At(600000);
-    EXPECT_EQ(finalscreen.numcircles, 3);
+    EXPECT_EQ(finalscreen.numcircles, circles);
 }
 
 }  // namespace
