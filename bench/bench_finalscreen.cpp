@@ -1,12 +1,12 @@
-// Frame budget of the final scene: 3600 consecutive calls (one minute at 60 frames per
-// second, time advancing 735 sample frames per call) on a 1920 x 1080 end logo. For the last
-// 600 calls it reports the median and the slowest of
-//   step:    the scene's own work (placement, growth, painting the canvas in memory), as
-//            wall time and as CPU time of this thread (which leaves out preemption by other
-//            processes on a shared machine);
+// Frame budget of the final scene: 3600 consecutive frames (one minute at 60 frames per
+// second, one tick and time advancing 735 sample frames per frame) on a 1920 x 1080 end
+// logo. For the last 600 frames it reports the median and the slowest of
+//   step:    the scene's own work (a tick's placement and growth, painting the canvas in
+//            memory), as wall time and as CPU time of this thread (which leaves out
+//            preemption by other processes on a shared machine);
 //   present: uploading the canvas and drawing it (GL under Mesa, finished with glFinish),
-//            done in those 600 calls only: it does not change the scene's state;
-// and, unless --no-reference is given, the same for the plain algorithm over the same calls
+//            done in those 600 frames only: it does not change the scene's state;
+// and, unless --no-reference is given, the same for the plain algorithm over the same frames
 // (presenting its own canvas likewise, so both steps find the caches as a frame leaves
 // them), with a check that both end with the same circles and canvas.
 // The end logo is a built-in ring, block letters and bars (about 15% non-black), with
@@ -57,7 +57,7 @@ void Row(const char *what, const std::vector<double> &ms) {
     printf("  %-34s %8.3f %8.3f %9.3f\n", what, t.median, t.p99, t.slowest);
 }
 
-// Other processes share the machine: the 1-minute load average puts the slowest calls in
+// Other processes share the machine: the 1-minute load average puts the slowest frames in
 // context.
 double LoadAverage() {
     double load = -1;
@@ -155,8 +155,9 @@ int main(int argc, char **argv) {
     };
     run(
         [](int time) {
+            scene.Tick(&demo);
             scene.time = time;
-            scene.Step();
+            scene.Paint();
         },
         scene.bmp_effect);
     int growing = 0;
@@ -165,8 +166,8 @@ int main(int argc, char **argv) {
     printf("end logo %s, %d x %d, %ld non-black pixels (%.1f%%)\n",
            logofile ? logofile : thin ? "built-in thin" : "built-in", logo.width, logo.height, nonblack,
            100.0 * nonblack / logo.size);
-    printf("after %d calls: %d circles, %d still growing\n", CALLS, scene.numcircles, growing);
-    printf("last %d calls, milliseconds            median      99%%   slowest\n", TAIL);
+    printf("after %d frames: %d circles, %d still growing\n", CALLS, scene.numcircles, growing);
+    printf("last %d frames, milliseconds           median      99%%   slowest\n", TAIL);
     Row("step, wall", step);
     Row("step, CPU", stepcpu);
     Row("present (upload + draw), wall", present);
@@ -182,8 +183,9 @@ int main(int argc, char **argv) {
         ref.Init(logo, canvas);
         run(
             [](int time) {
+                ref.Tick();
                 ref.time = time;
-                ref.Step();
+                ref.Paint();
             },
             canvas);
         Row("plain algorithm's step, wall", step);

@@ -17,3 +17,10 @@ if(NOT FENTRO_SANITIZE)
   target_link_libraries(bench_finalscreen PRIVATE invite_scenes)
   target_include_directories(bench_finalscreen PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 endif()
+
+# Seeking into the built-in production's scenes and scrubbing the end scene backwards (run it
+# from the build folder under Xvfb).
+if(NOT FENTRO_SANITIZE)
+  add_executable(bench_seek bench/bench_seek.cpp)
+  target_link_libraries(bench_seek PRIVATE invite_scenes)
+endif()
