@@ -3,3 +3,9 @@ if(NOT FENTRO_SANITIZE)
   add_executable(bench_coresound ${CMAKE_SOURCE_DIR}/bench/bench_coresound.cpp)
   target_link_libraries(bench_coresound PRIVATE coresound)
 endif()
+
+# Smoothness and lead of the music clock; run from the build folder.
+if(NOT FENTRO_SANITIZE)
+  add_executable(bench_clock ${CMAKE_SOURCE_DIR}/bench/bench_clock.cpp)
+  target_link_libraries(bench_clock PRIVATE coresound)
+endif()

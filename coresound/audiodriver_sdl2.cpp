@@ -7,12 +7,18 @@
 // opened, a timing thread takes the blocks at the device's pace and discards them, so positions
 // still advance and sounds still end.
 //
+// Each time frames are taken, the driver tells the sound system which mixed frame starts to be
+// heard: the frames taken so far, less the block the device has just taken (SDL's obtained
+// buffer, which it plays from now on) and less the four silent blocks queued before the first
+// mixed one.
+//
 // g_driverlock guards the queue; it is held by whichever thread takes blocks (SDL's audio
 // thread or the timing thread) and by the push interface on the main thread. The mixer takes
 // the sound system's own lock inside it, never the other way round.
 #include "coresound/audiodriver.h"
 
 #include "coresound/coresound.h"
+#include "coresound/soundclock.h"
 
 #include <SDL.h>
 
@@ -48,6 +54,8 @@ int g_buffer_waiting;
 bool g_pushmode;  // blocks come from audiodriver_submitbuffer, not from the mixer
 uint8_t g_silence;
 bool g_sdl_audio_inited;
+int64_t g_taken;           // frames handed to the device (or discarded by the timing thread)
+uint32_t g_devicebuffer;  // frames the device plays after taking them
 std::mutex g_driverlock;
 
 std::thread g_timer;
@@ -91,9 +99,18 @@ void take(uint8_t *dst, uint32_t len) {
     }
 }
 
+// Takes len bytes for the device at monotonic time now and reports what is heard from then on.
+void take_and_report(uint8_t *dst, uint32_t len, double now) {
+    take(dst, len);
+    g_taken += len / g_sample_size;
+    const int64_t queued = int64_t(AUDIODRIVER_NUMBLOCKS) * AUDIODRIVER_BLOCKFRAMES;
+    audiodriver_heard(g_taken - g_devicebuffer - queued, now);
+}
+
 void SDLCALL device_callback(void *, Uint8 *stream, int len) {
+    const double now = soundclock_now();
     Lock lock(g_driverlock);
-    take(stream, len > 0 ? uint32_t(len) : 0);
+    take_and_report(stream, len > 0 ? uint32_t(len) : 0, now);
 }
 
 // Stands in for a missing device: takes one block per block length of real time.
@@ -108,8 +125,9 @@ void timer_main(uint32_t samplerate) {
         if (g_timerwake.wait_until(wait, next, [] { return g_timer_stop; })) return;
         wait.unlock();
         {
+            const double now = soundclock_now();
             Lock lock(g_driverlock);
-            take(nullptr, g_buffer_size);
+            take_and_report(nullptr, g_buffer_size, now);
         }
         wait.lock();
     }
@@ -162,6 +180,8 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
         g_hdr[i] = {g_audio_buffer.get() + size_t(i) * g_buffer_size, g_buffer_size, true};
     g_cur_buf = g_play_buf = 0;
     g_play_pos = 0;
+    g_taken = 0;
+    g_devicebuffer = g_wo ? g_wf.samples : AUDIODRIVER_BLOCKFRAMES;
     g_buffer_waiting = 0;
     g_pushmode = false;
     puts("audiodriver inited");

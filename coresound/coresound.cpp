@@ -8,9 +8,15 @@
 // thread never waits longer than one block's mixing. The mixer never touches a sound that is
 // not listed, so loading or creating a sound needs the lock only to unlist the record first.
 // A stream's refill callback runs on the audio thread with the lock held.
+//
+// Heard positions: the mixer counts the output frames it has mixed and notes, per sound, where
+// each stretch of its audio starts in that count (the sound's runs). The driver reports which
+// output frame is being heard; a sound's heard position is its run at that frame. Both the
+// count and the clock are guarded by g_soundlock.
 #include "coresound/coresound.h"
 
 #include "coresound/audiodriver.h"
+#include "coresound/soundclock.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,6 +35,9 @@ namespace {
 
 std::mutex g_soundlock;
 using Lock = std::lock_guard<std::mutex>;
+
+int64_t g_mixed;        // output frames mixed since Soundsystem_Init
+s_soundclock g_clock;   // output frame being heard
 
 uint8_t clamp255(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
@@ -54,6 +63,52 @@ void unlist(const s_sound *sound) {
     }
 }
 
+// The sound's offset within run r at output frame h: wrapped for a looping sound or a stream,
+// held at the last sample value for a sound that ends.
+uint64_t run_offset(const s_sound &s, const s_soundrun &r, int64_t h) {
+    if (r.step == 0 || h <= r.from) return r.offset;
+    uint64_t o = r.offset + uint64_t(h - r.from) * r.step;
+    const uint64_t end = uint64_t(s.length) << 8;
+    if (o >= end && end) o = (s.loop || s.callback) ? o % end : end - 1;
+    return o;
+}
+
+// Forgets the sound's history: it stands at its offset until the mixer plays it from there.
+void restart_runs(s_sound *sound) {
+    sound->runs[0] = {INT64_MIN, sound->offset, 0};
+    sound->numruns = 1;
+    sound->silentfrom = INT64_MIN;
+}
+
+// Called by the mixer for every listed sound at the start of a block: a new run begins unless
+// the sound goes on exactly as its latest run said.
+void note_run(s_sound *s, uint32_t step) {
+    if (s->numruns > 0) {
+        const s_soundrun &last = s->runs[s->numruns - 1];
+        if (last.step == step && run_offset(*s, last, g_mixed) == s->offset) return;
+    }
+    if (s->numruns == SOUND_MAXRUNS) {
+        std::copy(s->runs + 1, s->runs + SOUND_MAXRUNS, s->runs);
+        s->numruns--;
+    }
+    s->runs[s->numruns++] = {g_mixed, s->offset, step};
+}
+
+bool played_to_end(const s_sound &s) { return s.numruns > 0 && s.silentfrom != INT64_MIN; }
+
+// The sound's frame heard at output frame h. A sound the mixer does not play (never started, or
+// stopped on purpose) is heard where its offset stands.
+uint64_t heard_frames(const s_sound &s, int64_t h) {
+    if (s.numchannels == 0) return 0;
+    if (s.numruns <= 0 || (!is_listed(&s) && !played_to_end(s)))
+        return (s.offset >> 8) / s.numchannels;
+    int i = std::min(s.numruns, SOUND_MAXRUNS) - 1;
+    while (i > 0 && s.runs[i].from > h) i--;
+    const uint64_t o = run_offset(s, s.runs[i], h);
+    const uint64_t frames = s.length / s.numchannels;
+    return std::min((o >> 8) / s.numchannels, frames ? frames - 1 : 0);
+}
+
 void stop_locked(s_sound *sound) {
     sound->offset = 0;
     sound->active = 0;
@@ -63,6 +118,7 @@ void stop_locked(s_sound *sound) {
 void play_locked(s_sound *sound, int loop) {
     sound->active = 1;
     sound->offset = 0;
+    restart_runs(sound);
     if (loop) sound->loop = 1;
     if (!is_listed(sound) && soundsystem.numactive < SOUNDSYSTEM_MAXACTIVE)
         active_sounds[soundsystem.numactive++] = sound;
@@ -158,9 +214,10 @@ bool wrap(s_sound *s, uint64_t end) {
     return true;
 }
 
-// Mixes `frames` output frames of one sound into the accumulator. False when the sound has
-// ended (or has nothing to play) and must be stopped.
-bool mix_sound(s_sound *s, uint32_t frames) {
+// Mixes `frames` output frames of one sound into the accumulator, counting in `done` the frames
+// it played. False when the sound has ended (or has nothing to play) and must be stopped.
+bool mix_sound(s_sound *s, uint32_t frames, uint32_t &done) {
+    done = 0;
     if (!s->buffer || s->length == 0 || (s->bits != 8 && s->bits != 16) ||
         (s->numchannels != 1 && s->numchannels != 2))
         return false;
@@ -170,7 +227,6 @@ bool mix_sound(s_sound *s, uint32_t frames) {
     const Gains g = {int32_t((s->volume * group) >> 16), int32_t((s->leftvolume * group) >> 16),
                      int32_t((s->rightvolume * group) >> 16)};
     const int out = soundsystem.channels == 2 ? 2 : 1;
-    uint32_t done = 0;
     while (done < frames) {
         if (s->offset >= end && !wrap(s, end)) return false;
         uint32_t n = frames - done;
@@ -192,12 +248,20 @@ void mix_block(uint8_t *out, uint32_t frames) {
     for (int i = 0; i < soundsystem.numactive;) {
         s_sound *s = active_sounds[i];
         if (!s->active) {
+            note_run(s, 0);
             i++;
             continue;
         }
-        if (mix_sound(s, frames)) i++;
-        else stop_locked(s);  // the next sound moves down to index i
+        note_run(s, s->stepsize);
+        uint32_t played = 0;
+        if (mix_sound(s, frames, played)) {
+            i++;
+        } else {
+            s->silentfrom = g_mixed + played;
+            stop_locked(s);  // the next sound moves down to index i
+        }
     }
+    g_mixed += frames;
     const uint32_t values = frames * (soundsystem.channels == 2 ? 2 : 1);
     const int32_t *acc = soundsystem.outputbuffer;
     if (soundsystem.bits == 16) {
@@ -226,6 +290,8 @@ int Soundsystem_Init(uint32_t samplerate, int bits, int channels) {
         // The accumulator is in place before the driver starts calling the mixer.
         soundsystem.buffersize = soundsystem.channels * soundsystem.bufferlength * 4;
         soundsystem.outputbuffer = static_cast<int32_t *>(std::calloc(soundsystem.buffersize, 1));
+        g_mixed = 0;
+        soundclock_reset(&g_clock, samplerate);
     }
     // The device runs at the rate every step size is computed against.
     audiodriver_init(samplerate, 16, AUDIODRIVER_BLOCKFRAMES,
@@ -354,6 +420,7 @@ void Soundsystem_ResumeSound(s_sound *sound) {
 void Soundsystem_StopSound(s_sound *sound) {
     Lock lock(g_soundlock);
     stop_locked(sound);
+    restart_runs(sound);
 }
 
 void Soundsystem_StopMusic(s_sound *sound) { Soundsystem_StopSound(sound); }
@@ -361,6 +428,7 @@ void Soundsystem_StopMusic(s_sound *sound) { Soundsystem_StopSound(sound); }
 void Soundsystem_DeleteSound(s_sound *sound) {
     Lock lock(g_soundlock);
     stop_locked(sound);
+    restart_runs(sound);
     std::free(sound->buffer);
     // Nothing may read the released samples if the record is played again.
     sound->buffer = nullptr;
@@ -371,12 +439,9 @@ void Soundsystem_DeleteSound(s_sound *sound) {
 void Soundsystem_SetSoundOffset(s_sound *sound, uint64_t frames) {
     Lock lock(g_soundlock);
     uint64_t total = sound->numchannels ? sound->length / sound->numchannels : 0;
-    if (total == 0) {
-        sound->offset = 0;
-        return;
-    }
-    if (frames >= total) frames = total - 1;
+    if (frames >= total) frames = total ? total - 1 : 0;
     sound->offset = frames * 256 * sound->numchannels;
+    restart_runs(sound);
 }
 
 uint64_t Soundsystem_GetSoundOffset(const s_sound &sound) {
@@ -387,6 +452,28 @@ uint64_t Soundsystem_GetSoundOffset(const s_sound &sound) {
 int Soundsystem_IsActive(const s_sound &sound) {
     Lock lock(g_soundlock);
     return sound.active;
+}
+
+uint64_t Soundsystem_GetHeardOffset(const s_sound &sound) {
+    return Soundsystem_GetHeardOffsetAt(sound, soundclock_now());
+}
+
+uint64_t Soundsystem_GetHeardOffsetAt(const s_sound &sound, double now) {
+    Lock lock(g_soundlock);
+    return heard_frames(sound, soundclock_read(&g_clock, now, g_mixed));
+}
+
+int Soundsystem_IsHeard(const s_sound &sound) { return Soundsystem_IsHeardAt(sound, soundclock_now()); }
+
+int Soundsystem_IsHeardAt(const s_sound &sound, double now) {
+    Lock lock(g_soundlock);
+    if (sound.active) return 1;
+    return played_to_end(sound) && soundclock_read(&g_clock, now, g_mixed) < sound.silentfrom;
+}
+
+void audiodriver_heard(int64_t frame, double now) {
+    Lock lock(g_soundlock);
+    soundclock_report(&g_clock, now, frame);
 }
 
 int32_t *Soundsystem_GetOutputBuffer() { return soundsystem.outputbuffer; }

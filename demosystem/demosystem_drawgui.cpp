@@ -119,7 +119,7 @@ int music_sample(const s_sound &music, long long i) {
 }  // namespace
 
 void c_demo::DrawGUI() {
-    const long long offset = (long long)Soundsystem_GetSoundOffset(demomusic);
+    const long long offset = (long long)Soundsystem_GetHeardOffset(demomusic);
     position = (int)std::min<long long>(offset, INT_MAX);
     const int layers = bounded(numlayers, DEMO_MAXLAYERS);
     const int blockheight = (layers + 2) * ROW + MARKERSTRIP;

@@ -565,7 +565,7 @@ void c_demo::HandleNavigation(int key, int keytrig) {
         }
     } else {
         if (key & (MOX_PAD_LEFT | MOX_PAD_RIGHT)) {
-            const float o = (float)Soundsystem_GetSoundOffset(demomusic);
+            const float o = (float)Soundsystem_GetHeardOffset(demomusic);
             if (key & MOX_PAD_LEFT) {
                 const int t = ClampToInt(o - gui_zoom * 1024);
                 Soundsystem_SetSoundOffset(&demomusic, FrameOffset(t));

@@ -170,7 +170,7 @@ void c_demo::Start()
 
 void c_demo::HandleDemo()
 {
-    position = (int)Soundsystem_GetSoundOffset(demomusic);
+    position = (int)Soundsystem_GetHeardOffset(demomusic);
     MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
     for (int i = 0; i < numlayers; ++i) {

@@ -10,7 +10,9 @@
 #include <SDL2/SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,7 @@ namespace {
 SDL_Window *winhandle;
 SDL_GLContext hrc;
 bool fullscreen;
+int displayindex;   // monitor of the window and of a full-screen mode
 int cursorcounter;  // cursor shown while >= 0, like the system's display counter
 
 // Test hook: MOX_ESCAPE_AFTER_FRAMES=n in the environment presses Escape once n frames have
@@ -86,6 +89,13 @@ struct InputEvent {
 constexpr size_t MAXQUEUED = 4096;
 std::mutex inputlock;
 std::deque<InputEvent> inputqueue;
+
+// A key or button pressed and released between two polls must still be seen down by one poll
+// of its kind (a key poll for keys, a mouse poll for buttons): until then its release waits in
+// pendinginput. Program thread.
+std::bitset<256> keysunseen;
+int buttonsunseen;
+std::vector<InputEvent> pendinginput;
 
 void post_input(InputKind kind, int a, int b) {
   std::lock_guard<std::mutex> lock(inputlock);
@@ -227,10 +237,30 @@ void drain_input() {
     events.assign(inputqueue.begin(), inputqueue.end());
     inputqueue.clear();
   }
+  // Deferred releases go first: they came before anything queued since.
+  pendinginput.insert(pendinginput.end(), events.begin(), events.end());
+  events.swap(pendinginput);
+  pendinginput.clear();
   for (const InputEvent &ev : events) {
     switch (ev.kind) {
-      case INPUT_KEY: mox_keyevent(ev.a, ev.b); break;
-      case INPUT_BUTTON: mox_mousebuttonevent(ev.a, ev.b); break;
+      case INPUT_KEY: {
+        const int vk = ev.a & 0xFF;
+        if (!ev.b && keysunseen[vk]) {
+          pendinginput.push_back(ev);
+          break;
+        }
+        if (ev.b) keysunseen[vk] = true;
+        mox_keyevent(ev.a, ev.b);
+        break;
+      }
+      case INPUT_BUTTON:
+        if (!ev.b && (buttonsunseen & ev.a)) {
+          pendinginput.push_back(ev);
+          break;
+        }
+        if (ev.b) buttonsunseen |= ev.a;
+        mox_mousebuttonevent(ev.a, ev.b);
+        break;
       case INPUT_WHEEL: mox_wheelevent(ev.a); break;
     }
   }
@@ -242,8 +272,7 @@ void apply_cursor() {
 
 // Switches the window to a display mode of exactly width x height, preferring 60 Hz.
 bool enter_fullscreen(int width, int height) {
-  int display = SDL_GetWindowDisplayIndex(winhandle);
-  if (display < 0) display = 0;
+  const int display = displayindex;
   SDL_DisplayMode best{};
   bool found = false;
   int n = SDL_GetNumDisplayModes(display);
@@ -378,6 +407,17 @@ void GetDesktopResolution(int &width, int &height) {
   }
 }
 
+int mox_getnumdisplays() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  return std::max(SDL_GetNumVideoDisplays(), 0);
+}
+
+int mox_setdisplay(int display) {
+  if (display < 0 || display >= mox_getnumdisplays()) return 0;
+  displayindex = display;
+  return 1;
+}
+
 int mox_initwindow(int width, int height, int flags) {
   if (!winhandle && mox_initdriver() != 0) {
     fflush(stdout);
@@ -388,7 +428,9 @@ int mox_initwindow(int width, int height, int flags) {
   on_event_thread([&] {
     if (fullscreen && !(flags & 1)) restore_display();
     SDL_SetWindowSize(winhandle, width, height);
-    SDL_SetWindowPosition(winhandle, 10, 10);
+    SDL_Rect bounds{};
+    SDL_GetDisplayBounds(displayindex, &bounds);
+    SDL_SetWindowPosition(winhandle, bounds.x + 10, bounds.y + 10);
     // SDL changes the display mode only for a shown window.
     if (!(flags & MOX_VIDEO_HIDDEN)) SDL_ShowWindow(winhandle);
     if ((flags & 1) && !fullscreen) {
@@ -463,15 +505,18 @@ uint32_t MOX_GetMillis() { return SDL_GetTicks(); }
 void mox_getkeys(int *, int *) {
   drain_input();
   MOX_joykey = mox_keyword(MOX_keys);
+  keysunseen.reset();
 }
 
 int mox_getkeycode() {
   drain_input();
+  keysunseen.reset();
   return mox_translatekeycode(mox_keycode);
 }
 
 void mox_getmouse(int *x, int *y, int *buttons) {
   drain_input();
+  buttonsunseen = 0;
   if (mox_input_mouse_mode == 0 || mox_input_mouse_mode == 1) {
     int sx = 0, sy = 0, wx = 0, wy = 0;
     if (winhandle) {

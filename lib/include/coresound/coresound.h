@@ -11,6 +11,17 @@
 #pragma once
 #include <cstdint>
 
+// A stretch of a sound's audio in the output: from output frame `from` on (counted in frames
+// mixed since Soundsystem_Init), the sound plays on from `offset` by `step` per output frame,
+// or stands at `offset` when `step` is 0.
+struct s_soundrun {
+    int64_t from;
+    uint64_t offset;
+    uint32_t step;
+};
+
+constexpr int SOUND_MAXRUNS = 8;
+
 // Refills a stream's buffer (pointer, size in bytes); called on the audio thread with the sound
 // system's lock held, so it must not call Soundsystem_ functions. The result is not used.
 typedef int (*SNDCALLBACK)(void *buffer, uint32_t size);
@@ -38,6 +49,11 @@ struct s_sound {
     uint32_t streampos;     // 0 at creation, otherwise unused
     SNDCALLBACK callback;   // refill function of a stream, or null
     void *buffer;           // sample data, allocated by the sound system
+    // Kept by the sound system for the heard position: the latest runs, oldest first, enough to
+    // cover the audio queued between the mixer and the listener. Zero runs: none recorded yet.
+    s_soundrun runs[SOUND_MAXRUNS];
+    int numruns;
+    int64_t silentfrom;  // output frame after the last one of a sound that played to its end
 };
 
 struct s_soundsystem {
@@ -105,6 +121,22 @@ uint64_t Soundsystem_GetSoundOffset(const s_sound &sound);
 // The active flag, read safely while the audio thread may be stopping the sound.
 int Soundsystem_IsActive(const s_sound &sound);
 
+// The heard position in frames: the frame of the sound that is reaching the listener now, behind
+// Soundsystem_GetSoundOffset by the audio queued at the output (see soundclock.h for the
+// estimate). It moves smoothly between the device's callbacks, never goes back while the sound
+// plays on, and never passes the mixer's offset. Seeking, starting and stopping take effect at
+// once: the position stands at the new frame until the audio mixed from there is heard. Pausing
+// lets the queued audio play out and then stands at the frame where mixing stopped; resuming
+// goes on from that frame. A sound that played to its end stands at its last frame. Program
+// thread.
+uint64_t Soundsystem_GetHeardOffset(const s_sound &sound);
+// As above, at monotonic time `now` (soundclock_now()).
+uint64_t Soundsystem_GetHeardOffsetAt(const s_sound &sound, double now);
+// 1 while the sound plays, or while the end of what it played is still on its way to the
+// listener (at monotonic time `now` for the second form). Program thread.
+int Soundsystem_IsHeard(const s_sound &sound);
+int Soundsystem_IsHeardAt(const s_sound &sound, double now);
+
 // The accumulator of the last mixed block (rewritten by the audio thread at every block).
 int32_t *Soundsystem_GetOutputBuffer();
 // Goertzel energy of frequency hz in the last mixed block.
@@ -116,6 +148,12 @@ float Soundsystem_DetectFrequency(float hz);
 // directory) and returns 1 when the file was written.
 int Soundsystem_LoadWAV(const char *name, s_sound *sound);
 int Soundsystem_SaveWAV(const char *name, s_sound *sound);
+
+// The output device says that output frame `frame` (counted in frames mixed since
+// Soundsystem_Init; negative while the silence queued before the first mixed block plays)
+// reaches the listener at monotonic time `now`. Called by the output driver on the audio
+// thread, or by a test standing in for it.
+void audiodriver_heard(int64_t frame, double now);
 
 // Mixes every playing sound into an output block of `bytes` bytes (16-bit signed or 8-bit
 // unsigned samples, as soundsystem.bits says). Called by the output driver on the audio thread.

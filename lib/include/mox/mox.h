@@ -26,6 +26,11 @@ int mox_initdriver();
 char **CommandLineToArgvA(const char *cmdline, int *argc);
 
 void GetDesktopResolution(int &width, int &height);
+// Monitors: how many there are (0 before the driver is up), and which one the window and a
+// full-screen mode use from the next mox_initwindow on (0, the first, unless chosen). Choosing
+// a monitor that does not exist returns 0 and changes nothing; 1 otherwise.
+int mox_getnumdisplays();
+int mox_setdisplay(int display);
 
 // Window and GL context, called by the video layer on the program thread.
 // mox_initwindow returns 0 on success; on failure it prints why and ends the process
