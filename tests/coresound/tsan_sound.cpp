@@ -1,5 +1,5 @@
-// The main thread seeks, pauses, resumes, starts, stops and reads positions while another
-// thread mixes blocks: run under ThreadSanitizer, any unguarded sharing is reported.
+// The main thread seeks, pauses, resumes, starts, stops and reads positions (mixed and heard)
+// while another thread mixes blocks: run under ThreadSanitizer, any unguarded sharing is reported.
 #include "sound_test_util.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +46,8 @@ void control(Sounds &s, unsigned round) {
     case 7: Soundsystem_DetectFrequency(440.0f); break;
     }
     EXPECT_LT(Soundsystem_GetSoundOffset(s.music), frames);
+    EXPECT_LT(Soundsystem_GetHeardOffset(s.music), frames);
+    Soundsystem_IsHeard(s.effect);
     if (!Soundsystem_IsActive(s.music) && round % 8 != 1) Soundsystem_PlayMusic(&s.music, 1);
 }
 
