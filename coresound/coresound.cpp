@@ -38,6 +38,7 @@ using Lock = std::lock_guard<std::mutex>;
 
 int64_t g_mixed;        // output frames mixed since Soundsystem_Init
 s_soundclock g_clock;   // output frame being heard
+double g_ahead;         // seconds after the call that heard positions are given for (program thread)
 
 uint8_t clamp255(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
@@ -455,7 +456,7 @@ int Soundsystem_IsActive(const s_sound &sound) {
 }
 
 uint64_t Soundsystem_GetHeardOffset(const s_sound &sound) {
-    return Soundsystem_GetHeardOffsetAt(sound, soundclock_now());
+    return Soundsystem_GetHeardOffsetAt(sound, soundclock_now() + g_ahead);
 }
 
 uint64_t Soundsystem_GetHeardOffsetAt(const s_sound &sound, double now) {
@@ -463,7 +464,11 @@ uint64_t Soundsystem_GetHeardOffsetAt(const s_sound &sound, double now) {
     return heard_frames(sound, soundclock_read(&g_clock, now, g_mixed));
 }
 
-int Soundsystem_IsHeard(const s_sound &sound) { return Soundsystem_IsHeardAt(sound, soundclock_now()); }
+int Soundsystem_IsHeard(const s_sound &sound) {
+    return Soundsystem_IsHeardAt(sound, soundclock_now() + g_ahead);
+}
+
+void Soundsystem_SetHeardAhead(double seconds) { g_ahead = std::clamp(seconds, 0.0, 1.0); }
 
 int Soundsystem_IsHeardAt(const s_sound &sound, double now) {
     Lock lock(g_soundlock);

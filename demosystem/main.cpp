@@ -1,6 +1,7 @@
 // The player: mounts the production's resource image, brings up video and sound, loads the
 // project into the one demo object and plays it until the music has been heard to its end or
 // Escape is held.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -82,6 +83,9 @@ bool parse_size(const char *text, int *w, int *h)
     const std::string width(text, x);
     return parse_int(width.c_str(), 16, 8192, w) && parse_int(x + 1, 16, 8192, h);
 }
+
+// A frame slower than this is not waited for: the picture then trails the sound.
+constexpr double MAXAHEAD = 0.2;
 
 // A day of music is far beyond any production; the bound keeps the frame arithmetic in range.
 constexpr double MAXSECONDS = 86400;
@@ -204,8 +208,12 @@ int coremain(int argc, char **args)
 
     int demoexit = 0;
     bool timing_ok = true;
+    double drawtime = 0;  // smoothed time from reading the position to presenting the frame
     while (!demoexit) {
         MOX_WaitRefresh();
+        // Each frame shows the music where it will be heard when the frame appears.
+        const double started = soundclock_now();
+        Soundsystem_SetHeardAhead(drawtime);
         MOX_ClearFrameBuffer(0);
         // Asked before the frame reads its position, so the last frame shows the music's end.
         if (!Soundsystem_IsHeard(gbd_demo.demomusic)) demoexit = 1;
@@ -213,9 +221,11 @@ int coremain(int argc, char **args)
         MOX_GetKeys(&key, &keytrig);
         if (key & 0x8000) demoexit = 1;
         MOX_SwapBuffers();
+        const double presented = soundclock_now();
+        drawtime += (std::min(presented - started, MAXAHEAD) - drawtime) / 8;
         // Written through at once: closing the window ends the process without returning here.
         if (timing && timing_ok)
-            timing_ok = fprintf(timing, "%.6f %d\n", soundclock_now(), gbd_demo.position) > 0 &&
+            timing_ok = fprintf(timing, "%.6f %d\n", presented, gbd_demo.position) > 0 &&
                         fflush(timing) == 0;
     }
     if (timing && (fclose(timing) != 0 || !timing_ok)) {

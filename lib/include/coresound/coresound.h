@@ -132,6 +132,10 @@ int Soundsystem_IsActive(const s_sound &sound);
 uint64_t Soundsystem_GetHeardOffset(const s_sound &sound);
 // As above, at monotonic time `now` (soundclock_now()).
 uint64_t Soundsystem_GetHeardOffsetAt(const s_sound &sound, double now);
+// Makes Soundsystem_GetHeardOffset and Soundsystem_IsHeard answer for `seconds` after the moment
+// they are called (0 to 1; 0 at start): a program whose picture reaches the screen that long
+// after it read the position sets it, so that the picture meets the sound. Program thread.
+void Soundsystem_SetHeardAhead(double seconds);
 // 1 while the sound plays, or while the end of what it played is still on its way to the
 // listener (at monotonic time `now` for the second form). Program thread.
 int Soundsystem_IsHeard(const s_sound &sound);
