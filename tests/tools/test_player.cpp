@@ -66,11 +66,12 @@ protected:
 
     // Packs a production with `seconds` of music, a texture layer and a shader layer into
     // outline.dat in the scratch folder.
-    void Pack(double seconds, const std::string &music = "") {
+    void Pack(double seconds, const std::string &music = "", const std::string &size = "1920x1080") {
+        const std::string width = size.substr(0, size.find('x')), height = size.substr(size.find('x') + 1);
         const fs::path src = dir / "src";
         WriteFile(src / "demo.fentro",
                   "#title \"player test\"\n"
-                  "#renderwidth 1920\n#renderheight 1080\n#demotype 1\n"
+                  "#renderwidth " + width + "\n#renderheight " + height + "\n#demotype 1\n"
                   "#music \"music.wav\"\n"
                   "#resources\n"
                   "#texture 0 \"stripes\" \"stripes.tga\"\n"
@@ -174,7 +175,8 @@ TEST_F(Player, CommandLineRefusals) {
 }
 
 TEST_F(Player, TimingFileFollowsTheHeardMusic) {
-    Pack(1.5);
+    // Drawn small, so that frames come often even on a loaded machine.
+    Pack(1.5, "", "64x36");
     const ProgramRun run = RunPlayer(dir.path, {}, {"--window", "--size", "64x36", "--quiet", "--display",
                                                     "0", "--timing", "timing.txt"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -207,7 +209,7 @@ TEST_F(Player, TimingFileFollowsTheHeardMusic) {
 }
 
 TEST_F(Player, MutePlaysInTimeWithoutSound) {
-    Pack(0.5, LoudWav(22050));
+    Pack(0.5, LoudWav(22050), "64x36");
     for (bool mute : {false, true}) {
         const fs::path output = dir / (mute ? "muted.raw" : "loud.raw");
         std::vector<std::string> args = {"--window", "--size", "64x36", "--timing", "timing.txt"};
