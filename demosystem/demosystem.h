@@ -4,6 +4,10 @@
 // an integer count of sample frames of the music. The object is several megabytes: keep it a
 // static or heap object, zero-initialised, never on the stack.
 #pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
 #include "coresound/coresound.h"
 #include "demosystem/demofunction.h"
 #include "mox/corebitmap.h"
@@ -157,6 +161,17 @@ struct s_demoshader {
     char *ff;       // fragment source read from the file
 };
 
+// A message shown on the editor screen for a while.
+struct s_guimessage {
+    int level;           // log level
+    char id[48];         // item id
+    char text[160];      // one line, without its line end
+    uint32_t shownsince; // MOX_GetMillis of its first drawing, 0 until drawn
+};
+constexpr int GUI_MAXMESSAGES = 6;
+
+struct s_edithistory;
+
 // The built-in vertex stage of every shader and post shader.
 extern const char vv_demo[];
 
@@ -216,6 +231,12 @@ public:
     s_font *guifont1;
     s_font *guifont2;
     s_sprite *spr_guicursor;
+    std::shared_ptr<s_edithistory> gui_history;  // undo and redo, created by InitGUI
+    uint32_t gui_gesture;     // counts input gestures: a held key's frames share one
+    bool gui_quitasked;       // Escape with unsaved changes asked once
+    bool gui_quit;            // the editor wants its host to end
+    s_guimessage gui_messages[GUI_MAXMESSAGES];  // newest last
+    int gui_nummessages;
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
@@ -251,9 +272,13 @@ public:
     float GetTransformValue(s_demolayer *dlayer, int valueofs);
     float GetBeatMultiplier();
 
-    // Project file.
+    // Project file. Lines of a loaded file that are no record are kept in keptlines and
+    // written after the records. Save writes only into a mounted directory, leaves a file that
+    // already holds the same text untouched, and returns false (with a message) on failure.
+    std::string keptlines;
     void Load(const char *fn);
-    void Save(const char *fn);
+    std::string ProjectText();
+    bool Save(const char *fn);
     void SaveFunctions(const char *fn);
 
     // Resources.
@@ -279,6 +304,34 @@ public:
     void UpdateGUI();
     // Input step of the visible overlay.
     void HandleGUI();
+    // The editor's save: demo.fentro in the mounted directory, the version it replaces kept
+    // as backup.fentro and each distinct save as backup-YYYYMMDD-HHMMSS.fentro (the ten
+    // newest). The same text as on disk writes nothing. False when the project was not saved.
+    bool SaveProject();
+    // Escape pressed: sets gui_quit, after asking once more while there are unsaved changes.
+    void HandleQuit(int keytrig);
+    // The commands of one frame of the visible overlay (HandleGUI without undo and redo).
+    void HandleCommands(int key, int keytrig, int mousetrigger);
+    // Undo and redo of the project's tables; false when there is no step.
+    bool Undo();
+    bool Redo();
+    // True when the tables differ from what was last loaded or saved.
+    bool Unsaved() const;
+    // Keeps every table in time order (the selection follows its entry, transform keys their
+    // parent) and each transform key inside its parent effect event.
+    void KeepTablesInOrder();
+    void HoldTransformKeys(s_demolayer *dl);
+    // Value lines (after Time and Length) that the properties panel shows for an effect event.
+    int PanelValueLines(const s_effectevent &e);
+    // Last moment on the timeline: the music's end, or without music the project's length.
+    int TimelineEnd();
+    // The music loaded: samples, channels and a rate.
+    bool HasMusic() const;
+    // Adds a line to the on-screen messages (safe from any thread).
+    void GuiMessage(int level, const char *id, const char *text);
+    // Copies the messages still to be shown at `now` (milliseconds) into out; returns their
+    // number. A message is shown for a few seconds from its first drawing.
+    int ShownMessages(s_guimessage *out, uint32_t now);
     // Hit test in one layer row: pos is the cursor time, sy the cursor's y from the row's top.
     // Returns the index of the hit entry and its edit kind in *type, or -1 with *type = 0.
     int GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy);
@@ -303,6 +356,7 @@ public:
     void DrawTimeLine();
     void DrawMarkers();
     void DrawCursor();
+    void DrawMessages();
     // guifont1 for the properties line `id` when it is the selected one, else guifont2.
     s_font *SelectParamFont(int id);
     void DrawProperties(int id);
@@ -321,11 +375,20 @@ constexpr int DEMO_NUMEFFECTTYPES = 8;
 constexpr int DEMO_NUMVALUETYPES = 5;
 constexpr int DEMO_NUMCURVETYPES = 9;
 
+// Log sink of an editor host: shows warnings, errors and the editor's own messages on the
+// screen of the demo `user` (a c_demo *), and writes to the console what is at most
+// `gui_consolelevel`.
+extern int gui_consolelevel;
+void GuiLogSink(int level, const char *id, const char *text, void *user);
+
 // Fraction of x between a and b, unclamped.
 float lerp(float a, float b, float x);
 float smoothstep(float a, float b, float x);
 // Catmull-Rom evaluation of `num` records of a time and `dim` values, times ascending.
 void spline(const float *key, int num, int dim, float t, float *v);
+
+// Reads a whole file through the file layer; false when it cannot be opened.
+bool ReadTextFile(const char *fn, std::string *text);
 
 // Finds the first quoted string in str and copies it (at most destsize - 1 characters) to
 // dest. Returns the text just after the closing quote, or str when there is no quoted text

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
 
@@ -31,6 +32,9 @@ constexpr int COLOR_CURVE = 0xff00ff00;
 constexpr int COLOR_CAMERA = 0xffffff00;
 constexpr int COLOR_TRANSFORM = 0xff2080ff;
 constexpr int COLOR_PICKED = 0xff405060;
+// Message marks by log level: error, warning, anything else.
+constexpr int COLOR_MESSAGE[3] = {(int)0xffff4040, (int)0xffffc040, (int)0xff40c040};
+constexpr int COLOR_MESSAGEBOX = 0xc0000000;
 // Waveform pixels in the bitmap's memory order 0xAABBGGRR: 0xff00ffff and white.
 constexpr unsigned WAVE_BAR = 0xffffff00u;
 constexpr unsigned WAVE_ZERO = 0xffffffffu;
@@ -41,6 +45,8 @@ constexpr int PREVIEW_X = 384, PREVIEW_Y = 64;
 constexpr int LINE_STEP = 40;  // properties and help lines
 constexpr int LIST_ROWS = 16, LIST_STEP = 32;
 constexpr int PICTURE_W = 320, PICTURE_H = 240;
+constexpr int MESSAGE_STEP = 36;  // on-screen message lines, upwards from the timeline
+constexpr int SILENT_RATE = 44100;
 
 const char *const CREDIT_LINE = "FENTRO v0.2b - timeline editor";
 
@@ -54,7 +60,9 @@ const char *const HELP_LINES[] = {"L/R=Move Item/Position",
                                   "TAB=Add Item",
                                   "BACK/DEL=Delete Item",
                                   "Z=Save Project",
-                                  "X=Clear Project"};
+                                  "X=Clear Project",
+                                  "U=Undo  R/Y=Redo",
+                                  "ESC=Quit"};
 
 // Short names of resource types in the list; sounds and unknown types show none.
 const char *resource_type_name(int type) {
@@ -142,16 +150,21 @@ void c_demo::DrawGUI() {
     }
 
     if (guifont2) MOX_DrawCenteredText(0, *guifont2, "%s", CREDIT_LINE);
-    text(4, 0, guifont1, "%s (%d,%d)", title, renderwidth, renderheight);
+    // A star after the title while there are changes that are not saved.
+    text(4, 0, guifont1, "%s (%d,%d)%s", title, renderwidth, renderheight,
+         Unsaved() ? " *" : "");
 
-    // Play time: the music's rate turns frames into minutes, seconds and hundredths.
-    const uint64_t rate = demomusic.samplerate;
-    const uint64_t frames = (uint64_t)position;
-    const int minutes = rate ? (int)(frames / (rate * 60)) : 0;
-    const int seconds = rate ? (int)(frames / rate % 60) : 0;
-    const int hundredths = rate ? (int)(frames * 100 / rate % 100) : 0;
-    text(gui_width - PREVIEW_X, 0, guifont1, "%02d:%02d.%02d / %02d:%02d.%02d", minutes, seconds,
-         hundredths, duration / 60, duration % 60, 0);
+    // Play time: the music's rate turns frames into minutes, seconds and hundredths; without
+    // music the timeline runs at the usual rate for the project's length.
+    const bool silent = !HasMusic();
+    const uint64_t rate = silent ? SILENT_RATE : demomusic.samplerate;
+    const uint64_t frames = (uint64_t)std::max(position, 0);
+    const int minutes = (int)(frames / (rate * 60));
+    const int seconds = (int)(frames / rate % 60);
+    const int hundredths = (int)(frames * 100 / rate % 100);
+    const int length = silent ? (int)(TimelineEnd() / rate) : duration;
+    text(gui_width - PREVIEW_X, 0, guifont1, "%02d:%02d.%02d / %02d:%02d.%02d%s", minutes,
+         seconds, hundredths, length / 60, length % 60, 0, silent ? " no music" : "");
 
     DrawSoundWave();
     MOX_DrawBox(0, gui_timeliney, gui_width, blockheight, COLOR_BACKGROUND);
@@ -168,7 +181,24 @@ void c_demo::DrawGUI() {
 
     DrawProperties(0);
     DrawResources();
+    DrawMessages();
     DrawCursor();
+}
+
+void c_demo::DrawMessages() {
+    s_guimessage shown[GUI_MAXMESSAGES];
+    const int n = ShownMessages(shown, MOX_GetMillis());
+    // Newest lowest, just above the marker numbers over the timeline.
+    int y = gui_timeliney - 16 - MESSAGE_STEP * n;
+    for (int i = 0; i < n; i++, y += MESSAGE_STEP) {
+        const int width = (int)strlen(shown[i].text) * 16 + 40;
+        MOX_DrawBox(PREVIEW_X, y, std::min(width, gui_width - 2 * PREVIEW_X), MESSAGE_STEP - 4,
+                    COLOR_MESSAGEBOX);
+        MOX_DrawBox(PREVIEW_X + 4, y + 8, 16, 16,
+                    COLOR_MESSAGE[std::clamp(shown[i].level, (int)LOG_ERROR, (int)LOG_PROGRESS)]);
+        text(PREVIEW_X + 28, y + 4, shown[i].level <= LOG_WARNING ? guifont1 : guifont2, "%s",
+             shown[i].text);
+    }
 }
 
 void c_demo::DrawSoundWave() {
@@ -272,16 +302,9 @@ void c_demo::DrawTimeLine() {
             MOX_DrawBox(sx + 2, ssy + 10, 12, 44, selected ? COLOR_SELECTED : COLOR_CAMERA);
         }
 
+        HoldTransformKeys(&dl);
         for (int k = 0; k < numtransform; k++) {
-            s_transformevent &key = dl.event_transform[k];
-            // A key stays inside its parent effect event (a parent that is no event of the
-            // layer holds nothing).
-            if (key.parent >= 0 && key.parent < numevents) {
-                const s_effectevent &p = dl.event[key.parent];
-                const long long end = (long long)p.t + p.length;
-                if (key.t < p.t) key.t = p.t;
-                if (key.t > end) key.t = (int)std::clamp<long long>(end, INT_MIN, INT_MAX);
-            }
+            const s_transformevent &key = dl.event_transform[k];
             const int sx = x_of(key.t);
             if (!(gui_timelinex <= sx && sx < gui_width)) continue;
             const bool selected =
@@ -297,6 +320,20 @@ void c_demo::DrawTimeLine() {
         text(4, ssy + 8, font, "[%d] %s", i + 1, dl.name);
     }
     text(4, gui_timeliney + MARKERSTRIP, guifont1, "Zoom: %.2f", gui_zoom);
+}
+
+void c_demo::HoldTransformKeys(s_demolayer *dl) {
+    const int numevents = bounded(dl->numevents, DEMO_MAXEVENTS);
+    for (int k = 0; k < bounded(dl->numevents_transform, DEMO_MAXKEYS); k++) {
+        s_transformevent &key = dl->event_transform[k];
+        // A key stays inside its parent effect event (a parent that is no event of the layer
+        // holds nothing).
+        if (key.parent < 0 || key.parent >= numevents) continue;
+        const s_effectevent &p = dl->event[key.parent];
+        const long long end = (long long)p.t + p.length;
+        if (key.t < p.t) key.t = p.t;
+        if (key.t > end) key.t = (int)std::clamp<long long>(end, INT_MIN, INT_MAX);
+    }
 }
 
 void c_demo::DrawMarkers() {
@@ -376,11 +413,11 @@ void c_demo::DrawProperties(int) {
                 }
                 text(x, top + line_y(0), SelectParamFont(0), "Time: %d", e.t);
                 text(x, top + line_y(1), SelectParamFont(1), "Length: %d", e.length);
-                if ((e.type != EFFECT_SHADER && e.type != EFFECT_FUNCTION) || !d || !e.value)
-                    return;
+                const int values = PanelValueLines(e);
+                if (values == 0) return;
                 // The event carries as many values as its descriptor names.
-                e.numvalues = bounded(d->numparams, DEMO_MAXVALUES);
-                for (int i = 0; i < e.numvalues; i++) {
+                e.numvalues = values;
+                for (int i = 0; i < values; i++) {
                     const char *param = d->param[i] ? d->param[i] : "";
                     const float v = e.value[i];
                     if (i < DEMO_BUILTINPARAMS) {

@@ -3,14 +3,24 @@
 // Edits go straight into the tables that playback reads, so each one shows in the next frame.
 // Every index that comes from the project file or the mouse is checked against its table
 // before it is used, and no command adds to a full table.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <string>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/demosystem_undo.h"
 #include "mox/mox.h"
+
+int gui_consolelevel = LOG_PROGRESS;
 
 namespace {
 
@@ -27,6 +37,12 @@ constexpr int MARKERBACKOFF = 8192;     // Ctrl+Left looks for markers this far 
 constexpr int MARKERSHIFT = 512;        // Ctrl+Left/Right move every marker this far
 constexpr int MINLENGTH = 8192;         // an end snapped backwards keeps this much length
 constexpr int TRANSFORMLINES = 10;      // last parameter line of a transform key
+
+constexpr int MESSAGEMILLIS = 8000;     // how long a message stays on the screen
+constexpr int SILENTSECONDS = 60;       // least length of the timeline without music
+constexpr int SILENTRATE = 44100;
+// Undo and redo keys (virtual keys), read beside the key word.
+constexpr int UNDOKEY = 'U', REDOKEY = 'R', REDOKEY2 = 'Y';
 
 constexpr char PROJECTFILE[] = "demo.fentro";
 constexpr char BACKUPFILE[] = "backup.fentro";
@@ -108,23 +124,66 @@ bool NextMarker(const c_demo &d, int pos, int *t) {
     return false;
 }
 
-// Keeps the project as it was before this save in backup.fentro, through the file layer (so
-// only in a mounted directory). A project that was never saved has nothing to keep.
-void BackupProject() {
-    if (corefile_mounttype != MOUNT_DIR) return;
-    s_corefile in;
-    if (!corefile_open(PROJECTFILE, &in, 0)) return;
-    std::vector<char> bytes(corefile_fsize(&in));
-    corefile_read(bytes.data(), 1, (uint32_t)bytes.size(), &in);
-    corefile_close(&in);
-    s_corefile out;
-    if (!corefile_open(BACKUPFILE, &out, 1)) {
-        printf("- Save: %s could not be written\n", BACKUPFILE);
-        return;
-    }
-    corefile_write(bytes.data(), 1, (uint32_t)bytes.size(), &out);
-    corefile_close(&out);
+// The newest stamped copies of distinct saves that are kept.
+constexpr int KEPTSAVES = 10;
+
+// Name of the stamped copy of a save made now: backup-YYYYMMDD-HHMMSS.fentro.
+std::string StampedBackupName() {
+    const time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    char name[64];
+    strftime(name, sizeof name, "backup-%Y%m%d-%H%M%S.fentro", &local);
+    return name;
 }
+
+bool IsStampedBackup(const std::string &name) {
+    static const char pattern[] = "backup-########-######.fentro";
+    if (name.size() != sizeof pattern - 1) return false;
+    for (size_t i = 0; i < name.size(); i++) {
+        const bool digit = name[i] >= '0' && name[i] <= '9';
+        if (pattern[i] == '#' ? !digit : name[i] != pattern[i]) return false;
+    }
+    return true;
+}
+
+// Removes the oldest stamped copies beyond the newest KEPTSAVES; their names sort by time.
+void PruneStampedBackups() {
+    namespace fs = std::filesystem;
+    const char *root = static_cast<const char *>(corefile_image.source);
+    if (!root) return;
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (IsStampedBackup(name)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    for (size_t i = 0; i + KEPTSAVES < names.size(); i++) fs::remove(fs::path(root) / names[i], error);
+}
+
+// Sorts a table by time, entries of equal time keeping their order; *selected (when given and
+// inside the table) follows its entry. Returns the new index of every old entry, or nothing
+// when the table was in order already.
+template <typename T>
+std::vector<int> SortByTime(T *table, int n, int *selected) {
+    auto earlier = [](const T &a, const T &b) { return a.t < b.t; };
+    if (n < 2 || std::is_sorted(table, table + n, earlier)) return {};
+    std::vector<int> order(n);
+    for (int i = 0; i < n; i++) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return table[a].t < table[b].t; });
+    const std::vector<T> copy(table, table + n);
+    std::vector<int> moved(n);
+    for (int k = 0; k < n; k++) {
+        table[k] = copy[order[k]];
+        moved[order[k]] = k;
+    }
+    if (selected && *selected >= 0 && *selected < n) *selected = moved[*selected];
+    return moved;
+}
+
+std::mutex messagelock;
 
 // The nine floats of a transform key by parameter line 2..10.
 float s_transformevent::*const TRANSFORMFIELDS[9] = {
@@ -133,6 +192,31 @@ float s_transformevent::*const TRANSFORMFIELDS[9] = {
     &s_transformevent::scalex, &s_transformevent::scaley, &s_transformevent::scalez};
 
 }  // namespace
+
+bool c_demo::SaveProject() {
+    const std::string text = ProjectText();
+    std::string old;
+    const bool existed = corefile_mounttype == MOUNT_DIR && ReadTextFile(PROJECTFILE, &old);
+    if (existed && old == text) {
+        core_log(LOG_PROGRESS, "edit.save_unchanged", "- Save: no changes, %s left as it is\n",
+                 PROJECTFILE);
+        return true;
+    }
+    if (existed && !corefile_savebuffer(BACKUPFILE, old.data(), (uint32_t)old.size())) {
+        core_log(LOG_WARNING, "edit.backup_failed", "- Save: %s could not be written\n",
+                 BACKUPFILE);
+    }
+    if (!Save(PROJECTFILE)) return false;
+    const std::string stamped = StampedBackupName();
+    if (corefile_savebuffer(stamped.c_str(), text.data(), (uint32_t)text.size())) {
+        PruneStampedBackups();
+    } else {
+        core_log(LOG_WARNING, "edit.backup_failed", "- Save: %s could not be written\n",
+                 stamped.c_str());
+    }
+    core_log(LOG_PROGRESS, "edit.saved", "- Saved %s\n", PROJECTFILE);
+    return true;
+}
 
 void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_sprite *cursor) {
     gui_width = width;
@@ -164,6 +248,147 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     MOX_CreateBitmap(gui_width, gui_waveformheight, &bmp_waveform);
     gui_framebuffer_id = MOX_CreateFrameBuffer(gui_width, gui_height, MOX_FRAMEBUFFER_LINEAR);
     MOX_SetTitle("FENTRO v0.2b");
+    gui_gesture = 0;
+    gui_quitasked = false;
+    gui_quit = false;
+
+    // What did not load is said once on the screen.
+    if (!HasMusic()) {
+        core_log(LOG_WARNING, "edit.music_missing",
+                 "- Editor: music %s is missing, the timeline runs silent for %d s\n",
+                 musicfilename[0] ? musicfilename : "(none)", TimelineEnd() / SILENTRATE);
+    }
+    int failed = 0;
+    const char *firstfailed = "";
+    for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
+        if (resource[i].loadOK) continue;
+        if (!failed++) firstfailed = resource[i].name;
+    }
+    if (failed > 0) {
+        core_log(LOG_WARNING, "edit.resources_missing",
+                 "- Editor: %d resource%s did not load (first: %s), marked red in the list\n",
+                 failed, failed == 1 ? "" : "s", firstfailed);
+    }
+
+    KeepTablesInOrder();
+    gui_history = std::make_shared<s_edithistory>();
+    EditHistoryReset(gui_history.get(), *this);
+}
+
+bool c_demo::Undo() {
+    if (!gui_history || !EditHistoryUndo(gui_history.get(), this)) return false;
+    core_log(LOG_PROGRESS, "edit.undo", "- Undo (%d more)\n",
+             EditHistoryUndoSteps(*gui_history));
+    return true;
+}
+
+bool c_demo::Redo() {
+    if (!gui_history || !EditHistoryRedo(gui_history.get(), this)) return false;
+    core_log(LOG_PROGRESS, "edit.redo", "- Redo (%d more)\n",
+             EditHistoryRedoSteps(*gui_history));
+    return true;
+}
+
+bool c_demo::Unsaved() const { return gui_history && EditHistoryUnsaved(*gui_history); }
+
+void c_demo::KeepTablesInOrder() {
+    const int layers = std::clamp(numlayers, 0, DEMO_MAXLAYERS);
+    for (int i = 0; i < layers; i++) {
+        s_demolayer &l = layer[i];
+        auto selected = [&](int kind) {
+            return gui_selected_layer == i && gui_selected_eventtype == kind ? &gui_selected_event
+                                                                           : nullptr;
+        };
+        const int numevents = KindCount(l, EDIT_EFFECT);
+        const std::vector<int> moved = SortByTime(l.event, numevents, selected(EDIT_EFFECT));
+        const int numtransform = KindCount(l, EDIT_TRANSFORM);
+        if (!moved.empty()) {
+            for (int k = 0; k < numtransform; k++) {
+                int &parent = l.event_transform[k].parent;
+                if (parent >= 0 && parent < numevents) parent = moved[parent];
+            }
+        }
+        HoldTransformKeys(&l);
+        SortByTime(l.event_transform, numtransform, selected(EDIT_TRANSFORM));
+        SortByTime(l.event_value, KindCount(l, EDIT_VALUE), selected(EDIT_VALUE));
+        SortByTime(l.event_camera, KindCount(l, EDIT_CAMERA), selected(EDIT_CAMERA));
+    }
+    SortByTime(marker, MarkerCount(*this), &gui_selected_marker);
+}
+
+int c_demo::PanelValueLines(const s_effectevent &e) {
+    if (e.type != EFFECT_SHADER && e.type != EFFECT_FUNCTION) return 0;
+    if (!e.value || e.id < 0 || e.id >= std::clamp(numresources, 0, DEMO_MAXRESOURCES)) return 0;
+    return std::clamp(resource[e.id].numparams, 0, DEMO_MAXVALUES);
+}
+
+bool c_demo::HasMusic() const {
+    const s_sound &m = demomusic;
+    return m.buffer && m.numchannels > 0 && m.samplerate > 0 && m.length > 0;
+}
+
+int c_demo::TimelineEnd() {
+    if (HasMusic()) {
+        return (int)std::min<uint64_t>(demomusic.length / demomusic.numchannels, INT_MAX);
+    }
+    // Without music: the end of the last event or key, and at least a minute.
+    long long end = (long long)SILENTSECONDS * SILENTRATE;
+    for (int i = 0; i < MarkerCount(*this); i++) end = std::max<long long>(end, marker[i].t);
+    for (int i = 0; i < std::clamp(numlayers, 0, DEMO_MAXLAYERS); i++) {
+        const s_demolayer &l = layer[i];
+        for (int k = 0; k < KindCount(l, EDIT_EFFECT); k++) {
+            end = std::max(end, (long long)l.event[k].t + l.event[k].length);
+        }
+        for (int kind = EDIT_VALUE; kind <= EDIT_CAMERA; kind++) {
+            for (int k = 0; k < KindCount(l, kind); k++) {
+                end = std::max<long long>(end, EntryTime(l, kind, k));
+            }
+        }
+    }
+    return (int)std::min<long long>(end, INT_MAX);
+}
+
+void c_demo::GuiMessage(int level, const char *id, const char *text) {
+    std::lock_guard<std::mutex> hold(messagelock);
+    if (gui_nummessages < 0 || gui_nummessages > GUI_MAXMESSAGES) gui_nummessages = 0;
+    if (gui_nummessages == GUI_MAXMESSAGES) {
+        std::copy(gui_messages + 1, gui_messages + GUI_MAXMESSAGES, gui_messages);
+        gui_nummessages--;
+    }
+    s_guimessage &m = gui_messages[gui_nummessages++];
+    m.level = level;
+    snprintf(m.id, sizeof m.id, "%s", id ? id : "");
+    // One line: the console's leading "- " and line end are left out.
+    const char *from = text ? text : "";
+    if (from[0] == '-' && from[1] == ' ') from += 2;
+    snprintf(m.text, sizeof m.text, "%.*s", (int)strcspn(from, "\r\n"), from);
+    m.shownsince = 0;
+}
+
+int c_demo::ShownMessages(s_guimessage *out, uint32_t now) {
+    std::lock_guard<std::mutex> hold(messagelock);
+    if (gui_nummessages < 0 || gui_nummessages > GUI_MAXMESSAGES) gui_nummessages = 0;
+    int kept = 0;
+    for (int i = 0; i < gui_nummessages; i++) {
+        s_guimessage &m = gui_messages[i];
+        if (m.shownsince == 0) m.shownsince = now ? now : 1;
+        if (now - m.shownsince >= (uint32_t)MESSAGEMILLIS) continue;
+        gui_messages[kept] = m;
+        out[kept++] = m;
+    }
+    gui_nummessages = kept;
+    return kept;
+}
+
+void GuiLogSink(int level, const char *id, const char *text, void *user) {
+    if (level <= gui_consolelevel) {
+        fputs(text, stdout);
+        if (level <= LOG_WARNING) fflush(stdout);
+    }
+    const bool own = id && strncmp(id, "edit.", 5) == 0;
+    if (user && (level <= LOG_WARNING || (own && level <= LOG_PROGRESS))) {
+        static_cast<c_demo *>(user)->GuiMessage(level, id, text);
+    }
 }
 
 void c_demo::UpdateGUI() {
@@ -181,6 +406,18 @@ void c_demo::UpdateGUI() {
     int key = 0, keytrig = 0;
     MOX_GetKeys(&key, &keytrig);
     if (keytrig & MOX_PAD_TAB) gui_visible = true;
+    HandleQuit(keytrig);
+}
+
+void c_demo::HandleQuit(int keytrig) {
+    if (!(keytrig & MOX_PAD_ESC)) return;
+    if (Unsaved() && !gui_quitasked) {
+        gui_quitasked = true;
+        core_log(LOG_WARNING, "edit.quit_unsaved",
+                 "- Unsaved changes: Escape again quits without saving, Z saves\n");
+        return;
+    }
+    gui_quit = true;
 }
 
 void c_demo::ClearSelection() {
@@ -242,9 +479,12 @@ int c_demo::GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy) {
 }
 
 void c_demo::HandleGUI() {
-    const int scale = TimelineScale(gui_zoom);
     int key = 0, keytrig = 0;
     MOX_GetKeys(&key, &keytrig);
+    // Undo and redo are letters outside the key word: the key code says which was pressed.
+    int code = 0, codetrig = 0;
+    MOX_GetKeycode(&code, &codetrig);
+    const int pressed = codetrig && code ? mox_keycodetovk(code) : 0;
 
     gui_oldmousebutton = gui_mousebutton;
     // In a mouse mode without a position the driver leaves the outputs alone: the cursor then
@@ -255,8 +495,44 @@ void c_demo::HandleGUI() {
     gui_cursorx = MOX_video.width > 0 ? (int)((long long)gui_width * mx / MOX_video.width) : mx;
     gui_cursory =
         MOX_video.height > 0 ? (int)((long long)gui_height * my / MOX_video.height) : my;
+    // A key held on from the last frame continues its gesture; anything pressed starts one.
+    if (keytrig || mousetrigger || pressed > 0 || !key) gui_gesture++;
+    if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
+    HandleQuit(keytrig);
+
+    if (pressed == UNDOKEY) {
+        Undo();
+    } else if (pressed == REDOKEY || pressed == REDOKEY2) {
+        Redo();
+    } else {
+        HandleCommands(key, keytrig, mousetrigger);
+    }
+
+    // The selected line is one the panel shows; a shader or function event carries as many
+    // values as its descriptor names.
+    if (SelectedEntryValid(*this)) {
+        s_demolayer *l = SelectedLayer(*this);
+        int last = 0;
+        if (gui_selected_eventtype == EDIT_EFFECT) {
+            s_effectevent &e = l->event[gui_selected_event];
+            const int values = PanelValueLines(e);
+            if (values > 0) e.numvalues = values;
+            last = 1 + values;
+        } else if (gui_selected_eventtype == EDIT_TRANSFORM) {
+            last = TRANSFORMLINES;
+        }
+        gui_selected_parameter = std::clamp(gui_selected_parameter, 0, last);
+    }
+    KeepTablesInOrder();
+    if (gui_history) EditHistoryRecord(gui_history.get(), *this, gui_gesture);
+}
+
+void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
+    const int scale = TimelineScale(gui_zoom);
     const int cursortime =
         ClampToInt((double)position + (double)(gui_cursorx - gui_timelinex) * scale);
+    // Keys and events are added inside the timeline, wherever the cursor is.
+    auto ontimeline = [&](double t) { return (int)std::clamp<double>(t, 0, TimelineEnd()); };
 
     if (mousetrigger) {
         if (gui_mousebutton & 2) {
@@ -286,7 +562,7 @@ void c_demo::HandleGUI() {
                         // the cursor; a full layer or a stale pick places nothing.
                         if (gui_selected_resource < numresources && l->numevents >= 0 &&
                             l->numevents < DEMO_MAXEVENTS) {
-                            AddEvent(l, ClampToInt((double)cursortime - LABELHALF * scale),
+                            AddEvent(l, ontimeline((double)cursortime - LABELHALF * scale),
                                      gui_selected_resource);
                             gui_selected_resource = -1;
                         }
@@ -327,9 +603,8 @@ void c_demo::HandleGUI() {
         Soundsystem_PauseSound(&demomusic);
         gui_paused = true;
     }
-    if (keytrig & MOX_PAD_Z) {
-        BackupProject();
-        Save(PROJECTFILE);
+    if ((keytrig & MOX_PAD_Z) && SaveProject() && gui_history) {
+        EditHistoryMarkSaved(gui_history.get());
     }
     if (keytrig & MOX_PAD_X) {
         if (key & MOX_PAD_SHIFT) {
@@ -348,7 +623,8 @@ void c_demo::HandleGUI() {
     const bool layerselected = gui_selected_layer >= 0;
     auto addtransformkey = [&] {
         if (sel && sel->numevents_transform >= 0 && sel->numevents_transform < DEMO_MAXKEYS) {
-            AddEventTransform(sel, cursortime, CURVE_SMOOTH, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+            AddEventTransform(sel, ontimeline(cursortime), CURVE_SMOOTH, 0, 0, 0, 0, 0, 0, 1, 1,
+                              1);
         }
     };
     if (keytrig & MOX_PAD_TAB) {
@@ -357,7 +633,7 @@ void c_demo::HandleGUI() {
             if (key & MOX_PAD_CTRL) {
                 addtransformkey();
             } else if (sel && sel->numevents_value >= 0 && sel->numevents_value < DEMO_MAXKEYS) {
-                AddEventValue(sel, cursortime, VALUE_BLEND, CURVE_LINEAR, 0.5f);
+                AddEventValue(sel, ontimeline(cursortime), VALUE_BLEND, CURVE_LINEAR, 0.5f);
             }
         } else if (gui_selected_markerarea > 0) {
             if (MarkerCount(*this) < DEMO_MAXMARKERS) AddMarker(position, 0);
@@ -490,7 +766,7 @@ void c_demo::HandleGUI() {
                 break;
             }
             if ((keytrig & MOX_PAD_UP) && gui_selected_parameter > 0) gui_selected_parameter--;
-            if ((keytrig & MOX_PAD_DOWN) && gui_selected_parameter < e->numvalues + 1) {
+            if ((keytrig & MOX_PAD_DOWN) && gui_selected_parameter < 1 + PanelValueLines(*e)) {
                 gui_selected_parameter++;
             }
             HandleEffectParameter(e, key, keytrig);
@@ -622,7 +898,7 @@ void c_demo::HandleEffectParameter(s_effectevent *evt, int key, int keytrig) {
     } else if (line >= 2) {
         // Only values in use are edited: the rest of the block stays 0.
         const int i = line - 2;
-        if (!evt->value || i >= evt->numvalues || i >= DEMO_MAXVALUES) return;
+        if (i >= evt->numvalues || i >= PanelValueLines(*evt)) return;
         float &v = evt->value[i];
         if ((keytrig & MOX_PAD_LEFT) && v > 0) v -= 1.0f;
         if (keytrig & MOX_PAD_RIGHT) v += 1.0f;

@@ -1,12 +1,15 @@
 // The project file: a text file of '#' records, read line by line into the demo object and
 // written back in the same format; and the generated listing of the effect table.
 #include <climits>
+#include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
@@ -98,6 +101,8 @@ struct LoadState {
     bool layerdropped = false;
     // Samples this pass loaded into the demo's music, released if another #music line follows.
     const void *music = nullptr;
+    // Records that were read but found no room in their table.
+    int dropped = 0;
 };
 
 // Reads the numbers of a record after its keyword as scanf would with "%d,%d,%f": each
@@ -162,6 +167,30 @@ void Appendf(std::string &out, const char *format, ...) {
     out.append(big.data(), n);
 }
 
+// Appends a float in the shortest text that reads back as the same value, preferring two
+// decimals: values typed or stepped in hundredths keep the form they always had.
+void AppendFloat(std::string &out, float v) {
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "%.2f", v);
+    if (!std::isfinite(v) || strtof(buffer, nullptr) == v) {
+        out += buffer;
+        return;
+    }
+    for (int digits = 1; digits <= 9; digits++) {
+        snprintf(buffer, sizeof buffer, "%.*g", digits, v);
+        if (strtof(buffer, nullptr) == v) break;
+    }
+    out += buffer;
+}
+
+// Appends the floats separated by commas, each after a comma when `lead` is set.
+void AppendFloats(std::string &out, const float *v, int n, bool lead) {
+    for (int i = 0; i < n; i++) {
+        if (lead || i) out += ',';
+        AppendFloat(out, v[i]);
+    }
+}
+
 // Reads the name and, with withfile, the file name that follows it.
 void ReadNames(const char *line, char *name, char *file, bool withfile) {
     int ofs = 0;
@@ -189,6 +218,12 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             printf("- Project line %d: event before the first #layer, skipped\n", lineno);
         }
         return state.current;
+    };
+    // A table with no room for the record: it is counted and reported after the load.
+    auto full = [&](int count, int capacity) {
+        if (count < capacity) return false;
+        state.dropped++;
+        return true;
     };
 
     switch (entry.record) {
@@ -247,7 +282,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 malformed();
                 break;
             }
-            demo->CreateMarker(t, type);
+            if (!full(demo->nummarkers, DEMO_MAXMARKERS)) demo->CreateMarker(t, type);
             break;
         }
         case REC_RESOURCES:
@@ -273,7 +308,10 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             }
             const int n = demo->numresources;
             demo->CreateResource(name, file, id, varstr, type);
-            if (demo->numresources == n) break;  // the descriptor table is full
+            if (demo->numresources == n) {  // the descriptor table is full
+                state.dropped++;
+                break;
+            }
             const s_demoresource &r = demo->resource[n];
             if (type == RESOURCE_SPRITESHEET) {
                 int c, rows, w, h;
@@ -303,10 +341,13 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 state.current = &demo->layer[n];
                 state.layerdropped = false;
             } else {
-                printf("- Project line %d: no room for layer %s, its events are skipped\n",
-                       lineno, name);
+                core_log(LOG_WARNING, "project.layer_dropped",
+                         "- Project line %d: no room for layer %s (at most %d), its events are "
+                         "skipped\n",
+                         lineno, name, DEMO_MAXLAYERS);
                 state.current = nullptr;
                 state.layerdropped = true;
+                state.dropped++;
             }
             break;
         }
@@ -319,7 +360,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 break;
             }
             s_demolayer *dlayer = target();
-            if (!dlayer) break;
+            if (!dlayer || full(dlayer->numevents, DEMO_MAXEVENTS)) break;
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
                 printf("- Project line %d: resource index %d outside 0..%d, event skipped\n",
                        lineno, id, DEMO_MAXRESOURCES - 1);
@@ -370,7 +411,8 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 malformed();
                 break;
             }
-            if (s_demolayer *dlayer = target()) {
+            s_demolayer *dlayer = target();
+            if (dlayer && !full(dlayer->numevents_value, DEMO_MAXKEYS)) {
                 demo->CreateEventValue(dlayer, t, type, curvetype, value);
             }
             break;
@@ -385,7 +427,8 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 malformed();
                 break;
             }
-            if (s_demolayer *dlayer = target()) {
+            s_demolayer *dlayer = target();
+            if (dlayer && !full(dlayer->numevents_transform, DEMO_MAXKEYS)) {
                 demo->CreateEventTransform(dlayer, t, curvetype, parent, v[0], v[1], v[2],
                                            v[3], v[4], v[5], v[6], v[7], v[8]);
             }
@@ -401,7 +444,8 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 malformed();
                 break;
             }
-            if (s_demolayer *dlayer = target()) {
+            s_demolayer *dlayer = target();
+            if (dlayer && !full(dlayer->numevents_camera, DEMO_MAXKEYS)) {
                 demo->CreateEventCamera(dlayer, t, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
             }
             break;
@@ -433,6 +477,15 @@ const KeywordEntry *FindRecord(const char *line, int lineno, const char **start,
 
 }  // namespace
 
+bool ReadTextFile(const char *fn, std::string *text) {
+    s_corefile file;
+    if (!corefile_open(fn, &file, 0)) return false;
+    text->assign(corefile_fsize(&file), '\0');
+    corefile_read(&(*text)[0], 1, (uint32_t)text->size(), &file);
+    corefile_close(&file);
+    return true;
+}
+
 void c_demo::Load(const char *fn) {
     s_corefile file;
     if (!corefile_open(fn, &file, 0)) {
@@ -440,6 +493,8 @@ void c_demo::Load(const char *fn) {
         return;
     }
     LoadState state;
+    keptlines.clear();
+    int numkept = 0;
     char line[LINE_SIZE];
     while (!corefile_feof(&file)) {
         line[0] = '\0';
@@ -462,9 +517,24 @@ void c_demo::Load(const char *fn) {
         const char *start, *args;
         if (const KeywordEntry *entry = FindRecord(line, state.lineno, &start, &args)) {
             LoadRecord(this, state, *entry, start, args);
+        } else if (*start) {
+            // Comments and lines of unknown keywords go back into the file when it is saved.
+            keptlines += line;
+            if (keptlines.back() != '\n') keptlines += '\n';
+            numkept++;
         }
     }
     corefile_close(&file);
+    if (numkept > 0) {
+        core_log(LOG_WARNING, "project.lines_kept",
+                 "- Project %s: %d line%s not understood, kept for saving after the records\n",
+                 fn, numkept, numkept == 1 ? "" : "s");
+    }
+    if (state.dropped > 0) {
+        core_log(LOG_WARNING, "project.records_dropped",
+                 "- Project %s: %d record%s did not fit the model and %s dropped\n", fn,
+                 state.dropped, state.dropped == 1 ? "" : "s", state.dropped == 1 ? "was" : "were");
+    }
 
     // An unkeyed layer draws fully opaque.
     for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
@@ -473,11 +543,7 @@ void c_demo::Load(const char *fn) {
     LoadResources();
 }
 
-void c_demo::Save(const char *fn) {
-    if (corefile_mounttype != MOUNT_DIR) {
-        printf("- Save: no directory mounted, %s not written\n", fn);
-        return;
-    }
+std::string c_demo::ProjectText() {
     std::string out;
     Appendf(out, "#title \"%s\"\n", title);
     Appendf(out, "#renderwidth %d\n", renderwidth);
@@ -542,37 +608,53 @@ void c_demo::Save(const char *fn) {
             if (numvalues < 0 || !e.value) numvalues = 0;
             if (numvalues > DEMO_MAXVALUES) numvalues = DEMO_MAXVALUES;
             Appendf(out, "#event %d,%d,%d,%d,%d:", e.t, e.length, e.type, e.id, numvalues);
-            for (int j = 0; j < numvalues; j++) {
-                Appendf(out, j ? ",%.2f" : "%.2f", e.value[j]);
-            }
-            Appendf(out, "\n");
+            AppendFloats(out, e.value, numvalues, false);
+            out += '\n';
         }
         for (int i = 0; i < dl.numevents_transform && i < DEMO_MAXKEYS; i++) {
             const s_transformevent &k = dl.event_transform[i];
-            Appendf(out,
-                    "#eventtransform %d,%d,%d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n",
-                    k.t, k.curvetype, k.parent, k.x, k.y, k.z, k.rotx, k.roty, k.rotz,
-                    k.scalex, k.scaley, k.scalez);
+            const float v[9] = {k.x,    k.y,      k.z,      k.rotx,  k.roty,
+                                k.rotz, k.scalex, k.scaley, k.scalez};
+            Appendf(out, "#eventtransform %d,%d,%d", k.t, k.curvetype, k.parent);
+            AppendFloats(out, v, 9, true);
+            out += '\n';
         }
         for (int i = 0; i < dl.numevents_camera && i < DEMO_MAXKEYS; i++) {
             const s_cameraevent &k = dl.event_camera[i];
-            Appendf(out, "#eventcamera %d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n", k.t, k.fov,
-                    k.x, k.y, k.z, k.targetx, k.targety, k.targetz);
+            const float v[7] = {k.fov, k.x, k.y, k.z, k.targetx, k.targety, k.targetz};
+            Appendf(out, "#eventcamera %d", k.t);
+            AppendFloats(out, v, 7, true);
+            out += '\n';
         }
         for (int i = 0; i < dl.numevents_value && i < DEMO_MAXKEYS; i++) {
             const s_valueevent &k = dl.event_value[i];
-            Appendf(out, "#eventvalue %d,%d,%d,%.2f\n", k.t, k.type, k.curvetype, k.value);
+            Appendf(out, "#eventvalue %d,%d,%d,", k.t, k.type, k.curvetype);
+            AppendFloat(out, k.value);
+            out += '\n';
         }
     }
     Appendf(out, "\n");
+    if (!keptlines.empty()) out += keptlines + "\n";
+    return out;
+}
 
-    s_corefile file;
-    if (!corefile_open(fn, &file, 1)) {
-        printf("- Save: %s could not be opened for writing\n", fn);
-        return;
+bool c_demo::Save(const char *fn) {
+    if (corefile_mounttype != MOUNT_DIR) {
+        core_log(LOG_ERROR, "project.save_nodir", "- Save: no directory mounted, %s not written\n",
+                 fn);
+        return false;
     }
-    corefile_write(out.data(), 1, (uint32_t)out.size(), &file);
-    corefile_close(&file);
+    const std::string out = ProjectText();
+    // The same text again leaves the file alone.
+    std::string old;
+    if (ReadTextFile(fn, &old) && old == out) return true;
+    errno = 0;
+    if (!corefile_savebuffer(fn, out.data(), (uint32_t)out.size())) {
+        core_log(LOG_ERROR, "project.save_failed", "- Save: %s could not be written (%s)\n", fn,
+                 errno ? strerror(errno) : "write failed");
+        return false;
+    }
+    return true;
 }
 
 void c_demo::SaveFunctions(const char *fn) {

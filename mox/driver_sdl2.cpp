@@ -79,7 +79,7 @@ void run_requests() {
   for (auto *task : pending) (*task)();
 }
 
-enum InputKind { INPUT_KEY, INPUT_BUTTON, INPUT_WHEEL };
+enum InputKind { INPUT_KEY, INPUT_BUTTON, INPUT_WHEEL, INPUT_MOTION };
 struct InputEvent {
   InputKind kind;
   int a, b;
@@ -96,6 +96,11 @@ std::deque<InputEvent> inputqueue;
 std::bitset<256> keysunseen;
 int buttonsunseen;
 std::vector<InputEvent> pendinginput;
+
+// Pointer in window pixels, from the motion and button events in the order they came: a
+// position asked of the display server may lag behind the clicks already queued.
+int pointer_x, pointer_y;
+bool pointer_tracked;
 
 void post_input(InputKind kind, int a, int b) {
   std::lock_guard<std::mutex> lock(inputlock);
@@ -203,9 +208,14 @@ bool handle_event(const SDL_Event &e) {
                 : e.button.button == SDL_BUTTON_RIGHT ? 2
                 : e.button.button == SDL_BUTTON_MIDDLE ? 4
                                                        : 0;
+      // The button acts where it was pressed, even if the pointer moved on since.
+      post_input(INPUT_MOTION, e.button.x, e.button.y);
       if (bit) post_input(INPUT_BUTTON, bit, e.type == SDL_MOUSEBUTTONDOWN);
       break;
     }
+    case SDL_MOUSEMOTION:
+      post_input(INPUT_MOTION, e.motion.x, e.motion.y);
+      break;
     case SDL_MOUSEWHEEL: {
       int delta = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
@@ -262,6 +272,18 @@ void drain_input() {
         mox_mousebuttonevent(ev.a, ev.b);
         break;
       case INPUT_WHEEL: mox_wheelevent(ev.a); break;
+      case INPUT_MOTION:
+        // A motion after a button release that waits stays behind it, so the click keeps
+        // its place.
+        if (std::any_of(pendinginput.begin(), pendinginput.end(),
+                        [](const InputEvent &p) { return p.kind == INPUT_BUTTON; })) {
+          pendinginput.push_back(ev);
+          break;
+        }
+        pointer_x = ev.a;
+        pointer_y = ev.b;
+        pointer_tracked = true;
+        break;
     }
   }
 }
@@ -520,8 +542,14 @@ void mox_getmouse(int *x, int *y, int *buttons) {
   if (mox_input_mouse_mode == 0 || mox_input_mouse_mode == 1) {
     int sx = 0, sy = 0, wx = 0, wy = 0;
     if (winhandle) {
-      SDL_GetGlobalMouseState(&sx, &sy);
-      if (mox_input_mouse_mode == 0) SDL_GetWindowPosition(winhandle, &wx, &wy);
+      SDL_GetWindowPosition(winhandle, &wx, &wy);
+      if (pointer_tracked) {
+        sx = pointer_x + wx;
+        sy = pointer_y + wy;
+      } else {
+        SDL_GetGlobalMouseState(&sx, &sy);
+      }
+      if (mox_input_mouse_mode == 1) wx = wy = 0;
     }
     mox_mouse_x = sx - wx;
     mox_mouse_y = sy - wy;

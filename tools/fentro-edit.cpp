@@ -3,10 +3,12 @@
 // like the player and runs the editor overlay every frame until the window is closed or
 // Escape is pressed. The music may be paused in the editor, so its end does not end the
 // program.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
@@ -25,10 +27,13 @@ const char *const USAGE =
     "production generator, build/<dir>/production/, has them all).\n"
     "\n"
     "Space pauses or resumes, Enter pauses, Z saves demo.fentro (the previous version is kept\n"
-    "as backup.fentro), X clears markers and events, Tab adds a key or hides the editor,\n"
+    "as backup.fentro, and the ten latest saves as backup-YYYYMMDD-HHMMSS.fentro), X clears\n"
+    "markers and events, Tab adds a key or hides the editor, U undoes, R or Y redoes,\n"
     "the arrows move, zoom and edit (the help text with nothing selected lists them),\n"
     "the left mouse button selects, the right one cancels.\n"
-    "Escape or closing the window ends the editor; edits since the last Z are not saved.\n"
+    "Escape or closing the window ends the editor; with unsaved edits Escape asks once more.\n"
+    "  --quiet           only warnings and errors on the console\n"
+    "  --verbose         trace lines too\n"
     "  --help            this text\n";
 
 s_font font1, font2;
@@ -47,19 +52,25 @@ void LoadFonts() {
 
 int coremain(int argc, char *argv[]) {
     const char *dir = ".";
+    bool havedir = false;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
             fputs(USAGE, stdout);
             return 0;
         }
-        if (argv[i][0] == '-' || i > 1) {
+        if (core_logoption(argv[i])) continue;
+        if (argv[i][0] == '-' || havedir) {
             fprintf(stderr, "fentro-edit: unexpected argument %s\n%s", argv[i], USAGE);
             return 2;
         }
         dir = argv[i];
+        havedir = true;
     }
 
-    int key = 0, keytrig = 0;
+    // The console keeps the level asked for; the screen also shows the editor's own progress.
+    gui_consolelevel = core_getloglevel();
+    core_setloglevel(std::max(gui_consolelevel, (int)LOG_PROGRESS));
+    core_setlogsink(GuiLogSink, &gbd_demo);
     srand(13371337);
     snprintf(gbd_demo.resfolder, sizeof gbd_demo.resfolder, "%s", dir);
     if (!corefile_mountimage(dir, 2)) {
@@ -86,13 +97,13 @@ int coremain(int argc, char *argv[]) {
         // never presented through it.
         MOX_SetPostShader(-1);
         gbd_demo.HandleDemo();
-        // The editor is the first reader of the key word in the frame; the held Escape bit
-        // is still there for this second poll.
+        // The editor reads the keys, Escape too: it asks once more before unsaved edits go.
         gbd_demo.UpdateGUI();
-        MOX_GetKeys(&key, &keytrig);
-        if (key & MOX_PAD_ESC) break;
+        if (gbd_demo.gui_quit) break;
         MOX_SwapBuffers();
     }
-    puts("- Editor closed");
+    core_log(LOG_PROGRESS, "edit.closed", "- Editor closed%s\n",
+             gbd_demo.Unsaved() ? " without saving the last edits" : "");
+    core_setlogsink(nullptr, nullptr);
     return 0;
 }

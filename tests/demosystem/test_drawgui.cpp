@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/coredebug.h"
+#include "demosystem/demosystem_undo.h"
 #include "test_drawgui_fixture.h"
 
 namespace drawgui_test {
@@ -87,16 +89,46 @@ TEST_F(Screen, PreviewTitleAndPlayTime) {
     EXPECT_NEAR(left + (int)credit.text.size(), W / 2, 2);
 }
 
-TEST_F(Screen, PlayTimeOfLongMusicAndOfMusicWithoutRate) {
+TEST_F(Screen, PlayTimeOfLongMusicAndWithoutMusic) {
     AddLayers(1);
+    SetMusic8(std::vector<uint8_t>(16, 128), 1);
     // 20 minutes at 44100 Hz: hundredths need more than 32 bits.
     Seek(44100 * 1200 + 22050);
-    demo->demomusic.samplerate = 44100;
     Draw();
     EXPECT_EQ(read_text(W - 384, 0).text, "20:00.50 / 00:00.00");
+    // Music without a rate is no music: the time runs at 44100 frames a second over the
+    // project's length (its last event's end, at least a minute).
     demo->demomusic.samplerate = 0;
+    AddEffect(0, 44100 * 90, 44100 * 3, EFFECT_IMAGE, 0);
     Draw();
-    EXPECT_EQ(read_text(W - 384, 0).text, "00:00.00 / 00:00.00");
+    EXPECT_EQ(read_text(W - 384, 0).text, "20:00.50 / 01:33.00 no music");
+    demo->demomusic.buffer = nullptr;
+    demo->layer[0].numevents = 0;
+    Draw();
+    EXPECT_EQ(read_text(W - 384, 0).text, "20:00.50 / 01:00.00 no music");
+    demo->layer[0].numevents = 1;
+}
+
+TEST_F(Screen, MessagesAndTheUnsavedMark) {
+    AddLayers(1);
+    demo->SetTitle("party");
+    demo->GuiMessage(LOG_WARNING, "project.lines_kept", "- Project: 2 lines kept\n");
+    demo->GuiMessage(LOG_ERROR, "project.save_failed", "- Save: not written (disk full)\n");
+    Draw();
+    // Newest lowest, over the preview just above the timeline.
+    const int y = demo->gui_timeliney - 16 - 36;
+    EXPECT_EQ(read_text(384 + 28, y + 4).text, "Save: not written (disk full)");
+    EXPECT_EQ(read_text(384 + 28, y - 36 + 4).text, "Project: 2 lines kept");
+    EXPECT_EQ(Pixel(384 + 8, y + 12), 0xff4040u);
+    EXPECT_EQ(Pixel(384 + 8, y - 36 + 12), 0xffc040u);
+    EXPECT_EQ(read_text(4, 0).text, "party (320,180)");
+
+    demo->gui_history = std::make_shared<s_edithistory>();
+    EditHistoryReset(demo->gui_history.get(), *demo);
+    demo->CreateMarker(100, 0);
+    EditHistoryRecord(demo->gui_history.get(), *demo, 1);
+    Draw();
+    EXPECT_EQ(read_text(4, 0).text, "party (320,180) *");
 }
 
 TEST_F(Screen, EventsAtZoomAndPosition) {

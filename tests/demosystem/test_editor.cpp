@@ -9,6 +9,7 @@
 #include "core/corefile.h"
 #include "demosystem/test_editor_fixture.h"
 #include "demosystem/test_playback_media.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -517,6 +518,7 @@ TEST_F(Editor, EffectEventsWalkThroughTheResources) {
 TEST_F(Editor, ParameterLineStaysWithinTheSelectedEntrysLines) {
     s_demolayer &l = d.layer[0];
     const float v[3] = {0, 0, 0};
+    Resource(0, RESOURCE_SHADER, "sh", 3);
     d.CreateEventA(&l, 0, 1000, EFFECT_SHADER, 0, 3, v);
     d.CreateEventTransform(&l, 10, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1);
     Select(0, EDIT_EFFECT, 0);
@@ -723,9 +725,89 @@ TEST_F(Saving, FirstSaveHasNoBackup) {
 
 TEST_F(Saving, WritesNothingWithoutAMountedDirectory) {
     playback_media::WriteFile(dir / "demo.fentro", "old");
+    LogCapture log;
     Save();
     EXPECT_EQ(Read("demo.fentro"), "old");
     EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+    EXPECT_TRUE(log.Has("project.save_nodir"));
+    EXPECT_FALSE(log.Has("edit.saved"));
+}
+
+TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
+    playback_media::WriteFile(dir / "demo.fentro",
+                              "// made by hand\n#renderwidth 64\n#renderheight 48\n#demotype 1\n"
+                              "#evnt 1,2\n#marker 100,1\n\nsome notes\n#layer \"a\"\n"
+                              "#eventvalue 0,1,0,0.125\n#eventvalue 10,1,0,0.005\n"
+                              "#eventvalue 20,1,0,1234.567\n#eventvalue 30,1,0,0.5\n");
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    {
+        LogCapture log;
+        testing::internal::CaptureStdout();
+        d.Load("demo.fentro");
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(log.Count("project.lines_kept"), 1);
+    }
+    Save();
+    const std::string first = Read("demo.fentro");
+    // After the records, in their order; floats in their shortest exact form, hundredths as
+    // they always were.
+    const std::string kept = "\n// made by hand\n#evnt 1,2\nsome notes\n\n";
+    ASSERT_GE(first.size(), kept.size());
+    EXPECT_EQ(first.substr(first.size() - kept.size()), kept) << first;
+    EXPECT_NE(first.find("#eventvalue 0,1,0,0.125\n#eventvalue 10,1,0,0.005\n"
+                         "#eventvalue 20,1,0,1234.567\n#eventvalue 30,1,0,0.50\n"),
+              std::string::npos)
+        << first;
+
+    d.CreateMarker(200, 0);
+    Save();
+    const std::string second = Read("demo.fentro");
+    EXPECT_EQ(second.substr(second.size() - kept.size()), kept) << second;
+    EXPECT_EQ(Read("backup.fentro"), first);
+}
+
+TEST_F(Saving, KeepsTheTenLatestSavesStamped) {
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    for (int i = 0; i < 10; i++) {
+        playback_media::WriteFile(dir / ("backup-2020010" + std::to_string(i) + "-120000.fentro"),
+                                  "old");
+    }
+    playback_media::WriteFile(dir / "backup-notes.fentro", "mine");
+    Save();
+    int stamped = 0;
+    std::string newest;
+    for (const auto &entry : playback_media::fs::directory_iterator(dir.path)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("backup-20", 0) != 0) continue;
+        stamped++;
+        newest = std::max(newest, name);
+    }
+    EXPECT_EQ(stamped, 10);
+    EXPECT_FALSE(playback_media::fs::exists(dir / "backup-20200100-120000.fentro"));
+    EXPECT_TRUE(playback_media::fs::exists(dir / "backup-20200101-120000.fentro"));
+    EXPECT_TRUE(playback_media::fs::exists(dir / "backup-notes.fentro"));
+    EXPECT_EQ(Read(newest), Read("demo.fentro"));
+
+    // The same text again makes no new copy and leaves the backup alone.
+    playback_media::WriteFile(dir / "backup.fentro", "kept");
+    LogCapture log;
+    Save();
+    EXPECT_TRUE(log.Has("edit.save_unchanged"));
+    EXPECT_EQ(Read("backup.fentro"), "kept");
+}
+
+TEST_F(Saving, AFailedSaveSaysWhyAndKeepsTheEditsUnsaved) {
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    playback_media::fs::create_directory(dir / "demo.fentro");
+    d.CreateMarker(300, 1);
+    Frame();
+    ASSERT_TRUE(d.Unsaved());
+    LogCapture log;
+    Save();
+    EXPECT_TRUE(log.Has("project.save_failed"));
+    EXPECT_FALSE(log.Has("edit.saved"));
+    EXPECT_TRUE(d.Unsaved());
+    EXPECT_TRUE(playback_media::fs::is_directory(dir / "demo.fentro"));
 }
 
 }  // namespace

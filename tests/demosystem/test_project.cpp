@@ -263,12 +263,12 @@ TEST_F(Project, SaveAndLoadKeepTheProduction) {
     EXPECT_NE(IndexOf(lines, "#spritesheet 2 \"sheet\" \"sheet.tga\" :4 2 64 32"), -1);
     EXPECT_NE(IndexOf(lines, "#function 0 \"intro\" :1 \"phase\""), -1);
     EXPECT_NE(IndexOf(lines, "#postshader 5 \"post\" \"post.glsl\" :0"), -1);
-    EXPECT_NE(IndexOf(lines, "#event 44100,88200,3,3,7:0.00,1.00,2.00,0.00,0.25,-1.50,1234.57"),
+    EXPECT_NE(IndexOf(lines, "#event 44100,88200,3,3,7:0.00,1.00,2.00,0.00,0.25,-1.50,1234.567"),
               -1);
-    EXPECT_NE(IndexOf(lines, "#eventtransform 100,1,0,1.25,-2.50,3.00,45.00,90.00,180.00,1.00,"
+    EXPECT_NE(IndexOf(lines, "#eventtransform 100,1,0,1.25,-2.50,3.00,45.00,90.00,180.004,1.00,"
                              "2.00,3.00"),
               -1);
-    EXPECT_NE(IndexOf(lines, "#eventcamera 200,60.00,0.00,1.00,2.00,3.00,4.00,5.55"), -1);
+    EXPECT_NE(IndexOf(lines, "#eventcamera 200,60.00,0.00,1.00,2.00,3.00,4.00,5.555"), -1);
     // The added Blend key is written back with the second layer.
     const int two = IndexOf(lines, "#layer \"two\"");
     ASSERT_NE(two, -1);

@@ -1,6 +1,7 @@
 // The process entry's two threads without a GL context: window requests from the program
 // thread run on the event thread, and key, button and wheel events pushed into SDL's queue
-// travel through the event thread's pump to the program thread's polls.
+// travel through the event thread's pump to the program thread's polls; the pointer's position
+// is the one its events carried.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 namespace {
 
 int keys_seen, keycode_seen, buttons_seen, wheel_seen;
+int x_seen, y_seen;
 
 void push_key(SDL_Scancode sc, bool down) {
   SDL_Event e{};
@@ -44,17 +46,25 @@ int program(int, char *[]) {
   int trigger;
   MOX_GetKeycode(&keycode_seen, &trigger);
 
+  // The pointer comes from the events: a motion, then a press that happened further on.
   SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.x = 40;
+  e.motion.y = 30;
+  SDL_PushEvent(&e);
+  e = SDL_Event{};
   e.type = SDL_MOUSEBUTTONDOWN;
   e.button.button = SDL_BUTTON_RIGHT;
+  e.button.x = 123;
+  e.button.y = 45;
   SDL_PushEvent(&e);
   e = SDL_Event{};
   e.type = SDL_MOUSEWHEEL;
   e.wheel.y = 3;
   SDL_PushEvent(&e);
   poll_until([] {
-    int x, y, z, dir;
-    MOX_GetMouse(&x, &y, &buttons_seen);
+    int z, dir;
+    MOX_GetMouse(&x_seen, &y_seen, &buttons_seen);
     MOX_GetMouseWheel(&z, &dir);
     if (dir) wheel_seen = dir;
     return buttons_seen == 2 && wheel_seen == 1;
@@ -71,6 +81,8 @@ TEST(DriverThreads, RequestsAndInputCrossBetweenThreads) {
   EXPECT_EQ(keycode_seen, 0xF000);
   EXPECT_EQ(buttons_seen, 2);
   EXPECT_EQ(wheel_seen, 1);
+  EXPECT_EQ(x_seen, 123);
+  EXPECT_EQ(y_seen, 45);
 }
 
 }  // namespace
