@@ -235,6 +235,7 @@ public:
     uint32_t gui_gesture;     // counts input gestures: a held key's frames share one
     bool gui_quitasked;       // Escape with unsaved changes asked once
     bool gui_quit;            // the editor wants its host to end
+    bool gui_silentmusic;     // demomusic is the editor's silence: the project has no music
     s_guimessage gui_messages[GUI_MAXMESSAGES];  // newest last
     int gui_nummessages;
 

@@ -156,7 +156,7 @@ void c_demo::DrawGUI() {
 
     // Play time: the music's rate turns frames into minutes, seconds and hundredths; without
     // music the timeline runs at the usual rate for the project's length.
-    const bool silent = !HasMusic();
+    const bool silent = gui_silentmusic || !HasMusic();
     const uint64_t rate = silent ? SILENT_RATE : demomusic.samplerate;
     const uint64_t frames = (uint64_t)std::max(position, 0);
     const int minutes = (int)(frames / (rate * 60));

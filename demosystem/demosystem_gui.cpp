@@ -252,11 +252,19 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     gui_quitasked = false;
     gui_quit = false;
 
-    // What did not load is said once on the screen.
+    // What did not load is said once on the screen. Without music a silent one of the
+    // project's length keeps the clock: play, pause, scrubbing and jumps work as with music.
+    gui_silentmusic = false;
     if (!HasMusic()) {
+        const int end = TimelineEnd();
         core_log(LOG_WARNING, "edit.music_missing",
                  "- Editor: music %s is missing, the timeline runs silent for %d s\n",
-                 musicfilename[0] ? musicfilename : "(none)", TimelineEnd() / SILENTRATE);
+                 musicfilename[0] ? musicfilename : "(none)", end / SILENTRATE);
+        if (Soundsystem_CreateSoundStream(&demomusic, nullptr, SILENTRATE, 16, 1, (uint32_t)end)) {
+            demomusic.loop = 0;
+            gui_silentmusic = true;
+            Soundsystem_PlayMusic(&demomusic, 0);
+        }
     }
     int failed = 0;
     const char *firstfailed = "";

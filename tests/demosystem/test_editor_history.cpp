@@ -2,7 +2,8 @@
 // one step, more than a thousand steps come back), a cleared project that undo brings back and
 // that saves unchanged, the unsaved mark and the second Escape, tables kept in time order by any
 // sequence of commands, the selected line one the panel shows, and times from the cursor kept on
-// the timeline.
+// the timeline; without music a silent clock of the project's length.
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -260,6 +261,43 @@ TEST_F(History, TimesFromTheCursorStayOnTheTimeline) {
     d.gui_selected_resource = 0;
     Quietly([&] { Click(WIDTH - 10, RowTop(1) + 20); });
     EXPECT_EQ(d.layer[1].event[d.layer[1].numevents - 1].t, MUSICFRAMES);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace editor_test;
+
+TEST_F(Editor, WithoutMusicTheClockRunsSilentOverTheProject) {
+    for (const int last : {90, 20}) {
+        auto other = std::make_unique<c_demo>();
+        LogCapture log;
+        testing::internal::CaptureStdout();
+        other->Init(64, 48, 1);
+        other->CreateLayer(16, 16, "only");
+        other->CreateEventA(&other->layer[0], 44100 * (last - 3), 44100 * 3, EFFECT_IMAGE, 0, 0,
+                            nullptr);
+        other->InitGUI(WIDTH, HEIGHT, &font, &font, nullptr);
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(log.Has("edit.music_missing"));
+        EXPECT_TRUE(other->gui_silentmusic);
+        // The last event's end, and at least a minute.
+        const int end = 44100 * std::max(last, 60);
+        EXPECT_EQ(other->TimelineEnd(), end);
+        // Scrubbing and jumps move it as they move music.
+        mox_keyevent(MOX_VK_RIGHT, 1);
+        other->HandleGUI();
+        mox_keyevent(MOX_VK_RIGHT, 0);
+        Sync();
+        EXPECT_EQ((int)Soundsystem_GetSoundOffset(other->demomusic), 8192);
+        Soundsystem_SetSoundOffset(&other->demomusic, (uint64_t)end + 1000);
+        EXPECT_EQ((int)Soundsystem_GetSoundOffset(other->demomusic), end - 1);
+        Soundsystem_DeleteSound(&other->demomusic);
+        other->ClearTimeline();
+        MOX_DeleteBitmap(&other->bmp_waveform);
+    }
+    EXPECT_FALSE(d.gui_silentmusic);
 }
 
 }  // namespace
