@@ -61,8 +61,7 @@ const char *const HELP_LINES[] = {"L/R=Move Item/Position",
                                   "BACK/DEL=Delete Item",
                                   "Z=Save Project",
                                   "X=Clear Project",
-                                  "U=Undo  R/Y=Redo",
-                                  "ESC=Quit"};
+                                  "U=Undo  R/Y=Redo  ESC=Quit"};
 
 // Short names of resource types in the list; sounds and unknown types show none.
 const char *resource_type_name(int type) {
