@@ -101,8 +101,10 @@ struct LoadState {
     bool layerdropped = false;
     // Samples this pass loaded into the demo's music, released if another #music line follows.
     const void *music = nullptr;
-    // Records that were read but found no room in their table.
+    // Records that were read but found no room in their table, and record lines that could
+    // not be read.
     int dropped = 0;
+    int skipped = 0;
 };
 
 // Reads the numbers of a record after its keyword as scanf would with "%d,%d,%f": each
@@ -210,12 +212,16 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
     char name[DEMO_NAMESIZE];
     char file[DEMO_NAMESIZE];
     auto malformed = [&]() {
-        printf("- Project line %d: malformed %s record, skipped\n", lineno, entry.keyword);
+        state.skipped++;
+        core_log(LOG_WARNING, "project.line_skipped",
+                 "- Project line %d: malformed %s record, skipped\n", lineno, entry.keyword);
     };
     // Event lines need a layer to go to.
     auto target = [&]() -> s_demolayer * {
         if (!state.current && !state.layerdropped) {
-            printf("- Project line %d: event before the first #layer, skipped\n", lineno);
+            state.skipped++;
+            core_log(LOG_WARNING, "project.line_skipped",
+                     "- Project line %d: event before the first #layer, skipped\n", lineno);
         }
         return state.current;
     };
@@ -529,6 +535,11 @@ void c_demo::Load(const char *fn) {
         core_log(LOG_WARNING, "project.lines_kept",
                  "- Project %s: %d line%s not understood, kept for saving after the records\n",
                  fn, numkept, numkept == 1 ? "" : "s");
+    }
+    if (state.skipped > 0) {
+        core_log(LOG_WARNING, "project.lines_skipped",
+                 "- Project %s: %d record line%s could not be read and %s skipped\n", fn,
+                 state.skipped, state.skipped == 1 ? "" : "s", state.skipped == 1 ? "was" : "were");
     }
     if (state.dropped > 0) {
         core_log(LOG_WARNING, "project.records_dropped",

@@ -3,6 +3,7 @@
 // clearing and saving, and commands that find no target or a full table.
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -746,6 +747,7 @@ TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
         d.Load("demo.fentro");
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(log.Count("project.lines_kept"), 1);
+        EXPECT_FALSE(log.Has("project.lines_skipped"));
     }
     Save();
     const std::string first = Read("demo.fentro");
@@ -764,6 +766,26 @@ TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
     const std::string second = Read("demo.fentro");
     EXPECT_EQ(second.substr(second.size() - kept.size()), kept) << second;
     EXPECT_EQ(Read("backup.fentro"), first);
+}
+
+TEST_F(Saving, WhatDidNotLoadIsSaidOnTheScreen) {
+    std::string text = "#renderwidth 64\n#renderheight 48\n#demotype 1\n#marker x\n"
+                       "#eventvalue 0,1,0,1\n";
+    for (int i = 0; i < DEMO_MAXLAYERS + 1; i++) text += "#layer \"l\"\n#event 0,10,1,0,0:\n";
+    playback_media::WriteFile(dir / "demo.fentro", text);
+    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    gui_consolelevel = LOG_ERROR;
+    core_setlogsink(GuiLogSink, &d);
+    testing::internal::CaptureStdout();
+    d.Load("demo.fentro");
+    core_setlogsink(nullptr, nullptr);
+    testing::internal::GetCapturedStdout();
+    gui_consolelevel = LOG_PROGRESS;
+    std::vector<std::string> ids;
+    for (int i = 0; i < d.gui_nummessages; i++) ids.push_back(d.gui_messages[i].id);
+    EXPECT_NE(std::find(ids.begin(), ids.end(), "project.lines_skipped"), ids.end());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), "project.layer_dropped"), ids.end());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), "project.records_dropped"), ids.end());
 }
 
 TEST_F(Saving, KeepsTheTenLatestSavesStamped) {
