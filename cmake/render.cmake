@@ -1,11 +1,19 @@
 # Offline renderer: frame-exact capture of a production to TGA files or a video. It has its own
 # main(), which checks the command line before the driver starts.
 if(NOT FENTRO_SANITIZE)
-  add_executable(fentro-render tools/fentro-render.cpp tools/gen/tga.cpp)
+  add_executable(fentro-render tools/fentro-render.cpp)
   target_link_libraries(fentro-render PRIVATE invite_scenes)
   foreach(t test_render)
     if(TARGET ${t})
-      add_dependencies(${t} fentro-render coreimage)
+      add_dependencies(${t} fentro-render coreimage production)
     endif()
   endforeach()
+endif()
+# Capture speed of the renderer's normal path against its reference path (needs a display:
+# run it under Xvfb in the build folder).
+if(NOT FENTRO_SANITIZE)
+  add_executable(bench_render ${CMAKE_SOURCE_DIR}/bench/bench_render.cpp)
+  target_include_directories(bench_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(bench_render PRIVATE FENTRO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_dependencies(bench_render fentro-render production)
 endif()

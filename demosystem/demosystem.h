@@ -203,6 +203,9 @@ public:
     // The production's scenes, handed over by the program before Load; empty, function
     // resources start nothing and function events draw nothing.
     s_effecttable effects;
+    // Playback leaves out the layer passes that cannot change the picture; set, it issues
+    // every pass, as a reference that the shorter path is compared against.
+    bool everypass = false;
 
     // Editor.
     int gui_width, gui_height;
@@ -270,6 +273,9 @@ public:
 
     // Evaluation at `position`.
     float GetValue(s_demolayer *dlayer, int type);
+    // True when the track is exactly 0 at `position`, found without drawing a random number
+    // (a Random segment is never taken as 0).
+    bool ValueIsZero(s_demolayer *dlayer, int type);
     float GetTransformValue(s_demolayer *dlayer, int valueofs);
     float GetBeatMultiplier();
 

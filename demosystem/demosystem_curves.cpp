@@ -74,25 +74,44 @@ float smoothstep(float a, float b, float x) {
     return s * s * (3 - 2 * s);
 }
 
-float c_demo::GetValue(s_demolayer *dlayer, int type) {
-    float P = 1.0f, Q = 1.0f, t1 = 0.0f, t2 = 1.0f;
+namespace {
+
+// The curve segment of a layer's `type` track that holds `position`: the first key at or after
+// it, and the key before when that directly precedes it in the table.
+struct ValueSegment {
+    float t1 = 0.0f, P = 1.0f, t2 = 1.0f, Q = 1.0f;
     int k = CURVE_LINEAR;
-    if (dlayer && position > 0) {
-        const s_valueevent *keys = dlayer->event_value;
-        for (int i = 0; i < dlayer->numevents_value; i++) {
-            if (keys[i].t < position || keys[i].type != type) continue;
-            Q = keys[i].value;
-            t2 = (float)keys[i].t;
-            // The key before counts only when it directly precedes this one in the table.
-            if (i > 0 && keys[i - 1].type == type) {
-                P = keys[i - 1].value;
-                t1 = (float)keys[i - 1].t;
-                k = keys[i - 1].curvetype;
-            }
-            break;
+};
+
+ValueSegment FindValueSegment(const s_demolayer *dlayer, int type, int position) {
+    ValueSegment s;
+    if (!dlayer || position <= 0) return s;
+    const s_valueevent *keys = dlayer->event_value;
+    for (int i = 0; i < dlayer->numevents_value; i++) {
+        if (keys[i].t < position || keys[i].type != type) continue;
+        s.Q = keys[i].value;
+        s.t2 = (float)keys[i].t;
+        if (i > 0 && keys[i - 1].type == type) {
+            s.P = keys[i - 1].value;
+            s.t1 = (float)keys[i - 1].t;
+            s.k = keys[i - 1].curvetype;
         }
+        break;
     }
-    return CurveValue(t1, P, t2, Q, k, (float)position);
+    return s;
+}
+
+}  // namespace
+
+float c_demo::GetValue(s_demolayer *dlayer, int type) {
+    const ValueSegment s = FindValueSegment(dlayer, type, position);
+    return CurveValue(s.t1, s.P, s.t2, s.Q, s.k, (float)position);
+}
+
+bool c_demo::ValueIsZero(s_demolayer *dlayer, int type) {
+    const ValueSegment s = FindValueSegment(dlayer, type, position);
+    // A Random segment would draw from the shared generator and shift every later draw.
+    return s.k != CURVE_RANDOM && CurveValue(s.t1, s.P, s.t2, s.Q, s.k, (float)position) == 0.0f;
 }
 
 float c_demo::GetTransformValue(s_demolayer *dlayer, int valueofs) {

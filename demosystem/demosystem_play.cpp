@@ -69,6 +69,26 @@ int markers_passed(const c_demo *demo, const s_effectevent *e)
     return n;
 }
 
+// True when the event draws nothing into its layer's framebuffer, which then stays cleared to
+// transparent black and composes to no change at any weight. A post-processing event acts in
+// the composition only.
+bool draws_nothing(c_demo *demo, const s_effectevent *e)
+{
+    const s_demoresource *r = event_resource(demo, e);
+    switch (e->type) {
+    case EFFECT_IMAGE:
+        return !r || (r->type != RESOURCE_SPRITE && r->type != RESOURCE_TEXTURE);
+    case EFFECT_SHADER:
+        return event_program(demo, e) < 0 || !e->value;
+    case EFFECT_FUNCTION:
+        return false;
+    case EFFECT_TEXT:
+        return !demo->guifont1;
+    default:
+        return true;
+    }
+}
+
 void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
 {
     const float hx = (float)s.width / (float)demo->renderwidth * 0.4f;
@@ -173,18 +193,27 @@ void c_demo::HandleDemo()
     position = (int)Soundsystem_GetHeardOffset(demomusic);
     MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
+    // Layers whose framebuffer is composed this frame. A layer without an event is never
+    // composed, so its clear is left out; so is the pass of a layer that would compose to no
+    // change: Blend 0 (when the scene of a function event keeps its own state it still runs)
+    // or an event that leaves the framebuffer transparent.
+    bool composed[DEMO_MAXLAYERS] = {};
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         if (!l->visible) continue;
+        s_effectevent *e = GetEffectEvent(l);
+        const bool unseen = !e || draws_nothing(this, e) ||
+                            (e->type != EFFECT_FUNCTION && ValueIsZero(l, VALUE_BLEND));
+        if (unseen && !everypass) continue;
         MOX_SetFrameBuffer(l->framebuffer_id);
         MOX_DisableAlphaBlend();
-        s_effectevent *e = GetEffectEvent(l);
         if (!e) {
             MOX_ClearFrameBuffer(0xff000000);
             continue;
         }
         clear_and_box(0);
         render_event(this, i, e);
+        composed[i] = true;
     }
 
     MOX_SetFrameBuffer(framebuffer_id);
@@ -193,7 +222,8 @@ void c_demo::HandleDemo()
         s_demolayer *l = &layer[i];
         s_effectevent *e = GetEffectEvent(l);
         if (!e) continue;
-        MOX_EnableAlphaBlend(GetValue(l, VALUE_BLEND));
+        const float blend = GetValue(l, VALUE_BLEND);
+        MOX_EnableAlphaBlend(blend);
         if (!l->visible) continue;
         if (e->type == EFFECT_POSTPROCESSING) {
             // Without a usable shader the event is skipped: the composed picture stays
@@ -202,7 +232,8 @@ void c_demo::HandleDemo()
             MOX_DisableRenderState(MOX_STATE_DEPTHTEST);
             HandleShader(i, e);
             MOX_SetFrameBuffer(postbuffer_id);
-        } else {
+        } else if (everypass || (composed[i] && blend != 0.0f)) {
+            // Weight 0 blends to the pixels already there.
             MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
         }
     }

@@ -1,20 +1,33 @@
 // fentro-render: plays a production without sound on a fixed time step and writes exactly the
 // frames the player would present, as TGA files or piped to ffmpeg as a video.
+//
+// Threads and processes: the driver's program thread plays the production and makes every GL
+// call; a writer thread converts the frames read back and writes them, in their order. With
+// --jobs N the range is split into N parts: this process renders the first and N - 1 worker
+// processes, forked before anything is mounted or started, render the others.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <spawn.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,7 +36,6 @@
 #include "demosystem/demosystem.h"
 #include "demosystem/invite/invite.h"
 #include "mox/mox.h"
-#include "tools/gen/tga.h"
 
 extern char **environ;
 
@@ -45,8 +57,14 @@ const char *const USAGE =
     "                    number is the music position\n"
     "  --out FILE.mp4    pipe the frames to ffmpeg with the music (also .webm, .mkv); the\n"
     "                    frame size must be even; with --at the video has no sound\n"
+    "  --jobs N          split the range into N parts rendered by N processes (1 to 16);\n"
+    "                    video parts are joined without encoding them again\n"
     "  --quiet           no progress line\n"
     "  --help            this text\n";
+
+// Music time is limited to a day: positions then stay far inside 64-bit arithmetic.
+constexpr double MAX_SECONDS = 86400;
+constexpr int MAX_JOBS = 16;
 
 struct options {
     std::string source = "outline.dat";
@@ -56,13 +74,52 @@ struct options {
     int fps = 60;
     double from = 0.0, to = -1.0;
     std::vector<long long> at;
+    int jobs = 1;
     bool quiet = false;
 };
 
 options opt;
 
-// The music written out for ffmpeg; removed on every way out.
+// Which part of the range this process renders (0 is the first process, which joins).
+int part = 0;
+
+// Frames written by all processes, in memory shared with the workers, for the progress line.
+std::atomic<long long> *frames_done = nullptr;
+
+// What a failure must remove: the music written out for ffmpeg, ffmpeg's temporary output
+// (and the running ffmpeg), the folder of video parts, the worker processes.
 std::string musicfile;
+std::string videotemp;
+std::string partsfolder;
+pid_t ffmpeg_pid = -1;
+int ffmpeg_pipe = -1;
+std::vector<pid_t> workers;
+
+void stop_child(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+}
+
+// Any thread. Removes what this process started and ends it without running destructors
+// (the driver's event thread may be running).
+[[noreturn]] void leave(int status)
+{
+    static std::mutex once;
+    once.lock();  // a second failing thread waits here until the process ends
+    if (ffmpeg_pipe >= 0) close(ffmpeg_pipe);
+    if (ffmpeg_pid > 0) stop_child(ffmpeg_pid);
+    for (pid_t w : workers) stop_child(w);
+    if (!videotemp.empty()) remove(videotemp.c_str());
+    if (!partsfolder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(partsfolder, ec);
+    }
+    if (!musicfile.empty()) remove(musicfile.c_str());
+    fflush(stdout);
+    _exit(status);
+}
 
 [[noreturn]] __attribute__((format(printf, 1, 2))) void fail(const char *format, ...)
 {
@@ -72,18 +129,27 @@ std::string musicfile;
     vfprintf(stderr, format, args);
     va_end(args);
     fputc('\n', stderr);
-    if (!musicfile.empty()) remove(musicfile.c_str());
-    fflush(stdout);
-    // The driver's event thread may be running: end the process without running destructors.
-    _exit(1);
+    leave(1);
 }
 
-bool parse_number(const char *text, double *v)
+// A mistake on the command line: the reason and the usage, status 2.
+[[noreturn]] __attribute__((format(printf, 1, 2))) void usage_error(const char *format, ...)
+{
+    fputs("fentro-render: ", stderr);
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fprintf(stderr, "\n%s", USAGE);
+    leave(2);
+}
+
+bool parse_number(const char *text, double lo, double hi, double *v)
 {
     char *end = nullptr;
     errno = 0;
     *v = strtod(text, &end);
-    return end != text && *end == 0 && errno == 0 && std::isfinite(*v);
+    return end != text && *end == 0 && errno == 0 && *v >= lo && *v <= hi;
 }
 
 bool parse_int(const char *text, long long lo, long long hi, long long *v)
@@ -100,7 +166,7 @@ void parse_options(int argc, char *argv[])
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> const char * {
-            if (i + 1 >= argc) fail("%s needs a value", a.c_str());
+            if (i + 1 >= argc) usage_error("%s needs a value", a.c_str());
             return argv[++i];
         };
         long long n;
@@ -119,15 +185,20 @@ void parse_options(int argc, char *argv[])
             int w = 0, h = 0;
             char tail = 0;
             if (sscanf(v, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192)
-                fail("bad --size '%s' (expected WxH, 16 to 8192 each)", v);
+                usage_error("bad --size '%s' (expected WxH, 16 to 8192 each)", v);
             opt.width = w, opt.height = h;
         } else if (a == "--fps") {
             const char *v = value();
-            if (!parse_int(v, 1, 1000, &n)) fail("bad --fps '%s' (expected 1 to 1000)", v);
+            if (!parse_int(v, 1, 1000, &n)) usage_error("bad --fps '%s' (expected 1 to 1000)", v);
             opt.fps = (int)n;
+        } else if (a == "--jobs") {
+            const char *v = value();
+            if (!parse_int(v, 1, MAX_JOBS, &n)) usage_error("bad --jobs '%s' (expected 1 to %d)", v, MAX_JOBS);
+            opt.jobs = (int)n;
         } else if (a == "--from" || a == "--to") {
             const char *v = value();
-            if (!parse_number(v, &d) || d < 0) fail("bad time '%s' (expected seconds, 0 or more)", v);
+            if (!parse_number(v, 0, MAX_SECONDS, &d))
+                usage_error("bad time '%s' (expected seconds, 0 to %.0f)", v, MAX_SECONDS);
             (a == "--from" ? opt.from : opt.to) = d;
         } else if (a == "--at") {
             std::string list = value();
@@ -135,21 +206,21 @@ void parse_options(int argc, char *argv[])
             while (start <= list.size()) {
                 const size_t comma = list.find(',', start);
                 const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (!parse_int(item.c_str(), 0, 0x7fffffff, &n)) fail("bad --at position '%s'", item.c_str());
+                if (!parse_int(item.c_str(), 0, 0x7fffffff, &n)) usage_error("bad --at position '%s'", item.c_str());
                 opt.at.push_back(n);
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }
         } else if (!a.empty() && a[0] == '-') {
-            fail("unknown option '%s' (see --help)", a.c_str());
+            usage_error("unknown option '%s'", a.c_str());
         } else if (have_source) {
-            fail("more than one source given ('%s')", a.c_str());
+            usage_error("more than one source given ('%s')", a.c_str());
         } else {
             opt.source = a;
             have_source = true;
         }
     }
-    if (opt.to >= 0 && opt.to <= opt.from) fail("--to must lie after --from");
+    if (opt.to >= 0 && opt.to <= opt.from) usage_error("--to must lie after --from");
 }
 
 bool is_video_name(const std::string &name)
@@ -159,6 +230,14 @@ bool is_video_name(const std::string &name)
         if (name.size() > n && name.compare(name.size() - n, n, ext) == 0) return true;
     }
     return false;
+}
+
+// ffmpeg's container for a video name: temporary names carry no telling extension.
+const char *video_format(const std::string &name)
+{
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".webm") == 0) return "webm";
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mkv") == 0) return "matroska";
+    return "mp4";
 }
 
 bool program_on_path(const char *name)
@@ -183,6 +262,9 @@ void mount_source()
 {
     struct stat st;
     if (stat(opt.source.c_str(), &st) != 0) fail("cannot read the source '%s'", opt.source.c_str());
+    // Opening a pipe or a device could block or read without end.
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
+        fail("the source '%s' is neither a file nor a folder", opt.source.c_str());
     int ok;
     if (S_ISDIR(st.st_mode)) {
         std::string dir = opt.source;
@@ -236,104 +318,362 @@ std::string extract_music()
     return musicfile;
 }
 
-// Where the frames go: numbered TGA files or ffmpeg's standard input.
+// Runs ffmpeg with `args` (without a shell, so that no file name is ever parsed as a command)
+// and returns the writing end of a pipe to its standard input, or -1 with `stdin_pipe` false.
+pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out)
+{
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2] = {-1, -1};
+    if (stdin_pipe && pipe2(fds, O_CLOEXEC) != 0) fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdin_pipe) posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    // This process ignores SIGPIPE; ffmpeg gets the default back.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t sigs;
+    sigemptyset(&sigs);
+    sigaddset(&sigs, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &sigs);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int err = posix_spawnp(&pid, "ffmpeg", &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (stdin_pipe) close(fds[0]);
+    if (err != 0) {
+        if (stdin_pipe) close(fds[1]);
+        fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
+    }
+    if (pipe_out) *pipe_out = fds[1];
+    return pid;
+}
+
+bool wait_ffmpeg()
+{
+    int status = 0;
+    while (waitpid(ffmpeg_pid, &status, 0) < 0 && errno == EINTR) {}
+    ffmpeg_pid = -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The name of part k's video in the parts folder, relative to it.
+std::string part_name(int k)
+{
+    return "part-" + std::to_string(k) + std::string(opt.out.substr(opt.out.rfind('.')));
+}
+
+// The video's temporary name beside it: a failed run keeps what was there before.
+std::string temporary_video()
+{
+    return opt.out + "." + std::to_string(getpid()) + ".tmp";
+}
+
+// The frames to render: the --at list, or a fixed step from --from up to --to or the end of
+// the music. Positions are computed, not stored, so any range costs no memory.
+struct frame_range {
+    std::vector<long long> at;
+    long long first = 0, end = 0;
+    long long rate = 1, fps = 1;
+
+    long long count() const
+    {
+        if (!at.empty()) return (long long)at.size();
+        // Frame n lies at first + floor(n * rate / fps), before `end`.
+        return end > first ? ((end - first) * fps + rate - 1) / rate : 0;
+    }
+    long long position(long long n) const { return at.empty() ? first + n * rate / fps : at[n]; }
+    // Frames are numbered by their index, or by their position when given with --at.
+    long long number(long long n) const { return at.empty() ? n : at[n]; }
+};
+
+// One presented frame: GL's RGBA rows, bottom row first.
+struct frame {
+    long long number = 0;
+    std::vector<unsigned char> rgba;
+};
+
+// Where the frames go: numbered TGA files (each written under a temporary name and renamed,
+// so that no partial frame is ever left) or ffmpeg's standard input. `write` runs on the
+// writer thread, the rest on the program thread.
 struct sink {
     FILE *pipe = nullptr;
-    pid_t ffmpeg = -1;
-    std::vector<uint32_t> argb;
+    std::vector<uint8_t> bytes;
 
-    // Starts ffmpeg on a pipe, without a shell, so that no file name is ever parsed as a
-    // command; frames start at music time `start` seconds.
-    void open(double start)
+    // Starts ffmpeg for a video written into `target`; with a music time `music` (seconds,
+    // where the first frame lies) the production's music goes along.
+    void open(const std::string &target, double music)
     {
-        if (!is_video_name(opt.out)) return;
         std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "bgra",
                                          "-s", std::to_string(opt.width) + "x" + std::to_string(opt.height),
                                          "-framerate", std::to_string(opt.fps), "-i", "-"};
-        // Positions given with --at lie on no time grid that the music could follow.
-        if (opt.at.empty() && !extract_music().empty()) {
+        if (music >= 0 && !extract_music().empty()) {
             char seek[32];
-            snprintf(seek, sizeof seek, "%.6f", start);
+            snprintf(seek, sizeof seek, "%.6f", music);
             args.insert(args.end(), {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
         }
-        args.insert(args.end(), {"-pix_fmt", "yuv420p", opt.out});
-        std::vector<char *> argv;
-        for (std::string &a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-        // This process ignores SIGPIPE; ffmpeg gets the default back.
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t sigs;
-        sigemptyset(&sigs);
-        sigaddset(&sigs, SIGPIPE);
-        posix_spawnattr_setsigdefault(&attr, &sigs);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-        const int err = posix_spawnp(&ffmpeg, "ffmpeg", &actions, &attr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-        ::close(fds[0]);
-        if (err != 0) {
-            ::close(fds[1]);
-            fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
-        }
-        pipe = fdopen(fds[1], "wb");
+        args.insert(args.end(), {"-pix_fmt", "yuv420p", "-f", video_format(opt.out), target});
+        ffmpeg_pid = spawn_ffmpeg(args, true, &ffmpeg_pipe);
+        pipe = fdopen(ffmpeg_pipe, "wb");
         if (!pipe) fail("cannot start ffmpeg for '%s'", opt.out.c_str());
     }
 
-    void write(long long number, const std::vector<unsigned char> &rgba)
+    void write(const frame &f)
     {
-        to_argb(rgba);
+        encode(f, pipe ? 0 : 18);
         if (pipe) {
-            // ffmpeg reads BGRA bytes: the 0xAARRGGBB words in little-endian memory.
-            if (fwrite(argb.data(), 4, argb.size(), pipe) != argb.size()) fail("ffmpeg stopped taking frames for '%s'", opt.out.c_str());
+            if (fwrite(bytes.data(), 1, bytes.size(), pipe) != bytes.size()) fail("ffmpeg stopped taking frames for '%s'", opt.out.c_str());
             return;
         }
         char name[64];
-        snprintf(name, sizeof name, "/frame_%06lld.tga", number);
-        if (!tga_write_rgba32((opt.out + name).c_str(), argb.data(), opt.width, opt.height))
-            fail("cannot write frames into '%s'", opt.out.c_str());
+        snprintf(name, sizeof name, "/frame_%06lld.tga", f.number);
+        const std::string path = opt.out + name;
+        const std::string temp = opt.out + "/.frame_" + std::to_string(f.number) + ".tga.tmp";
+        FILE *fp = fopen(temp.c_str(), "wb");
+        bool ok = fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+        if (fp) ok = fclose(fp) == 0 && ok;
+        if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
+            const int err = errno;
+            remove(temp.c_str());
+            fail("cannot write '%s': %s", path.c_str(), strerror(err));
+        }
     }
 
-    // GL rows come bottom-up in RGBA byte order; the presented picture is opaque, as on screen.
-    void to_argb(const std::vector<unsigned char> &rgba)
+    // The frame as the file or ffmpeg takes it, after `header` bytes: B, G, R, A bytes (the
+    // 0xAARRGGBB words in little-endian memory), top row first, opaque as on screen. GL's
+    // rows come bottom-up in R, G, B, A order. A TGA header says: uncompressed true colour,
+    // 32 bits with 8 of alpha, rows from the top.
+    void encode(const frame &f, size_t header)
     {
-        argb.resize((size_t)opt.width * opt.height);
-        for (int y = 0; y < opt.height; ++y) {
-            const unsigned char *src = &rgba[(size_t)(opt.height - 1 - y) * opt.width * 4];
-            uint32_t *dst = &argb[(size_t)y * opt.width];
-            for (int x = 0; x < opt.width; ++x, src += 4)
-                dst[x] = 0xFF000000u | uint32_t(src[0]) << 16 | uint32_t(src[1]) << 8 | src[2];
+        const int w = opt.width, h = opt.height;
+        bytes.assign(header, 0);
+        if (header) {
+            const uint8_t fields[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8),
+                                        uint8_t(h), uint8_t(h >> 8), 32, 0x28};
+            bytes.assign(fields, fields + 18);
+        }
+        bytes.resize(header + (size_t)w * h * 4);
+        for (int y = 0; y < h; ++y) {
+            const unsigned char *src = &f.rgba[(size_t)(h - 1 - y) * w * 4];
+            unsigned char *dst = &bytes[header + (size_t)y * w * 4];
+            for (int x = 0; x < w * 4; x += 4) {
+                dst[x] = src[x + 2];
+                dst[x + 1] = src[x + 1];
+                dst[x + 2] = src[x];
+                dst[x + 3] = 0xFF;
+            }
         }
     }
 
     void close()
     {
-        if (pipe) {
-            const bool flushed = fclose(pipe) == 0;
-            int status = 0;
-            while (waitpid(ffmpeg, &status, 0) < 0 && errno == EINTR) {}
-            if (!flushed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-                fail("ffmpeg failed to write '%s'", opt.out.c_str());
-        }
+        if (!pipe) return;
+        const bool flushed = fclose(pipe) == 0;
+        pipe = nullptr;
+        ffmpeg_pipe = -1;
+        if (!wait_ffmpeg() || !flushed) fail("ffmpeg failed to write '%s'", opt.out.c_str());
         if (!musicfile.empty()) remove(musicfile.c_str());
         musicfile.clear();
     }
 };
 
-void progress(long long n, long long total, std::chrono::steady_clock::time_point start)
+// Writes frames in the order they are handed over, on a thread of its own, so that converting
+// and writing one frame overlaps rendering the next. A few buffers go round: the program
+// thread takes a free one, fills it and hands it over; the writer gives it back when written.
+// Without the thread (`threaded` false) a frame is written when it is handed over.
+class writer {
+public:
+    writer(sink *out, bool threaded, size_t bytes) : out_(out), threaded_(threaded)
+    {
+        for (int i = 0; i < (threaded ? 3 : 1); ++i) {
+            buffers_.push_back(std::make_unique<frame>());
+            buffers_.back()->rgba.resize(bytes);
+            free_.push_back(buffers_.back().get());
+        }
+        if (threaded_) thread_ = std::thread([this] { run(); });
+    }
+
+    // Program thread: a buffer to fill, once one is free.
+    frame *take()
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this] { return !free_.empty(); });
+        frame *f = free_.front();
+        free_.pop_front();
+        return f;
+    }
+
+    // Program thread: queues a filled buffer for writing.
+    void hand(frame *f)
+    {
+        if (!threaded_) {
+            out_->write(*f);
+            give_back(f);
+            return;
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        queued_.push_back(f);
+        changed_.notify_all();
+    }
+
+    // Program thread: returns when every frame handed over is written.
+    void finish()
+    {
+        if (!threaded_) return;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        thread_.join();
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            frame *f;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                changed_.wait(hold, [this] { return !queued_.empty() || closing_; });
+                if (queued_.empty()) return;
+                f = queued_.front();
+                queued_.pop_front();
+            }
+            out_->write(*f);
+            give_back(f);
+        }
+    }
+
+    void give_back(frame *f)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        free_.push_back(f);
+        changed_.notify_all();
+    }
+
+    sink *out_;
+    bool threaded_;
+    std::vector<std::unique_ptr<frame>> buffers_;
+    std::deque<frame *> free_, queued_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool closing_ = false;
+    std::thread thread_;
+};
+
+// Reads the presented framebuffer back through two pixel buffer objects: the read of frame n
+// is started when it is presented and collected after frame n + 1 is drawn, so that the copy
+// need not hold up the program thread. Reads are collected in the order they were started.
+// Program thread only.
+class readback {
+public:
+    readback(int target, size_t bytes) : target_(target), bytes_(bytes)
+    {
+        glGenBuffers(2, pbo_);
+        for (GLuint b : pbo_) {
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, b);
+            glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)bytes, nullptr, GL_STREAM_READ);
+        }
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    }
+    ~readback() { glDeleteBuffers(2, pbo_); }
+
+    static bool available() { return MOX_framebuffers_enabled && (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object); }
+
+    // Reads started and not yet collected: 0, 1 or 2.
+    int waiting() const { return (int)(started_ - collected_); }
+
+    // Starts reading the frame just presented; at most two reads wait at a time.
+    void start(long long number)
+    {
+        const int i = (int)(started_++ % 2);
+        const s_framebuffer &f = MOX_framebuffers[target_];
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target_].fbo);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, f.width, f.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
+        number_[i] = number;
+    }
+
+    // Copies the oldest waiting read into `f`.
+    void collect(frame *f)
+    {
+        const int i = (int)(collected_++ % 2);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
+        const void *pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+        if (!pixels) fail("cannot read the presented frame back");
+        memcpy(f->rgba.data(), pixels, bytes_);
+        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        f->number = number_[i];
+    }
+
+private:
+    int target_;
+    size_t bytes_;
+    GLuint pbo_[2] = {};
+    long long number_[2] = {};
+    long long started_ = 0, collected_ = 0;
+};
+
+void progress(long long total, std::chrono::steady_clock::time_point start)
 {
-    if (opt.quiet) return;
+    if (opt.quiet || part != 0) return;
+    const long long n = frames_done->load();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double fps = elapsed > 0 ? n / elapsed : 0.0;
     const double left = fps > 0 ? (total - n) / fps : 0.0;
     fprintf(stderr, "\rframe %lld of %lld, %.1f frames/s, %.0f s left   ", n, total, fps, left);
     if (n == total) fputc('\n', stderr);
+}
+
+// First process, after its own part: waits for the workers, showing their progress, and
+// fails when one of them did.
+void wait_for_workers(long long total, std::chrono::steady_clock::time_point start)
+{
+    while (!workers.empty()) {
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, WNOHANG);
+        if (pid < 0 && errno != EINTR) break;
+        if (pid <= 0) {
+            progress(total, start);
+            usleep(200000);
+            continue;
+        }
+        const auto it = std::find(workers.begin(), workers.end(), pid);
+        if (it == workers.end()) continue;
+        workers.erase(it);
+        // The worker has said why.
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) leave(1);
+    }
+    progress(total, start);
+}
+
+// Joins the parts' videos into the output without encoding them again, adding the music.
+void join_parts(double start, long long total)
+{
+    const std::string list = partsfolder + "/parts.txt";
+    FILE *fp = fopen(list.c_str(), "w");
+    bool ok = fp != nullptr;
+    // A part with no frames (more jobs than frames) wrote no video.
+    for (int k = 0; ok && k < opt.jobs; ++k)
+        if (total * (k + 1) / opt.jobs > total * k / opt.jobs) ok = fprintf(fp, "file '%s'\n", part_name(k).c_str()) > 0;
+    if (fp) ok = fclose(fp) == 0 && ok;
+    if (!ok) fail("cannot write the list of video parts into '%s'", partsfolder.c_str());
+    std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "concat", "-safe", "0", "-i", list};
+    if (opt.at.empty() && !extract_music().empty()) {
+        char seek[32];
+        snprintf(seek, sizeof seek, "%.6f", start);
+        args.insert(args.end(), {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
+    }
+    args.insert(args.end(), {"-c:v", "copy", "-f", video_format(opt.out), videotemp});
+    ffmpeg_pid = spawn_ffmpeg(args, false, nullptr);
+    if (!wait_ffmpeg()) fail("ffmpeg failed to join the parts of '%s'", opt.out.c_str());
 }
 
 }  // namespace
@@ -353,45 +693,85 @@ int coremain(int, char *[])
     gbd_demo.effects = invite_effects;
     gbd_demo.Load(opt.project.c_str());
     gbd_demo.Start();
+    // Every layer pass and a read-back that waits for each frame: the path the benchmark and
+    // the tests compare the shorter one against.
+    const bool reference = getenv("FENTRO_RENDER_REFERENCE") != nullptr;
+    gbd_demo.everypass = reference;
 
     const uint32_t rate = gbd_demo.demomusic.samplerate;
     const long long musicframes = gbd_demo.demomusic.numchannels ? gbd_demo.demomusic.length / gbd_demo.demomusic.numchannels : 0;
     if (rate == 0 || musicframes == 0) fail("the production's music '%s' did not load", gbd_demo.musicfilename);
 
-    std::vector<long long> positions = opt.at;
+    frame_range range;
+    range.at = opt.at;
+    range.rate = rate;
+    range.fps = opt.fps;
     // A position past the music would show the music's last frame under another number.
-    for (long long p : positions)
+    for (long long p : range.at)
         if (p >= musicframes) fail("--at position %lld lies after the music's last frame %lld", p, musicframes - 1);
-    if (positions.empty()) {
-        const double end = opt.to >= 0 ? std::min(opt.to * rate, (double)musicframes) : (double)musicframes;
-        const long long first = (long long)std::llround(opt.from * rate);
-        for (long long n = 0;; ++n) {
-            const long long t = first + n * (long long)rate / opt.fps;
-            if (t >= end) break;
-            positions.push_back(t);
-        }
-        if (positions.empty()) fail("no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
-    }
+    range.first = std::llround(opt.from * rate);
+    range.end = opt.to >= 0 ? std::min((long long)std::ceil(opt.to * rate), musicframes) : musicframes;
+    const long long total = range.count();
+    if (total == 0) fail("no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
+    const long long begin = total * part / opt.jobs, end = total * (part + 1) / opt.jobs;
 
     const int target = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
     if (target < 0) fail("no framebuffer left for the presented frame");
     MOX_SetPresentTarget(target);
 
+    const double start_seconds = (double)range.position(0) / rate;
     sink out;
-    out.open((double)positions[0] / rate);
-    std::vector<unsigned char> rgba((size_t)opt.width * opt.height * 4);
-    const auto start = std::chrono::steady_clock::now();
-    const long long total = (long long)positions.size();
-    for (long long n = 0; n < total; ++n) {
-        Soundsystem_SetSoundOffset(&gbd_demo.demomusic, (uint64_t)positions[n]);
+    // Parts are joined with the music afterwards; positions given with --at lie on no time
+    // grid that the music could follow.
+    const bool video = is_video_name(opt.out);
+    if (video && opt.jobs > 1 && begin < end) out.open(partsfolder + "/" + part_name(part), -1);
+    if (video && opt.jobs == 1) out.open(videotemp, opt.at.empty() ? start_seconds : -1);
+    const size_t bytes = (size_t)opt.width * opt.height * 4;
+    const bool async = !reference && readback::available();
+    writer frames(&out, !reference, bytes);
+    std::unique_ptr<readback> reader;
+    if (async) reader = std::make_unique<readback>(target, bytes);
+    const auto started = std::chrono::steady_clock::now();
+    for (long long n = begin; n < end; ++n) {
+        Soundsystem_SetSoundOffset(&gbd_demo.demomusic, (uint64_t)range.position(n));
         MOX_ClearFrameBuffer(0);
         gbd_demo.HandleDemo();
         MOX_SwapBuffers();
-        MOX_ReadFrameBuffer(target, rgba.data());
-        out.write(opt.at.empty() ? n : positions[n], rgba);
-        progress(n + 1, total, start);
+        if (async) {
+            reader->start(range.number(n));
+            if (reader->waiting() == 2) {
+                frame *f = frames.take();
+                reader->collect(f);
+                frames.hand(f);
+            }
+        } else {
+            frame *f = frames.take();
+            MOX_ReadFrameBuffer(target, f->rgba.data());
+            f->number = range.number(n);
+            frames.hand(f);
+        }
+        ++*frames_done;
+        progress(total, started);
     }
+    while (async && reader->waiting() > 0) {
+        frame *f = frames.take();
+        reader->collect(f);
+        frames.hand(f);
+    }
+    frames.finish();
+    reader.reset();
     out.close();
+    if (part != 0) return 0;
+    wait_for_workers(total, started);
+    if (opt.jobs > 1 && is_video_name(opt.out)) join_parts(start_seconds, total);
+    if (!videotemp.empty() && rename(videotemp.c_str(), opt.out.c_str()) != 0)
+        fail("cannot write '%s': %s", opt.out.c_str(), strerror(errno));
+    videotemp.clear();
+    if (!partsfolder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(partsfolder, ec);
+        partsfolder.clear();
+    }
     return 0;
 }
 
@@ -399,14 +779,51 @@ int coremain(int, char *[])
 // reported at once and without a display.
 int main(int argc, char *argv[])
 {
-    // A pipe to an ffmpeg that has quit reports an error instead of ending the process.
+    // A pipe to an ffmpeg that has quit reports an error instead of ending the process; a
+    // file grown past the size limit makes the write fail instead of ending it.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     parse_options(argc, argv);
     mount_source();
     check_output();
+    frames_done = static_cast<std::atomic<long long> *>(
+        mmap(nullptr, sizeof *frames_done, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (frames_done == MAP_FAILED) fail("cannot share the progress with worker processes");
+    new (frames_done) std::atomic<long long>(0);
+    if (is_video_name(opt.out)) {
+        videotemp = temporary_video();
+        if (opt.jobs > 1) {
+            partsfolder = opt.out + "." + std::to_string(getpid()) + ".parts";
+            if (mkdir(partsfolder.c_str(), 0700) != 0) {
+                partsfolder.clear();
+                fail("cannot make a folder for the video's parts beside '%s': %s", opt.out.c_str(), strerror(errno));
+            }
+        }
+    }
+    if (opt.jobs > 1) {
+        // Each process reads the source through its own handle.
+        corefile_closeimage();
+        fflush(nullptr);
+        for (int k = 1; k < opt.jobs; ++k) {
+            const pid_t pid = fork();
+            if (pid < 0) fail("cannot start worker processes: %s", strerror(errno));
+            if (pid == 0) {
+                part = k;
+                // The joined video is the first process's; a worker's siblings are not its own.
+                workers.clear();
+                videotemp.clear();
+                break;
+            }
+            workers.push_back(pid);
+        }
+        mount_source();
+    }
     const int result = mox_processentry(argc, argv, coremain);
     fflush(nullptr);
-    if (result != 0) fputs("fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n", stderr);
+    if (result != 0) {
+        fputs("fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n", stderr);
+        leave(1);
+    }
     _exit(result);
 }

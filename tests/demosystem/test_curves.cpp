@@ -119,6 +119,29 @@ TEST_F(Curves, RandomCurveWithATinyOrHugeStartValueKeepsIt) {
     EXPECT_LT(v, 0.5f);
 }
 
+TEST_F(Curves, ValueIsZeroOnlyWhereTheTrackIsExactlyZeroAndNeverDraws) {
+    demo->CreateEventValue(dl, 1000, VALUE_BLEND, CURVE_LINEAR, 1.0f);
+    demo->CreateEventValue(dl, 2000, VALUE_BLEND, CURVE_BEZIER, 0.0f);  // holds 0 to 3000
+    demo->CreateEventValue(dl, 3000, VALUE_BLEND, CURVE_RANDOM, 0.0f);
+    demo->CreateEventValue(dl, 4000, VALUE_BLEND, CURVE_RANDOM, 0.5f);
+    demo->CreateEventValue(dl, 5000, VALUE_BLEND, CURVE_LINEAR, 0.0f);
+    auto zero = [&](int position) {
+        demo->position = position;
+        return demo->ValueIsZero(dl, VALUE_BLEND);
+    };
+    EXPECT_FALSE(zero(0));
+    EXPECT_FALSE(zero(1999));  // 1.0 falling to 0.0
+    for (int p : {2000, 2500, 3000}) EXPECT_TRUE(zero(p)) << p;
+    // Random segments, even one that can only give 0, are never taken as 0 and draw nothing
+    // from the shared generator.
+    srand(99);
+    const int first = rand();
+    srand(99);
+    for (int p : {3500, 4000, 4500}) EXPECT_FALSE(zero(p)) << p;
+    EXPECT_EQ(rand(), first);
+    EXPECT_FALSE(zero(5001));  // after the last key every track is 1
+}
+
 TEST_F(Curves, KeysOfAnotherTrackInBetweenRestartFromOne) {
     demo->CreateEventValue(dl, 1000, VALUE_BLEND, CURVE_LINEAR, 0.0f);
     demo->CreateEventValue(dl, 2000, VALUE_EFFECTVALUE1, CURVE_LINEAR, 5.0f);

@@ -168,12 +168,11 @@ TEST_F(Playback, TwoLayersBlendOverTheBackground) {
          "#eventvalue 1000000,1,0,0.5\n");
     ASSERT_EQ(demo.numlayers, 2);
 
-    // No event yet: both layers are cleared and not composed.
+    // No event yet: neither layer is composed.
     Frame(500);
     EXPECT_TRUE(Near(MainPixel(5, 5), BACKGROUND));
     EXPECT_TRUE(Near(MainPixel(120, 120), BACKGROUND));
     EXPECT_EQ(MOX_FrameBuffer->id, demo.framebuffer_id);
-    EXPECT_EQ(LayerPixel(0, 64, 64), 0xff000000u);
     EXPECT_EQ(MainPixel(64, 64) >> 24, 0xffu);
 
     // Red at full weight, then green at half weight over it.
@@ -463,6 +462,53 @@ TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
         EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
     }
     EXPECT_EQ(first.updates + last.updates, 0);
+}
+
+// A layer without an event, one whose Blend is 0 and one whose event draws nothing (a caption
+// without the editor's font) cost no pass: their framebuffers keep what was there, and the
+// composed picture is the one that every pass gives. A function layer at Blend 0 still runs its
+// scene, which keeps its own state from call to call.
+TEST_F(Playback, PassesThatCannotChangeThePictureAreLeftOut) {
+    ProbeScene probe;
+    c_demofunction *table[] = {&probe};
+    effects = {table, 1};
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#texture 1 \"green\" \"green.tga\"\n"
+         "#function 0 \"probe\" :0\n"
+         "#layer \"faded\"\n#event 0,132300,1,0,0:\n"
+         "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
+         "#layer \"empty\"\n"
+         "#layer \"caption\"\n#event 0,132300,5,0,0:\n"
+         "#layer \"scene\"\n#event 0,132300,4,2,0:\n"
+         "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
+         "#layer \"green\"\n#event 0,132300,1,1,0:\n"
+         "#eventvalue 0,1,0,0.5\n#eventvalue 132300,1,0,0.5\n");
+    ASSERT_EQ(demo.numlayers, 5);
+    constexpr unsigned MARK = 0xff00ffff;  // yellow, as 0xAABBGGRR
+    auto mark = [&] {
+        for (int i = 0; i < 4; i++) {
+            MOX_SetFrameBuffer(demo.layer[i].framebuffer_id);
+            MOX_ClearFrameBuffer(MARK);
+        }
+    };
+    demo.everypass = false;
+    mark();
+    Frame(44100);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(LayerPixel(i, 64, 64), MARK) << "layer " << i;
+    EXPECT_EQ(probe.updates, 1);
+    EXPECT_TRUE(Near(LayerPixel(3, 64, 64), BLUE & 0xffffff));
+    const uint32_t shown = MainPixel(64, 64);
+    EXPECT_TRUE(Near(shown, 0x089018));  // half green over the background
+
+    demo.everypass = true;
+    mark();
+    Frame(44100);
+    EXPECT_TRUE(Near(LayerPixel(0, 64, 64), RED & 0xffffff));
+    EXPECT_EQ(LayerPixel(1, 64, 64), 0xff000000u);
+    EXPECT_EQ(LayerPixel(2, 64, 64), 0u);
+    EXPECT_EQ(probe.updates, 2);
+    EXPECT_EQ(MainPixel(64, 64), shown);
+    demo.everypass = false;
 }
 
 }  // namespace

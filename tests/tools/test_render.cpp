@@ -6,6 +6,7 @@
 //   3.0 - 4.0 s  the 2 x 2 texture again under a post-processing event that inverts red and
 //                green and puts its parameter "amount" (0.5) into blue
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -169,9 +170,9 @@ protected:
     }
 
     // fentro-render in the scratch folder, quiet unless the arguments say otherwise.
-    ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {}) {
+    ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {}, double limit = 120) {
         args.insert(args.begin(), "--quiet");
-        return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path, env);
+        return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path, env, limit);
     }
 
     static std::string Log(const ProgramRun &run) { return run.out + run.err; }
@@ -189,6 +190,15 @@ protected:
         EXPECT_EQ(run.status, 1) << Log(run);
         EXPECT_NE(run.err.find("fentro-render: "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    }
+
+    // A mistake on the command line: status 2, the reason and the usage on stderr.
+    static void ExpectUsage(const ProgramRun &run, const std::string &words) {
+        ASSERT_TRUE(run.finished) << Log(run);
+        EXPECT_EQ(run.signal, 0) << Log(run);
+        EXPECT_EQ(run.status, 2) << Log(run);
+        EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("usage: fentro-render"), std::string::npos) << run.err;
     }
 };
 
@@ -303,6 +313,9 @@ TEST_F(Render, UnusableSourcesAreRefused) {
     ExpectRefused(Run({"--out", "o", "bare.dat"}), "no project file 'demo.fentro'");
     ExpectRefused(Run({"--out", "o", (dir / "bare").string()}), "no project file 'demo.fentro'");
     ExpectRefused(Run({"--out", "o", "--project", "other.fentro"}), "no project file 'other.fentro'");
+    // A named pipe is refused before it is opened, where reading would wait for a writer.
+    ASSERT_EQ(mkfifo((dir / "pipe.dat").c_str(), 0600), 0);
+    ExpectRefused(Run({"--out", "o", "pipe.dat"}, {}, 20), "neither a file nor a folder");
     EXPECT_FALSE(fs::exists(dir / "o"));
 
     // A project whose music is missing has no time line to render.
@@ -320,12 +333,19 @@ TEST_F(Render, BadOptionsAreRefused) {
         {{"--fps", "ten"}, "bad --fps"},
         {{"--from", "-1"}, "bad time '-1'"},
         {{"--to", "nan"}, "bad time 'nan'"},
+        // Far past any music: the positions would overflow.
+        {{"--from", "1e15"}, "bad time '1e15'"},
+        {{"--to", "1e300"}, "bad time '1e300'"},
+        {{"--from", "86401"}, "bad time '86401'"},
         {{"--from", "2", "--to", "1"}, "--to must lie after --from"},
         {{"--from", "1", "--to", "1"}, "--to must lie after --from"},
         {{"--at", "1,,2"}, "bad --at position ''"},
         {{"--at", "5,x"}, "bad --at position 'x'"},
         {{"--at", "-5"}, "bad --at position '-5'"},
         {{"--at", "99999999999"}, "bad --at position"},
+        {{"--jobs", "0"}, "bad --jobs '0'"},
+        {{"--jobs", "17"}, "bad --jobs '17'"},
+        {{"--jobs", "two"}, "bad --jobs 'two'"},
         {{"outline.dat", "outline.dat"}, "more than one source"},
         {{"--project"}, "--project needs a value"},
     };
@@ -333,7 +353,7 @@ TEST_F(Render, BadOptionsAreRefused) {
         std::vector<std::string> args = {"--out", "o"};
         args.insert(args.end(), c.first.begin(), c.first.end());
         SCOPED_TRACE(c.second);
-        ExpectRefused(Run(args), c.second);
+        ExpectUsage(Run(args, {}, 30), c.second);
     }
     // Nothing was written for any of them.
     EXPECT_FALSE(fs::exists(dir / "o"));
@@ -359,18 +379,70 @@ TEST_F(Render, UnusableOutputsAreRefused) {
     EXPECT_FALSE(fs::exists(dir / "x.mp4"));
 }
 
-// A stand-in for ffmpeg that records its arguments, a copy of the music it is given and the
-// frames it reads; "fail" makes one that quits at once with status 3 without reading.
+TEST_F(Render, AFailedWriteLeavesNoPartialFrameAndKeepsTheOldOne) {
+    // Files may not grow past 4 KB (a 64 x 64 frame is 16 KB): the first write fails.
+    WriteFile(dir / "o/frame_000000.tga", "the frame of an earlier run");
+    const ProgramRun run = RunProgram("/bin/sh", {"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", FENTRO_BINARY_DIR "/fentro-render",
+                                                  "--quiet", "--size", "64x64", "--fps", "4", "--to", "1", "--out", "o"},
+                                      dir.path, {}, 60);
+    ExpectRefused(run, "cannot write");
+    EXPECT_EQ(Files(dir / "o"), std::vector<std::string>{"frame_000000.tga"});
+    EXPECT_EQ(ReadText(dir / "o/frame_000000.tga"), "the frame of an earlier run");
+}
+
+TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--out", "one"}));
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--jobs", "3", "--out", "three"}));
+    // More jobs than frames: the surplus workers render nothing.
+    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150", "--jobs", "4", "--out", "few"}));
+    const std::vector<std::string> names = Files(dir / "one");
+    ASSERT_EQ(names.size(), 16u);
+    ASSERT_EQ(Files(dir / "three"), names);
+    // Frames 8 to 11 show the Random Blend, whose draws depend on where a process started.
+    for (int n = 0; n < 16; ++n) {
+        if (n >= 8 && n <= 11) continue;
+        EXPECT_TRUE(ReadText(dir / "one" / names[n]) == ReadText(dir / "three" / names[n])) << n;
+    }
+    EXPECT_EQ(Files(dir / "few"), (std::vector<std::string>{"frame_022050.tga", "frame_066150.tga"}));
+    EXPECT_EQ(ReadText(dir / "few/frame_066150.tga"), ReadText(dir / "one/frame_000006.tga"));
+}
+
+// The built-in production, as the build packs it: frames where layer passes are left out (no
+// event, Blend 0, a caption without a font, the post-processing layer) have the same bytes as
+// the reference path's, which issues every pass and reads each frame back before the next.
+TEST_F(Render, ProductionFramesMatchTheReferencePath) {
+    const fs::path production = FENTRO_BINARY_DIR "/outline.dat";
+    if (!fs::exists(production)) GTEST_SKIP() << "the production is not built";
+    const std::vector<std::string> args = {"--at", "0,1100000,4064256,4454100,4718700,6747300", production.string(), "--out"};
+    std::vector<std::string> a = args, b = args;
+    a.push_back("reference");
+    b.push_back("normal");
+    ExpectSuccess(Run(a, {"FENTRO_RENDER_REFERENCE=1"}));
+    ExpectSuccess(Run(b));
+    const std::vector<std::string> names = Files(dir / "reference");
+    ASSERT_EQ(names.size(), 6u);
+    ASSERT_EQ(Files(dir / "normal"), names);
+    for (const std::string &n : names) EXPECT_TRUE(ReadText(dir / "reference" / n) == ReadText(dir / "normal" / n)) << n;
+}
+
+// A stand-in for ffmpeg that records its arguments and a copy of the music it is given, and
+// writes what it reads (or, joining parts, their bytes in the listed order) to the output
+// named last; "fail" makes one that quits at once with status 3 without reading.
 void FakeFfmpeg(const fs::path &bin, bool fail) {
     WriteFile(bin / "ffmpeg", fail ? "#!/bin/sh\nexit 3\n"
                                    : "#!/bin/sh\n"
                                      "printf '%s\\n' \"$@\" > ffmpeg.args\n"
-                                     "prev=\n"
+                                     "prev=\nlist=\n"
                                      "for a in \"$@\"; do\n"
-                                     "  if [ \"$prev\" = -i ] && [ \"$a\" != - ]; then cp \"$a\" ffmpeg.music; fi\n"
+                                     "  if [ \"$prev\" = -i ] && [ \"$a\" != - ]; then\n"
+                                     "    case \"$a\" in *.txt) list=$a ;; *) cp \"$a\" ffmpeg.music ;; esac\n"
+                                     "  fi\n"
                                      "  prev=$a\n"
                                      "done\n"
-                                     "cat > ffmpeg.frames\n");
+                                     "if [ -n \"$list\" ]; then\n"
+                                     "  sed -n \"s/^file '\\(.*\\)'$/\\1/p\" \"$list\" | while read -r f; do\n"
+                                     "    cat \"$(dirname \"$list\")/$f\"; done > \"$prev\"\n"
+                                     "else cat > \"$prev\"; fi\n");
     fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
 }
 
@@ -385,7 +457,6 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     std::istringstream lines(ReadText(dir / "ffmpeg.args"));
     for (std::string line; std::getline(lines, line);) args.push_back(line);
     ASSERT_FALSE(args.empty());
-    EXPECT_EQ(args.back(), out);  // the name arrives whole, quote and blanks included
     auto after = [&](const std::string &option) {
         for (size_t i = 0; i + 1 < args.size(); ++i)
             if (args[i] == option) return args[i + 1];
@@ -401,20 +472,40 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     ASSERT_LT(music, args.end());
     EXPECT_FALSE(fs::exists(*music)) << *music;
 
-    // The piped frames are the pixels of the TGA frames, BGRA in the same order.
-    const std::string frames = ReadText(dir / "ffmpeg.frames");
+    // ffmpeg wrote a temporary file (the name arrives whole, quote and blanks included) that
+    // became the video: the pixels of the TGA frames, BGRA in the same order.
+    EXPECT_EQ(args.back().rfind(out, 0), 0u) << args.back();
+    const std::string frames = ReadText(out);
     ASSERT_EQ(frames.size(), 5u * W * H * 4);
     const std::vector<std::string> names = Files(dir / "tga");
     ASSERT_EQ(names.size(), 5u);
     for (size_t n = 0; n < names.size(); ++n)
         EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadText(dir / "tga" / names[n]), 18, W * H * 4) == 0) << n;
+
+    // With --jobs the parts are joined, with the music, into the same video.
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--jobs", "2", "--out", "joined.mp4"},
+                      {path}));
+    EXPECT_TRUE(ReadText(dir / "joined.mp4") == frames);
+    EXPECT_EQ(ReadText(dir / "ffmpeg.music"), SilentWav(MUSIC_FRAMES));
+    args.clear();
+    std::istringstream joined(ReadText(dir / "ffmpeg.args"));
+    for (std::string line; std::getline(joined, line);) args.push_back(line);
+    EXPECT_EQ(after("-c:v"), "copy");  // joined without encoding again
+    for (const std::string &n : Files(dir.path))
+        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
 }
 
 TEST_F(Render, FfmpegThatFailsOrAnOddSizeIsReported) {
     FakeFfmpeg(dir / "bin", true);
     const std::string path = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
+    // The video of an earlier run stays as it was; nothing temporary is left.
+    WriteFile(dir / "x.mp4", "an earlier video");
     ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--out", "x.mp4"}, {path}), "ffmpeg");
+    ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--jobs", "2", "--out", "x.mp4"}, {path}), "ffmpeg");
+    EXPECT_EQ(ReadText(dir / "x.mp4"), "an earlier video");
     ExpectRefused(Run({"--size", "321x180", "--out", "x.webm"}, {path}), "even --size");
+    for (const std::string &n : Files(dir.path))
+        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
 }
 
 }  // namespace
