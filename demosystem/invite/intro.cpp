@@ -2,6 +2,7 @@
 // and "presents" bouncing towards each other, a bee of 256 boxes that bursts, then the logo.
 #include "demosystem/invite/intro.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -9,6 +10,15 @@
 #include "mox/corevideo.h"
 
 namespace {
+
+// The words, where they meet, and the bee sit this far right of where the pictures put them,
+// so that "DROWSY KETTLE presents" is centred on the screen.
+constexpr int LINE_SHIFT = 154;
+// How far each word waits from its place before they meet: both stay inside the
+// television's opening (x 336 to 1583).
+constexpr float WORDS_APART = 240;
+// Ticks the logo takes to drop into place from above the screen.
+constexpr float LOGO_TICKS = 36;
 
 const char *KindName(int type) {
     switch (type) {
@@ -95,11 +105,12 @@ void c_intro::Restart(c_demo *) {
     SceneSeed(&random, 0x1A7A21B0E5ull);
     introframe = 0;
     introout = 0;
+    logoin = 0;
     intro_explode = 0;
     for (int i = 0; i < 16; i++) {
         for (int j = 0; j < 16; j++) {
             int k = 16 * i + j;
-            intro_particlex[k] = static_cast<float>(768 + 8 * j);
+            intro_particlex[k] = static_cast<float>(768 + LINE_SHIFT + 8 * j);
             intro_particley[k] = static_cast<float>(440 + 8 * i);
             intro_particledx[k] = ((SceneRandom(&random) % 100) - 50) / 25.0f;
             intro_particledy[k] = -(SceneRandom(&random) % 100) / 50.0f;
@@ -108,7 +119,10 @@ void c_intro::Restart(c_demo *) {
 }
 
 void c_intro::Tick(c_demo *) {
-    if (state >= 5) return;
+    if (state >= 5) {
+        logoin = std::min(1.0f, logoin + 1 / LOGO_TICKS);
+        return;
+    }
     // The words bounce on |cos 4 introframe|; the first time it turns negative the bee bursts.
     if (std::cos(4 * introframe) < 0) intro_explode = 1;
     if (state >= 2) introframe += 0.01f;
@@ -121,18 +135,23 @@ void c_intro::Update(c_demo *, s_effectevent *) {
     if (bmp_introbg) MOX_DrawBitmap(320, -static_cast<int>(25 * s), *bmp_introbg);
 
     if (state >= 5) {
-        if (spr_intrologo) MOX_DrawSprite(436, 40, *spr_intrologo);
+        // The logo drops in from behind the top of the frame, slowing into its place.
+        float rest = 1 - logoin;
+        int y = 40 - static_cast<int>(rest * rest * rest * 840);
+        if (spr_intrologo) MOX_DrawSprite(436, y, *spr_intrologo);
         if (spr_tvframe) MOX_DrawSprite(0, 0, *spr_tvframe);
         return;
     }
 
-    float a = (1 - introframe * 0.5f) * 512;
+    float a = (1 - introframe * 0.5f) * WORDS_APART;
     if (a < 0) a = 0;
     float d = std::fabs(std::cos(4 * introframe)) * a;
     if (state == 4) d = (1 - std::cos(introout)) * 640;
     if (state >= 1) {
-        if (spr_gimbard) MOX_DrawSprite(static_cast<int>(420 - d), 440, *spr_gimbard);
-        if (spr_presents) MOX_DrawSprite(static_cast<int>(d + 768), 440, *spr_presents);
+        int left = static_cast<int>(420 + LINE_SHIFT - d);
+        int right = static_cast<int>(d + 768 + LINE_SHIFT);
+        if (spr_gimbard) MOX_DrawSprite(left, 440, *spr_gimbard);
+        if (spr_presents) MOX_DrawSprite(right, 440, *spr_presents);
     }
     if (spr_tvframe) MOX_DrawSprite(0, 0, *spr_tvframe);
     if (state >= 1) DrawBee();

@@ -39,6 +39,7 @@ public:
     int introbuffer_id = 0;
     float introframe = 0;
     float introout = 0;
+    float logoin = 0;  // 0..1: how far the logo has dropped into place
     int intro_explode;
     bool logostarted = false;
     float logoaccel = 0;
@@ -130,6 +131,7 @@ public:
     s_sprite *spr_screen = nullptr;
     s_particle particle[SCREEN_NUMPARTICLES] = {};
     int newpart;
+    bool wrapped = false;  // the ring has come round: every slot holds a spark
     s_scenerandom random = {};  // where and how the sparks start
 
     c_screen();

@@ -2,6 +2,21 @@
 #include "core/coredebug.h"
 #include "demosystem/invite/intro.h"
 
+namespace {
+
+// Parts of the hall's picture that sparks pass behind rather than over, so they stay
+// readable: the big screen in its frame and the title with its subtitle (left, top, right,
+// bottom, in pixels of the 1920 x 1080 picture).
+constexpr int SPARK_COVERS[2][4] = {{994, 104, 1866, 608}, {80, 712, 1170, 876}};
+
+bool BehindCover(int x, int y, const s_sprite &spark) {
+    for (const auto &c : SPARK_COVERS)
+        if (x + spark.width > c[0] && x < c[2] && y + spark.height > c[1] && y < c[3]) return true;
+    return false;
+}
+
+}  // namespace
+
 c_screen::c_screen() : newpart(0) {}
 
 void c_screen::Init(c_demo *demo) {
@@ -17,10 +32,11 @@ void c_screen::Restart(c_demo *) {
     SceneSeed(&random, 0x5C4EE7ull);
     for (s_particle &p : particle) p = {};
     newpart = 0;
+    wrapped = false;
 }
 
 void c_screen::Tick(c_demo *demo) {
-    // Every slot moves, also the never-filled ones, which fall away from the corner.
+    // Every slot moves, also the never-filled ones, which are not drawn.
     for (s_particle &p : particle) {
         p.x += p.speed;
         p.y += p.gravity;
@@ -39,14 +55,18 @@ void c_screen::Tick(c_demo *demo) {
         p.gravity = -(SceneRandom(&random) & 15) / 4.0f;
         p.color = SceneRandom(&random) & 127;
         newpart = (newpart + 1) % SCREEN_NUMPARTICLES;
+        if (newpart == 0) wrapped = true;
     }
 }
 
 void c_screen::Update(c_demo *, s_effectevent *) {
     if (bmp_screenbg) MOX_DrawBitmap(0, 0, *bmp_screenbg);
-    for (const s_particle &p : particle) {
-        if (const s_sprite *spr = GetSheetFrame(sprsheet_particle, p.color / 2)) {
-            MOX_DrawBlendSprite(static_cast<int>(p.x), static_cast<int>(p.y), *spr, 2);
-        }
+    // Slots not filled since the restart hold no spark (they would sit in the corner).
+    int filled = wrapped ? SCREEN_NUMPARTICLES : newpart;
+    for (int i = 0; i < filled; i++) {
+        const s_particle &p = particle[i];
+        int x = static_cast<int>(p.x), y = static_cast<int>(p.y);
+        const s_sprite *spr = GetSheetFrame(sprsheet_particle, p.color / 2);
+        if (spr && !BehindCover(x, y, *spr)) MOX_DrawBlendSprite(x, y, *spr, 2);
     }
 }

@@ -45,7 +45,7 @@ TEST_F(IntroTest, StateZeroShowsOnlyBackgroundAndFrame) {
     Call(0);
     EXPECT_EQ(gltest_pixel(330, 10), GREY);    // background at (320, 0)
     EXPECT_EQ(gltest_pixel(4, 4), BLUE);       // television frame
-    EXPECT_EQ(gltest_pixel(3 * 8 + 770, 442), BLACK);  // no bee
+    EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), BLACK);  // no bee
     EXPECT_FLOAT_EQ(intro->introframe, 0);
 
     // The background rises 25 pixels per 100000 frames.
@@ -56,10 +56,15 @@ TEST_F(IntroTest, StateZeroShowsOnlyBackgroundAndFrame) {
 TEST_F(IntroTest, StateOneWaitsWithWordsApartAndTheBeeInPlace) {
     Media();
     Call(1);
-    // d = |cos 0| * 512: the words at 420 - 512 and 768 + 512.
-    EXPECT_EQ(gltest_pixel(1282, 442), GREEN);
-    EXPECT_EQ(gltest_pixel(770, 442), BLACK);     // box 0 of the bee is empty
-    EXPECT_EQ(gltest_pixel(3 * 8 + 770, 442), WHITE);  // box 3 is black: drawn
+    // The line is centred 154 pixels right of the pictures' places (gimbard 420, presents
+    // 768, the bee 768); d = |cos 0| * 240 keeps both words inside the television's
+    // opening: at 574 - 240 and 922 + 240.
+    EXPECT_EQ(gltest_pixel(335, 442), RED);
+    EXPECT_EQ(gltest_pixel(333, 442), BLACK);
+    EXPECT_EQ(gltest_pixel(1163, 442), GREEN);
+    EXPECT_EQ(gltest_pixel(1161, 442), BLACK);
+    EXPECT_EQ(gltest_pixel(924, 442), BLACK);     // box 0 of the bee is empty
+    EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), WHITE);  // box 3 is black: drawn
     Call(1);
     EXPECT_FLOAT_EQ(intro->introframe, 0);  // no bounce before state 2
     EXPECT_EQ(intro->intro_explode, 0);
@@ -79,7 +84,7 @@ TEST_F(IntroTest, BeeBurstsOnTheTickAfterTheFortiethIncrement) {
     Call(2);
     EXPECT_EQ(intro->intro_explode, 1);
     // Moved by its velocity under gravity 0.1, less than a box: still over its old place.
-    EXPECT_EQ(gltest_pixel(3 * 8 + 770, 442), WHITE);
+    EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), WHITE);
     EXPECT_FLOAT_EQ(intro->intro_particlex[3], x0 + dx);
     EXPECT_FLOAT_EQ(intro->intro_particley[3], y0 + dy);
     EXPECT_FLOAT_EQ(intro->intro_particledy[3], dy + 0.1f);
@@ -112,7 +117,7 @@ TEST_F(IntroTest, RestartPutsTheBeeTogetherWithTheSameVelocities) {
     intro->Restart(&demo);
     EXPECT_EQ(intro->intro_explode, 0);
     EXPECT_FLOAT_EQ(intro->introframe, 0);
-    EXPECT_FLOAT_EQ(intro->intro_particlex[17], 768 + 8);
+    EXPECT_FLOAT_EQ(intro->intro_particlex[17], 922 + 8);
     EXPECT_FLOAT_EQ(intro->intro_particley[17], 440 + 8);
     EXPECT_EQ(std::vector<float>(intro->intro_particledx, intro->intro_particledx + 256), dx);
     EXPECT_EQ(std::vector<float>(intro->intro_particledy, intro->intro_particledy + 256), dy);
@@ -121,28 +126,50 @@ TEST_F(IntroTest, RestartPutsTheBeeTogetherWithTheSameVelocities) {
 TEST_F(IntroTest, StateFourSendsTheWordsApart) {
     Media();
     Call(4);
-    // introout starts near 0, so the words meet: gimbard at 420, presents at 768.
-    EXPECT_EQ(gltest_pixel(421, 441), RED);
-    EXPECT_EQ(gltest_pixel(770, 442), GREEN);
+    // introout starts near 0, so the words meet: gimbard at 574, presents at 922.
+    EXPECT_EQ(gltest_pixel(575, 441), RED);
+    EXPECT_EQ(gltest_pixel(924, 442), GREEN);
     EXPECT_FLOAT_EQ(intro->introout, 0.01f);
     for (int i = 0; i < 100; i++) Call(4);
     float d = (1 - std::cos(intro->introout)) * 640;
-    EXPECT_EQ(gltest_pixel(static_cast<int>(420 - d) + 1, 441), RED);
-    EXPECT_EQ(gltest_pixel(static_cast<int>(420 - d) - 1, 441), BLACK);
+    EXPECT_EQ(gltest_pixel(static_cast<int>(574 - d) + 1, 441), RED);
+    EXPECT_EQ(gltest_pixel(static_cast<int>(574 - d) - 1, 441), BLACK);
 }
 
-TEST_F(IntroTest, StateFiveShowsTheLogoWhateverCameBefore) {
+TEST_F(IntroTest, StateFiveDropsTheLogoInWhateverCameBefore) {
     Media();
     for (int i = 0; i < 60; i++) Call(2);
     float frame = intro->introframe;
-    Call(5);
+    // The logo comes down from above the screen, never moving up, and rests at (436, 40)
+    // within 36 ticks.
+    auto bottom = [] {
+        int b = -1;
+        for (int y = 0; y < 60; y++)
+            if (gltest_pixel(440, y) == YELLOW) b = y;
+        return b;
+    };
+    int last = -1;
+    for (int i = 1; i <= 30; i++) {
+        Call(5);
+        const int b = bottom();
+        EXPECT_LT(b, 55) << "tick " << i;
+        EXPECT_GE(b, last) << "tick " << i;
+        last = b;
+    }
+    EXPECT_GE(last, 0);  // seen on its way in
+    for (int i = 31; i <= 36; i++) Call(5);
+    EXPECT_EQ(bottom(), 55);
     EXPECT_EQ(gltest_pixel(436, 40), YELLOW);
     EXPECT_EQ(gltest_pixel(451, 55), YELLOW);
     EXPECT_EQ(gltest_pixel(435, 40), BLACK);
     EXPECT_EQ(gltest_pixel(436, 39), BLACK);
     EXPECT_EQ(gltest_pixel(4, 4), BLUE);
-    EXPECT_EQ(gltest_pixel(3 * 8 + 770, 442), BLACK);  // no bee
+    EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), BLACK);  // no bee
     EXPECT_FLOAT_EQ(intro->introframe, frame);
+    // A restart puts it back above the screen.
+    intro->Restart(&demo);
+    Call(5);
+    EXPECT_NE(gltest_pixel(436, 40), YELLOW);
 }
 
 // ---- welcome ----------------------------------------------------------------------------
@@ -438,6 +465,34 @@ TEST_F(ScreenTest, SparksAreDrawnAdditivelyWithFrameColourHalf) {
     EXPECT_EQ(gltest_pixel(30, 30), 0xFF000040u);
 }
 
+TEST_F(ScreenTest, OnlyFilledSlotsOutsideTheScreenAndTitleAreDrawn) {
+    Sheet("particle", 64, 32, 32, GREEN);
+    screen->Init(&demo);
+    demo.position = 100000;
+    // Right after a restart one slot holds a spark; the empty ones draw nothing in the
+    // corner they start from.
+    Call();
+    EXPECT_EQ(gltest_pixel(2, 2), BLACK);
+    const s_particle &first = screen->particle[0];
+    EXPECT_EQ(gltest_pixel(static_cast<int>(first.x) + 16, static_cast<int>(first.y) + 16),
+              GREEN);
+
+    // Sparks touching the big screen or the title pass behind them; beside them they show.
+    const float at[4][2] = {{1400, 300}, {970, 300}, {500, 800}, {500, 660}};
+    const bool shown[4] = {false, false, false, true};
+    screen->Restart(&demo);
+    screen->wrapped = true;
+    for (s_particle &p : screen->particle) p = {-100, -100, 0, 0, 0};
+    for (int i = 0; i < 4; i++) screen->particle[i] = {at[i][0], at[i][1], 0, 0, 0};
+    screen->newpart = 4;
+    Clear();
+    screen->Update(&demo, nullptr);
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(gltest_pixel(static_cast<int>(at[i][0]) + 16, static_cast<int>(at[i][1]) + 16),
+                  shown[i] ? GREEN : BLACK)
+            << "spark at " << at[i][0] << "," << at[i][1];
+}
+
 // ---- missing and short media ------------------------------------------------------------
 
 TEST_F(SceneTest, MissingMediaAreNamedAndNeverDrawn) {
@@ -573,10 +628,10 @@ TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
     for (int t : {10000, 20000, 30000, 40000, 50000, 100000, 210000, 220000}) demo.CreateMarker(t, 0);
     for (int k = 0; k < invite_effects.count; k++) invite_effects.entry[k]->Init(&demo);
 
-    At(60000);
-    EXPECT_EQ(intro.time, 60000);
+    At(80000);
+    EXPECT_EQ(intro.time, 80000);
     EXPECT_EQ(intro.state, 5);
-    EXPECT_EQ(gltest_pixel(437, 41), YELLOW);  // the composed picture shows the logo
+    EXPECT_EQ(gltest_pixel(437, 41), YELLOW);  // the composed picture shows the logo, landed
     EXPECT_EQ(gltest_pixel(430, 41), 0xFF302010u);  // over the background colour
 
     // Entered half way, each scene has caught up with every tick since its event began.
