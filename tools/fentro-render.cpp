@@ -121,26 +121,30 @@ void stop_child(pid_t pid)
     _exit(status);
 }
 
-[[noreturn]] __attribute__((format(printf, 1, 2))) void fail(const char *format, ...)
+// The reason on stderr; after a mistake on the command line the usage follows.
+void report(bool usage, const char *format, va_list args)
 {
     fputs("fentro-render: ", stderr);
+    vfprintf(stderr, format, args);
+    fprintf(stderr, "\n%s", usage ? USAGE : "");
+}
+
+[[noreturn]] __attribute__((format(printf, 1, 2))) void fail(const char *format, ...)
+{
     va_list args;
     va_start(args, format);
-    vfprintf(stderr, format, args);
+    report(false, format, args);
     va_end(args);
-    fputc('\n', stderr);
     leave(1);
 }
 
-// A mistake on the command line: the reason and the usage, status 2.
+// A mistake on the command line: status 2.
 [[noreturn]] __attribute__((format(printf, 1, 2))) void usage_error(const char *format, ...)
 {
-    fputs("fentro-render: ", stderr);
     va_list args;
     va_start(args, format);
-    vfprintf(stderr, format, args);
+    report(true, format, args);
     va_end(args);
-    fprintf(stderr, "\n%s", USAGE);
     leave(2);
 }
 
