@@ -5,6 +5,9 @@
 //          up), catch-up and drawing, against drawing that frame again (a steady frame);
 //   scrub: the end scene stepped backwards frame by frame (60 frames per second of music),
 //          each frame a restart, a catch-up and drawing, against drawing it again.
+// Each figure is given as wall time and as CPU time of this thread: catching up runs on it
+// alone, while Mesa draws on threads of its own, so the CPU time is the catch-up's cost with
+// preemption by other processes of a shared machine left out.
 // Scrubbing takes every frame of the end scene's last --tail seconds (default 4) and every
 // 30th frame before them; --all takes every frame. Run from the build folder (it reads
 // outline.dat, or the resource image or folder given as argument) under Xvfb:
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "core/coredebug.h"
@@ -32,6 +36,16 @@ double Ms() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+double CpuMs() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+struct Cost {
+    double wall, cpu;
+};
 
 struct Shown {
     int layer;
@@ -57,13 +71,13 @@ std::vector<Shown> FunctionEvents() {
 }
 
 // One frame of the scene at `position` into its layer's framebuffer, finished.
-double Show(const Shown &s, int position) {
+Cost Show(const Shown &s, int position) {
     MOX_SetFrameBuffer(demo.layer[s.layer].framebuffer_id);
     demo.position = position;
-    double t0 = Ms();
+    double w0 = Ms(), c0 = CpuMs();
     RunScene(&demo, s.scene, s.event);
     glFinish();
-    return Ms() - t0;
+    return {Ms() - w0, CpuMs() - c0};
 }
 
 struct Spread {
@@ -115,24 +129,26 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    printf("seek to the last frame of each scene event (ms)   ticks    seek   steady   ratio\n");
-    double slowest = 0, slowsteady = 0;
+    printf("seek to the last frame of each event (ms)    ticks |    wall: seek steady ratio |"
+           "     CPU: seek steady ratio\n");
+    Cost slowest = {0, 0}, slowsteady = {1, 1};
     const char *slowname = "";
     for (const Shown &s : shown) {
         const int last = s.event->t + s.event->length - 1;
         s.scene->clock = {};
-        double seek = Show(s, last);
-        double steady = Show(s, last);
-        printf("  %-12s at %8.3f s                       %6lld %8.1f %8.1f %6.1fx\n", s.name,
-               static_cast<double>(last) / rate, s.scene->clock.ticks, seek, steady, seek / steady);
-        if (seek > slowest) {
+        Cost seek = Show(s, last);
+        Cost steady = Show(s, last);
+        printf("  %-12s at %8.3f s                 %6lld | %12.1f %6.1f %5.1fx | %12.1f %6.1f %5.1fx\n",
+               s.name, static_cast<double>(last) / rate, s.scene->clock.ticks, seek.wall,
+               steady.wall, seek.wall / steady.wall, seek.cpu, steady.cpu, seek.cpu / steady.cpu);
+        if (seek.cpu > slowest.cpu) {
             slowest = seek;
             slowsteady = steady;
             slowname = s.name;
         }
     }
-    printf("  slowest seek: %s, %.1f ms (%.0fx a steady frame)\n", slowname, slowest,
-           slowest / slowsteady);
+    printf("  slowest seek (by CPU): %s, %.1f ms wall, %.1f ms CPU (%.1fx a steady frame's CPU)\n",
+           slowname, slowest.wall, slowest.cpu, slowest.cpu / slowsteady.cpu);
 
     // The end scene: the function event that ends last.
     const Shown &end = *std::max_element(shown.begin(), shown.end(), [](const Shown &a, const Shown &b) {
@@ -146,22 +162,30 @@ int main(int argc, char **argv) {
         if (all || p >= dense || index % 30 == 0) positions.push_back(p);
     }
 
-    std::vector<double> backward, steady;
+    std::vector<double> backward, steady, backwardcpu, steadycpu;
     int over = 0;
     end.scene->clock = {};
     for (int p : positions) {
-        backward.push_back(Show(end, p));
-        steady.push_back(Show(end, p));
-        over += backward.back() > 250;
+        Cost b = Show(end, p), s = Show(end, p);
+        backward.push_back(b.wall);
+        backwardcpu.push_back(b.cpu);
+        steady.push_back(s.wall);
+        steadycpu.push_back(s.cpu);
+        over += b.wall > 250;
     }
-    Spread f = SpreadOf(steady), b = SpreadOf(backward);
     printf("scrubbing backwards through %s (%.1f s to %.1f s), %zu frames (ms)\n", end.name,
            static_cast<double>(last) / rate, static_cast<double>(first) / rate, positions.size());
-    printf("                          median      95%%   slowest\n");
-    printf("  backwards              %8.1f %8.1f %9.1f\n", b.median, b.p95, b.slowest);
-    printf("  steady (reference)     %8.1f %8.1f %9.1f\n", f.median, f.p95, f.slowest);
-    printf("  backwards / steady: %.1fx (median), %.1fx (slowest); frames over 250 ms: %d\n",
-           b.median / f.median, b.slowest / f.slowest, over);
+    printf("                                median      95%%   slowest\n");
+    auto row = [](const char *what, const std::vector<double> &ms) {
+        Spread s = SpreadOf(ms);
+        printf("  %-28s %8.1f %8.1f %9.1f\n", what, s.median, s.p95, s.slowest);
+        return s;
+    };
+    Spread bw = row("backwards, wall", backward), sw = row("steady (reference), wall", steady);
+    Spread bc = row("backwards, CPU", backwardcpu), sc = row("steady (reference), CPU", steadycpu);
+    printf("  backwards / steady: wall %.1fx, CPU %.1fx (median); slowest %.1f ms wall, %.1f ms"
+           " CPU; frames over 250 ms wall: %d\n",
+           bw.median / sw.median, bc.median / sc.median, bw.slowest, bc.slowest, over);
     // Other processes share the machine: the load average puts the slowest frames in context.
     double load = -1;
     if (FILE *in = fopen("/proc/loadavg", "r")) {
