@@ -15,12 +15,11 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24" ./build/<dir>/bench_finalscreen
 //   (options: --no-reference, and --thin or a logo file)
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
+#include "bench_clock.h"
 #include "demosystem/test_finalscreen_reference.h"
 #include "mox/mox.h"
 
@@ -29,18 +28,6 @@ namespace {
 constexpr int CALLS = 3600;
 constexpr int TAIL = 600;
 constexpr int STEP_FRAMES = 735;  // 44100 / 60
-
-double WallMs() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Tail {
     double median, p99, slowest;
@@ -55,17 +42,6 @@ Tail LastCalls(const std::vector<double> &ms) {
 void Row(const char *what, const std::vector<double> &ms) {
     Tail t = LastCalls(ms);
     printf("  %-34s %8.3f %8.3f %9.3f\n", what, t.median, t.p99, t.slowest);
-}
-
-// Other processes share the machine: the 1-minute load average puts the slowest frames in
-// context.
-double LoadAverage() {
-    double load = -1;
-    if (FILE *f = fopen("/proc/loadavg", "r")) {
-        if (fscanf(f, "%lf", &load) != 1) load = -1;
-        fclose(f);
-    }
-    return load;
 }
 
 bool LoadLogo(const char *path, s_bitmap *logo) {

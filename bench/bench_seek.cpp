@@ -13,13 +13,12 @@
 // outline.dat, or the resource image or folder given as argument) under Xvfb:
 //   cd build/<dir> && xvfb-run -a -s "-screen 0 1920x1080x24" ./bench_seek [--all] [--tail S]
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
+#include "bench_clock.h"
 #include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
@@ -30,18 +29,6 @@
 namespace {
 
 c_demo demo;
-
-double Ms() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Cost {
     double wall, cpu;
@@ -74,10 +61,10 @@ std::vector<Shown> FunctionEvents() {
 Cost Show(const Shown &s, int position) {
     MOX_SetFrameBuffer(demo.layer[s.layer].framebuffer_id);
     demo.position = position;
-    double w0 = Ms(), c0 = CpuMs();
+    double w0 = WallMs(), c0 = CpuMs();
     RunScene(&demo, s.scene, s.event);
     glFinish();
-    return {Ms() - w0, CpuMs() - c0};
+    return {WallMs() - w0, CpuMs() - c0};
 }
 
 struct Spread {
@@ -186,12 +173,6 @@ int main(int argc, char **argv) {
     printf("  backwards / steady: wall %.1fx, CPU %.1fx (median); slowest %.1f ms wall, %.1f ms"
            " CPU; frames over 250 ms wall: %d\n",
            bw.median / sw.median, bc.median / sc.median, bw.slowest, bc.slowest, over);
-    // Other processes share the machine: the load average puts the slowest frames in context.
-    double load = -1;
-    if (FILE *in = fopen("/proc/loadavg", "r")) {
-        if (fscanf(in, "%lf", &load) != 1) load = -1;
-        fclose(in);
-    }
-    printf("  (load average %.2f)\n", load);
+    printf("  (load average %.2f)\n", LoadAverage());
     return 0;
 }

@@ -20,13 +20,7 @@ protected:
     std::unique_ptr<c_intro> intro = std::make_unique<c_intro>();
 
     void Media() {
-        Texture("introbg", 64, 64, GREY);
-        Sprite("gimbard", 16, 16, RED);
-        Sprite("presents", 16, 16, GREEN);
-        Sprite("tvframe", 16, 16, BLUE);
-        Sprite("intrologo", 16, 16, YELLOW);
-        Sprite("boxblack", 8, 8, WHITE);
-        Sprite("boxwhite", 8, 8, WHITE);
+        IntroMedia();
         intro->Init(&demo);
         MOX_SetFrameBuffer(0);
     }

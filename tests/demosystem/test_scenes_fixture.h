@@ -12,6 +12,15 @@
 #include "demosystem/invite/invite.h"
 #include "gl_context.h"
 
+// Colours in memory order (0xAABBGGRR), as gltest_pixel reads them.
+constexpr unsigned RED = 0xFF0000FF;
+constexpr unsigned GREEN = 0xFF00FF00;
+constexpr unsigned BLUE = 0xFFFF0000;
+constexpr unsigned WHITE = 0xFFFFFFFF;
+constexpr unsigned GREY = 0xFF808080;
+constexpr unsigned YELLOW = 0xFF00FFFF;
+constexpr unsigned BLACK = 0xFF000000;
+
 // The demo object is several megabytes: one static instance, reset per test.
 inline c_demo &SceneDemo() {
     static c_demo demo;
@@ -86,6 +95,18 @@ protected:
         return sh;
     }
 
+    // The intro's media in solid colours: background grey, the group name red, "presents"
+    // green, the television frame blue, the logo yellow and both kinds of bee box white.
+    void IntroMedia() {
+        Texture("introbg", 64, 64, GREY);
+        Sprite("gimbard", 16, 16, RED);
+        Sprite("presents", 16, 16, GREEN);
+        Sprite("tvframe", 16, 16, BLUE);
+        Sprite("intrologo", 16, 16, YELLOW);
+        Sprite("boxblack", 8, 8, WHITE);
+        Sprite("boxwhite", 8, 8, WHITE);
+    }
+
     // A new frame: framebuffer 0 cleared, and the texture bind cache forgotten as
     // MOX_SwapBuffers does (selecting a framebuffer binds its texture behind the cache).
     void Clear() {
@@ -101,11 +122,3 @@ private:
     std::vector<std::unique_ptr<s_sprite[]>> frameblocks;
 };
 
-// Colours in memory order (0xAABBGGRR), as gltest_pixel reads them.
-constexpr unsigned RED = 0xFF0000FF;
-constexpr unsigned GREEN = 0xFF00FF00;
-constexpr unsigned BLUE = 0xFFFF0000;
-constexpr unsigned WHITE = 0xFFFFFFFF;
-constexpr unsigned GREY = 0xFF808080;
-constexpr unsigned YELLOW = 0xFF00FFFF;
-constexpr unsigned BLACK = 0xFF000000;

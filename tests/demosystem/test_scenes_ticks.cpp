@@ -200,13 +200,7 @@ protected:
 };
 
 TEST_F(SameFrame, Intro) {
-    Texture("introbg", 640, 400, GREY);
-    Sprite("gimbard", 64, 32, RED);
-    Sprite("presents", 64, 32, GREEN);
-    Sprite("tvframe", 32, 32, BLUE);
-    Sprite("intrologo", 64, 64, YELLOW);
-    Sprite("boxblack", 8, 8, WHITE);
-    Sprite("boxwhite", 8, 8, GREY);
+    IntroMedia();
     c_intro intro;
     intro.Init(&demo);
     Markers({0.1, 0.2, 1.0});
