@@ -106,15 +106,10 @@ void c_finalscreen::Init(c_demo *demo) {
     circlestore.assign(static_cast<size_t>(sw) * sh, Circle());
     circles = circlestore.empty() ? nullptr : circlestore.data();
 
-    size_t words = (static_cast<size_t>(sw) * sh + 63) / 64;
-    nonblackbits.assign(words, 0);
-    nonblack = 0;
+    nonblack.clear();
     for (int y = 0; y < sh; y++) {
         for (int x = 0; x < sw; x++) {
-            if (MOX_GetPixel(x, y, *bmp_endlogo) & 0xFFFFFFu) {
-                SetBit(nonblackbits, static_cast<size_t>(y) * sw + x);
-                nonblack++;
-            }
+            if (MOX_GetPixel(x, y, *bmp_endlogo) & 0xFFFFFFu) nonblack.push_back(y * sw + x);
         }
     }
     samplewidth = sw;
@@ -132,23 +127,18 @@ void c_finalscreen::Restart(c_demo *) {
     SceneSeed(&random, 0xDEADBEEF);
     numcircles = 0;
     maxradius = 0;
-    coveredbits.assign(nonblackbits.size(), 0);
+    coveredbits.assign((static_cast<size_t>(samplewidth) * sampleheight + 63) / 64, 0);
     for (std::vector<int> &cell : grid) cell.clear();
 }
 
 bool c_finalscreen::PickPoint(int *x, int *y) {
-    if (nonblack == 0) return false;
-    for (int n = 0; n < MAX_DRAWS_PER_POINT; n++) {
-        int px = SceneRandom(&random) % SAMPLE_WIDTH;
-        int py = SceneRandom(&random) % SAMPLE_HEIGHT;
-        if (px < samplewidth && py < sampleheight &&
-            TestBit(nonblackbits, static_cast<size_t>(py) * samplewidth + px)) {
-            *x = px;
-            *y = py;
-            return true;
-        }
-    }
-    return false;
+    // Uniform over the non-black pixels, as drawing points of the whole area until one is
+    // non-black would be, but in one draw however small the logo.
+    if (nonblack.empty()) return false;
+    int p = nonblack[static_cast<size_t>(SceneRandom(&random)) % nonblack.size()];
+    *x = p % samplewidth;
+    *y = p / samplewidth;
+    return true;
 }
 
 void c_finalscreen::CellRange(double x0, double y0, double x1, double y1, int *cx0, int *cy0,

@@ -165,13 +165,10 @@ bool CirclesTouch(const Circle &q, const Circle &o);
 class c_finalscreen : public c_demofunction {
 public:
     // Rules of the circle placement.
-    static constexpr int SAMPLE_WIDTH = 1920;   // placement points are drawn from this area
+    static constexpr int SAMPLE_WIDTH = 1920;   // placement points lie in this area
     static constexpr int SAMPLE_HEIGHT = 1080;
     static constexpr int NEW_PER_TICK = 3;
     static constexpr int ATTEMPTS_PER_TICK = 1000;
-    // Random points drawn while looking for one non-black pixel; past this the search ends
-    // for the tick, so a logo without non-black pixels cannot hang the scene.
-    static constexpr int MAX_DRAWS_PER_POINT = 65536;
 
     s_bitmap *bmp_finalbg = nullptr;
     s_bitmap *bmp_endlogo = nullptr;
@@ -203,12 +200,13 @@ public:
 private:
     std::vector<Circle> circlestore;
     int logowidth = 0, logoheight = 0;
-    // The part of the logo that placement samples, and its non-black pixel count.
+    // The part of the logo that placement samples, and its non-black pixels (y * samplewidth
+    // + x, row by row), from which a placement point is drawn with one random number.
     int samplewidth = 0, sampleheight = 0;
-    int nonblack = 0;
-    // Per sampled pixel: non-black in the end logo; known to lie inside a circle (circles
-    // only grow, so that stays true). Circles change only through newCircle and GrowCircle.
-    std::vector<uint64_t> nonblackbits, coveredbits;
+    std::vector<int> nonblack;
+    // Per sampled pixel: known to lie inside a circle (circles only grow, so that stays
+    // true). Circles change only through newCircle and GrowCircle.
+    std::vector<uint64_t> coveredbits;
     // Uniform grid over the sampled area holding circle indices by centre.
     static constexpr int CELL = 32;
     int gridw = 0, gridh = 0;

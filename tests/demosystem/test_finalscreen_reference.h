@@ -80,10 +80,10 @@ public:
         circles.clear();
         capacity = static_cast<size_t>(std::min(logo.width, c_finalscreen::SAMPLE_WIDTH)) *
                    std::min(logo.height, c_finalscreen::SAMPLE_HEIGHT);
-        nonblack = 0;
+        spots.clear();
         for (int y = 0; y < std::min(logo.height, c_finalscreen::SAMPLE_HEIGHT); y++)
             for (int x = 0; x < std::min(logo.width, c_finalscreen::SAMPLE_WIDTH); x++)
-                if (MOX_GetPixel(x, y, logo) & 0xFFFFFFu) nonblack++;
+                if (MOX_GetPixel(x, y, logo) & 0xFFFFFFu) spots.push_back({x, y});
     }
 
     bool newCircle(int x, int y) {
@@ -117,18 +117,13 @@ public:
         } while (xi <= yi);
     }
 
+    // One of the non-black pixels, row by row, picked by one random number.
     bool PickPoint(int *x, int *y) {
-        if (nonblack == 0) return false;
-        for (int n = 0; n < c_finalscreen::MAX_DRAWS_PER_POINT; n++) {
-            int px = SceneRandom(&random) % c_finalscreen::SAMPLE_WIDTH;
-            int py = SceneRandom(&random) % c_finalscreen::SAMPLE_HEIGHT;
-            if (MOX_GetPixel(px, py, logo) & 0xFFFFFFu) {
-                *x = px;
-                *y = py;
-                return true;
-            }
-        }
-        return false;
+        if (spots.empty()) return false;
+        const s_point &p = spots[static_cast<size_t>(SceneRandom(&random)) % spots.size()];
+        *x = p.x;
+        *y = p.y;
+        return true;
     }
 
     void Tick() {
@@ -179,5 +174,8 @@ public:
 private:
     s_scenerandom random = {};
     size_t capacity = 0;
-    int nonblack = 0;
+    struct s_point {
+        int x, y;
+    };
+    std::vector<s_point> spots;
 };
