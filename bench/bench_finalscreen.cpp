@@ -19,7 +19,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_timing.h"
 #include "demosystem/test_finalscreen_reference.h"
 #include "mox/mox.h"
 

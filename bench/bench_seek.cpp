@@ -18,7 +18,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_timing.h"
 #include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
