@@ -81,7 +81,7 @@ void corefile_opendir(s_scan &scan)
     snprintf(path, sizeof path, "%s/%s", scan.root, curDir);
     DIR *dir = opendir(path);
     if (!dir) {
-        _dbg_printf("error reading directory\n");
+        core_log(LOG_WARNING, "corefile.dir_unreadable", "error reading directory\n");
         if (scan.depth == 0) scan.rootfailed = true;
         return;
     }
@@ -90,7 +90,7 @@ void corefile_opendir(s_scan &scan)
         int levels = 1;
         for (size_t i = 1; i + 1 < len; ++i)
             if (scan.root[i] == '/') ++levels;
-        if (levels > 1) _dbg_printf("path has %d sublevels\n", levels);
+        if (levels > 1) core_log(LOG_DEBUG, "corefile.dir_depth", "path has %d sublevels\n", levels);
     }
     struct stat st;
     if (fstat(dirfd(dir), &st) == 0) {
@@ -106,13 +106,13 @@ void corefile_opendir(s_scan &scan)
         if (stat(entry, &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
             if (diroffset + len + 1 >= sizeof curDir) {
-                if (!scan.collect) _dbg_printf("path too long, skipped: %s%s/\n", curDir, name);
+                if (!scan.collect) core_log(LOG_WARNING, "corefile.path_too_long", "path too long, skipped: %s%s/\n", curDir, name);
                 continue;
             }
             bool loop = false;
             for (int d = 0; d <= scan.depth; ++d) loop |= scan.devs[d] == st.st_dev && scan.inos[d] == st.st_ino;
             if (loop) {
-                if (!scan.collect) _dbg_printf("directory loop, skipped: %s%s/\n", curDir, name);
+                if (!scan.collect) core_log(LOG_WARNING, "corefile.dir_loop", "directory loop, skipped: %s%s/\n", curDir, name);
                 continue;
             }
             memcpy(curDir + diroffset, name, len);
@@ -126,7 +126,7 @@ void corefile_opendir(s_scan &scan)
             curDir[diroffset] = 0;
         } else if (S_ISREG(st.st_mode)) {
             if (diroffset + len >= sizeof curFile) {
-                if (!scan.collect) _dbg_printf("path too long, skipped: %s%s\n", curDir, name);
+                if (!scan.collect) core_log(LOG_WARNING, "corefile.path_too_long", "path too long, skipped: %s%s\n", curDir, name);
                 continue;
             }
             memcpy(curFile, curDir, diroffset);
@@ -138,7 +138,7 @@ void corefile_opendir(s_scan &scan)
             }
         }
     }
-    if (closedir(dir) != 0) _dbg_printf("Error closing directory\n");
+    if (closedir(dir) != 0) core_log(LOG_WARNING, "corefile.dir_close_failed", "Error closing directory\n");
 }
 
 // Table of a directory mount: the relative paths of its regular files (offsets and hashes
@@ -151,7 +151,7 @@ bool readheader_dir(const char *path, s_coreimage *table)
     diroffset = 0;
     corefile_opendir(scan);
     if (scan.rootfailed) return false;
-    _dbg_printf("Found %d files\n", (int)scan.count);
+    core_log(LOG_PROGRESS, "corefile.files_found", "Found %d files\n", (int)scan.count);
 
     s_coreimage t{};
     const size_t elements = scan.count ? scan.count : 1;
@@ -202,7 +202,7 @@ void adddir(const char *name, size_t length)
     for (int32_t i = 0; i < corefile_numdirs; ++i)
         if (strlen(corefile_dirnames[i]) == length && !memcmp(corefile_dirnames[i], name, length)) return;
     if (corefile_numdirs >= MAX_DIRNAMES) {
-        _dbg_printf("too many directories, skipped: %.*s\n", (int)length, name);
+        core_log(LOG_WARNING, "corefile.too_many_dirs", "too many directories, skipped: %.*s\n", (int)length, name);
         return;
     }
     if (char *copy = copystring(name, length)) corefile_dirnames[corefile_numdirs++] = copy;
@@ -282,7 +282,7 @@ int open_write(const char *target, s_corefile *file)
             break;
         }
     if (!slot) {
-        _dbg_printf("too many files open for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_slots_full", "too many files open for writing: %s\n", target);
         return 0;
     }
     int fd = -1;
@@ -292,7 +292,7 @@ int open_write(const char *target, s_corefile *file)
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
-        _dbg_printf("couldn't open file for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n", target);
         return 0;
     }
     // The replacement keeps the permissions of the file it replaces.
@@ -302,7 +302,7 @@ int open_write(const char *target, s_corefile *file)
     if (!fp) {
         close(fd);
         unlink(slot->temp);
-        _dbg_printf("couldn't open file for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n", target);
         return 0;
     }
     slot->fp = fp;
@@ -320,7 +320,7 @@ int commit_write(s_pendingwrite *w)
     if (ok && rename(w->temp, w->target) != 0) ok = false;
     if (!ok) {
         unlink(w->temp);
-        _dbg_printf("could not write %s, previous version kept\n", w->target);
+        core_log(LOG_ERROR, "corefile.write_failed", "could not write %s, previous version kept\n", w->target);
     }
     return ok ? 1 : 0;
 }
@@ -349,13 +349,13 @@ int open_read(const char *path, s_corefile *file)
 int open_dir(const char *name, const char *lower, s_corefile *file, int mode)
 {
     if (!imageformat_safename(lower)) {
-        _dbg_printf("refused path outside the mounted directory: %s\n", name);
+        core_log(LOG_WARNING, "corefile.path_refused", "refused path outside the mounted directory: %s\n", name);
         return 0;
     }
     const char *root = static_cast<const char *>(corefile_image.source);
     char path[PATH_SIZE];
     if (snprintf(path, sizeof path, "%s/%s", root, lower) >= (int)sizeof path) {
-        _dbg_printf("name too long: %s\n", name);
+        core_log(LOG_WARNING, "corefile.name_too_long", "name too long: %s\n", name);
         return 0;
     }
     if (mode == 1) return open_write(path, file);
@@ -365,7 +365,7 @@ int open_dir(const char *name, const char *lower, s_corefile *file, int mode)
     if (strcmp(name, lower) != 0 && snprintf(path, sizeof path, "%s/%s", root, name) < (int)sizeof path &&
         open_read(path, file))
         return 1;
-    _dbg_printf("couldn't find file: %s\n", lower);
+    core_log(LOG_WARNING, "corefile.not_found", "couldn't find file: %s\n", lower);
     return 0;
 }
 
@@ -374,7 +374,7 @@ int open_image(const char *lower, s_corefile *file, int mode)
     const uint32_t hash = corefile_gethash(lower);
     file->hashname = hash;
     if (mode == 1) {
-        _dbg_printf("cannot write %s: only a mounted directory can be written\n", lower);
+        core_log(LOG_ERROR, "corefile.write_not_directory", "cannot write %s: only a mounted directory can be written\n", lower);
         return 0;
     }
     for (uint32_t i = 0; i < corefile_image.numfiles; ++i) {
@@ -382,10 +382,10 @@ int open_image(const char *lower, s_corefile *file, int mode)
         file->fileindex = i;
         file->offset = corefile_image.offsets[i];
         file->size = imageformat_entrysize(&corefile_image, i);
-        _dbg_printf("found file at offset: %u\n", file->offset);
+        core_log(LOG_PROGRESS, "corefile.found", "found file at offset: %u\n", file->offset);
         return 1;
     }
-    _dbg_printf("couldn't find file: %s\n", lower);
+    core_log(LOG_WARNING, "corefile.not_found", "couldn't find file: %s\n", lower);
     return 0;
 }
 
@@ -435,31 +435,31 @@ int corefile_mountimage(const char *name, int type)
     char full[1024];
     if (!name) name = "";
     if (snprintf(full, sizeof full, "%s%s", corefile_pathname, name) >= (int)sizeof full) {
-        _dbg_printf("image name too long: %s%s\n", corefile_pathname, name);
+        core_log(LOG_ERROR, "corefile.image_name_too_long", "image name too long: %s%s\n", corefile_pathname, name);
         return 0;
     }
-    _dbg_printf("Loading resource image: %s\n", full);
+    core_log(LOG_PROGRESS, "corefile.image_loading", "Loading resource image: %s\n", full);
 
     if (type == 0 || type == 1) {
         FILE *fp = fopen(full, "rb");
         struct stat st;
         if (!fp || fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
             if (fp) fclose(fp);
-            _dbg_printf("could not open image: %s\n", full);
+            core_log(LOG_ERROR, "corefile.image_missing", "could not open image: %s\n", full);
             return 0;
         }
-        _dbg_printf(type == 0 ? "loading from file\n" : "loading from executable\n");
+        core_log(LOG_PROGRESS, "corefile.image_source", type == 0 ? "loading from file\n" : "loading from executable\n");
         uint64_t start = 0, limit = 0;
         char why[256];
         s_coreimage table{};
         if (!imageformat_locate(fp, (uint64_t)st.st_size, type, &start, &limit, why, sizeof why) ||
             !imageformat_readtable(fp, start, limit, &table, why, sizeof why)) {
             fclose(fp);
-            _dbg_printf("malformed image %s: %s\n", full, why);
+            core_log(LOG_ERROR, "corefile.image_malformed", "malformed image %s: %s\n", full, why);
             return 0;
         }
-        _dbg_printf("numfiles: %d\n", (int)table.numfiles);
-        _dbg_printf("romsize: %d\n", (int)table.romsize);
+        core_log(LOG_PROGRESS, "corefile.image_files", "numfiles: %d\n", (int)table.numfiles);
+        core_log(LOG_PROGRESS, "corefile.image_size", "romsize: %d\n", (int)table.romsize);
         if (!install(MOUNT_FILE, fp, &table)) {
             fclose(fp);
             return 0;
@@ -643,7 +643,7 @@ void corefile_chdir(const char *path)
 {
     if (!path || !strcmp(path, ".")) return;
     if (!corefile_localpath) {
-        _dbg_printf("no source mounted\n");
+        core_log(LOG_WARNING, "corefile.not_mounted", "no source mounted\n");
         return;
     }
     char result[LOCALPATH_SIZE];
@@ -661,7 +661,7 @@ void corefile_chdir(const char *path)
         const bool absolute = path[0] == '/' || path[0] == '\\';
         const size_t base = absolute ? 0 : current;
         if (base + strlen(path) > LOCALPATH_SIZE - 2) {
-            _dbg_printf("local path too long: %s\n", path);
+            core_log(LOG_WARNING, "corefile.path_too_long", "local path too long: %s\n", path);
             return;
         }
         memcpy(result, corefile_localpath, base);
@@ -670,7 +670,7 @@ void corefile_chdir(const char *path)
     const size_t n = strlen(result);
     if (n == 0 || result[n - 1] != '/') strcpy(result + n, "/");
     strcpy(corefile_localpath, result);
-    _dbg_printf("localpath = %s\n", corefile_localpath);
+    core_log(LOG_DEBUG, "corefile.localpath", "localpath = %s\n", corefile_localpath);
 }
 
 const char *corefile_getpath() { return corefile_localpath ? corefile_localpath : "/"; }
@@ -683,7 +683,7 @@ void corefile_adddir(const char *name)
 void corefile_readdir(const char *pattern)
 {
     if (!corefile_localpath || !corefile_filelist) {
-        _dbg_printf("no source mounted\n");
+        core_log(LOG_WARNING, "corefile.not_mounted", "no source mounted\n");
         return;
     }
     // The extension runs from the pattern's last "." to its end; a pattern without one
@@ -692,14 +692,14 @@ void corefile_readdir(const char *pattern)
     if (ext == pattern) ext = nullptr;
     const bool every = !ext || !strcmp(ext, ".*");
     const size_t extlength = ext ? strlen(ext) : 0;
-    _dbg_printf("extension = %s, length: %d\n", ext ? ext : "", (int)extlength);
+    core_log(LOG_DEBUG, "corefile.dir_extension", "extension = %s, length: %d\n", ext ? ext : "", (int)extlength);
 
     release_listing();
     release_dirnames();
     const char *local = corefile_localpath;
     const size_t n = strlen(local);
     const bool root = n == 0 || !strcmp(local, "/");
-    if (root) _dbg_printf("dir is root\n");
+    if (root) core_log(LOG_DEBUG, "corefile.dir_root", "dir is root\n");
     if (!root) adddir("..", 2);
     const char *prefix = n <= 1 ? "" : local + 1;
     const size_t prefixlength = strlen(prefix);
@@ -753,7 +753,7 @@ void corefile_readdir(const char *pattern)
         }
         addentry(rest, length, t.names[i], size, 0);
     }
-    _dbg_printf("- ReadDIR completed!\n");
+    core_log(LOG_DEBUG, "corefile.dir_read", "- ReadDIR completed!\n");
 }
 
 void *corefile_loadbuffer(const char *name)

@@ -1,5 +1,7 @@
 #include "core/coremem.h"
 
+#include "core/coredebug.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +19,7 @@ void *_wrap_malloc_dbg(size_t size, const char *file, int line)
 {
     void *p = malloc(size);
     if (!p) {
-        printf("%s(%d): wrap_malloc(%d) failed!\n", file, line, (int)size);
+        core_log(LOG_ERROR, "corefile.alloc_failed", "%s(%d): wrap_malloc(%d) failed!\n", file, line, (int)size);
         return nullptr;
     }
     g_mem_in_use += (uint32_t)malloc_usable_size(p);
@@ -28,7 +30,7 @@ void *_wrap_malloc_dbg(size_t size, const char *file, int line)
 void _wrap_free_dbg(void *pointer, const char *file, int line)
 {
     if (!pointer) {
-        printf("%s(%d): wrap_free() tried to free a NULL pointer!\n", file, line);
+        core_log(LOG_WARNING, "corefile.free_null", "%s(%d): wrap_free() tried to free a NULL pointer!\n", file, line);
         return;
     }
     g_mem_in_use -= (uint32_t)malloc_usable_size(pointer);
@@ -71,4 +73,4 @@ void wrap_memset(void *dest, int value, size_t bytes)
 
 void wrap_memclr(void *dest, size_t bytes) { wrap_memset(dest, 0, bytes); }
 
-void wrap_showusage() { printf("memory usage: %d (peak: %d)\n", (int)g_mem_in_use, (int)g_mem_in_use_peak); }
+void wrap_showusage() { core_log(LOG_PROGRESS, "corefile.memory_usage", "memory usage: %d (peak: %d)\n", (int)g_mem_in_use, (int)g_mem_in_use_peak); }

@@ -17,6 +17,7 @@
 // the sound system's own lock inside it, never the other way round.
 #include "coresound/audiodriver.h"
 
+#include "core/coredebug.h"
 #include "coresound/coresound.h"
 #include "coresound/soundclock.h"
 
@@ -147,7 +148,7 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
     g_buffer_size = g_sample_size * AUDIODRIVER_BLOCKFRAMES;
     // Set before any device thread exists: the mixer reads it.
     soundsystem.bufferlength = g_buffer_size / g_sample_size;
-    printf("sample size: %d\nbuffer size: %d\n", int(g_sample_size), int(g_buffer_size));
+    core_log(LOG_PROGRESS, "sound.buffer_size", "sample size: %d\nbuffer size: %d\n", int(g_sample_size), int(g_buffer_size));
     g_audio_buffer.reset(new (std::nothrow) uint8_t[AUDIODRIVER_NUMBLOCKS * g_buffer_size]);
     if (!g_audio_buffer) {
         audiodriver_close();
@@ -156,7 +157,7 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
     g_silence = bits == 8 ? 0x80 : 0;
     std::memset(g_audio_buffer.get(), g_silence, AUDIODRIVER_NUMBLOCKS * g_buffer_size);
 
-    puts("open waveout");
+    core_log(LOG_PROGRESS, "sound.device_opening", "open waveout\n");
     SDL_AudioSpec want{};
     want.freq = int(samplerate);
     want.format = bits == 16 ? AUDIO_S16LSB : AUDIO_U8;
@@ -169,13 +170,13 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
         g_wo = SDL_OpenAudioDevice(nullptr, 0, &want, &g_wf, 0);
     }
     if (g_wo) {
-        puts("AUDIO: opening audio device succesful!");
+        core_log(LOG_PROGRESS, "sound.device_open", "AUDIO: opening audio device succesful!\n");
         g_waveout_opened = 1;
     } else {
-        printf("AUDIO: no audio device (%s); sound keeps time without output\n", SDL_GetError());
+        core_log(LOG_WARNING, "sound.no_device", "AUDIO: no audio device (%s); sound keeps time without output\n", SDL_GetError());
     }
 
-    puts("open wav-buffers");
+    core_log(LOG_PROGRESS, "sound.buffers_open", "open wav-buffers\n");
     for (int i = 0; i < AUDIODRIVER_NUMBLOCKS; i++)
         g_hdr[i] = {g_audio_buffer.get() + size_t(i) * g_buffer_size, g_buffer_size, true};
     g_cur_buf = g_play_buf = 0;
@@ -184,7 +185,7 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
     g_devicebuffer = g_wo ? g_wf.samples : AUDIODRIVER_BLOCKFRAMES;
     g_buffer_waiting = 0;
     g_pushmode = false;
-    puts("audiodriver inited");
+    core_log(LOG_PROGRESS, "sound.driver_ready", "audiodriver inited\n");
 
     if (g_wo) {
         SDL_PauseAudioDevice(g_wo, 0);

@@ -13,6 +13,7 @@
 // each stretch of its audio starts in that count (the sound's runs). The driver reports which
 // output frame is being heard; a sound's heard position is its run at that frame. Both the
 // count and the clock are guarded by g_soundlock.
+#include "core/coredebug.h"
 #include "coresound/coresound.h"
 
 #include "coresound/audiodriver.h"
@@ -297,7 +298,7 @@ int Soundsystem_Init(uint32_t samplerate, int bits, int channels) {
     // The device runs at the rate every step size is computed against.
     audiodriver_init(samplerate, 16, AUDIODRIVER_BLOCKFRAMES,
                      channels == 2 ? AUDIODRIVER_STEREO : 0);
-    printf("soundsystem bufferlength = %d\n", int(soundsystem.bufferlength));
+    core_log(LOG_PROGRESS, "sound.buffer_length", "soundsystem bufferlength = %d\n", int(soundsystem.bufferlength));
     return 1;
 }
 
@@ -345,7 +346,7 @@ void Soundsystem_SetFrequency(s_sound *sound, uint32_t hz) {
 }
 
 int Soundsystem_LoadSound(const char *name, s_sound *sound) {
-    printf("Loading sound %s\n", name ? name : "");
+    core_log(LOG_PROGRESS, "sound.loading", "Loading sound %s\n", name ? name : "");
     {
         Lock lock(g_soundlock);
         unlist(sound);
@@ -380,7 +381,7 @@ int Soundsystem_CreateSoundStream(s_sound *sound, SNDCALLBACK callback, uint32_t
                  bytes <= UINT32_MAX;
     if (valid && bytes) sound->buffer = std::calloc(size_t(bytes), 1);
     if (!valid || (bytes && !sound->buffer)) {
-        printf("Cannot create sound stream: %d bits, %d channels, %u frames\n", bits, numchannels,
+        core_log(LOG_ERROR, "sound.stream_refused", "Cannot create sound stream: %d bits, %d channels, %u frames\n", bits, numchannels,
                streamlength);
         values = bytes = 0;
     }

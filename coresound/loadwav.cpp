@@ -1,5 +1,6 @@
 // WAV files in the canonical 44-byte-header PCM layout, read and written through the file
 // layer. Every field is looked for at its fixed offset; chunks are not walked.
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 
@@ -35,7 +36,7 @@ bool tag(const uint8_t *p, const char *text) {
 int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
     s_corefile file{};
     if (!corefile_open(name, &file, 0)) {
-        printf("Cannot open WAV file %s\n", name);
+        core_log(LOG_ERROR, "sound.wav_missing", "Cannot open WAV file %s\n", name);
         return 0;
     }
     // The header is read first and the samples straight into their own buffer, so the file
@@ -50,45 +51,45 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
 
     // Either tag is enough to go on.
     if (filesize < 12 || (!tag(d, "RIFF") && !tag(d + 8, "WAVE"))) {
-        printf("No WAV file");
+        core_log(LOG_ERROR, "sound.wav_not_riff", "No WAV file: %s\n", name);
         return 0;
     }
     if (filesize < 15 || !tag(d + 12, "fmt")) {
-        printf("No fmt chunk at the start of WAV file %s\n", name);
+        core_log(LOG_ERROR, "sound.wav_no_fmt", "No fmt chunk at the start of WAV file %s\n", name);
         return 0;
     }
     if (filesize < WAV_HEADER) {
-        printf("WAV file %s is shorter than its header (%u bytes)\n", name, filesize);
+        core_log(LOG_ERROR, "sound.wav_short_header", "WAV file %s is shorter than its header (%u bytes)\n", name, filesize);
         return 0;
     }
     sound->numchannels = get16(d + 22);
     sound->samplerate = getint(d + 24);
     sound->bits = get16(d + 34);
     if (get16(d + 20) != 1) {
-        printf("Not PCM signed");
+        core_log(LOG_ERROR, "sound.wav_not_pcm", "Not PCM signed: %s\n", name);
         return 0;
     }
     if (sound->bits != 8 && sound->bits != 16) {
-        printf("Unsupported WAV sample width in %s: %d bits (8 or 16 only)\n", name, sound->bits);
+        core_log(LOG_ERROR, "sound.wav_bad_width", "Unsupported WAV sample width in %s: %d bits (8 or 16 only)\n", name, sound->bits);
         return 0;
     }
     if (sound->numchannels != 1 && sound->numchannels != 2) {
-        printf("Unsupported WAV channel count in %s: %d (1 or 2 only)\n", name, sound->numchannels);
+        core_log(LOG_ERROR, "sound.wav_bad_channels", "Unsupported WAV channel count in %s: %d (1 or 2 only)\n", name, sound->numchannels);
         return 0;
     }
     if (sound->samplerate == 0) {
-        printf("WAV file %s has a sample rate of 0\n", name);
+        core_log(LOG_ERROR, "sound.wav_zero_rate", "WAV file %s has a sample rate of 0\n", name);
         return 0;
     }
     if (!tag(d + 36, "data")) {
-        printf("No data chunk right after the fmt chunk of WAV file %s\n", name);
+        core_log(LOG_ERROR, "sound.wav_no_data", "No data chunk right after the fmt chunk of WAV file %s\n", name);
         return 0;
     }
 
     uint32_t size = getint(d + 40);
     const uint32_t available = filesize - WAV_HEADER;
     if (size > available) {
-        printf("WAV file %s is cut short: %u of %u data bytes present\n", name, available, size);
+        core_log(LOG_WARNING, "sound.wav_cut_short", "WAV file %s is cut short: %u of %u data bytes present\n", name, available, size);
         size = available;
     }
     // Whole frames only, so the mixer never reads half a frame.
@@ -97,7 +98,7 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
     size -= size % framebytes;
     void *buffer = size ? std::malloc(size) : nullptr;
     if (size && !buffer) {
-        printf("Out of memory for the samples of WAV file %s (%u bytes)\n", name, size);
+        core_log(LOG_ERROR, "sound.wav_no_memory", "Out of memory for the samples of WAV file %s (%u bytes)\n", name, size);
         return 0;
     }
     if (size) corefile_read(buffer, 1, size, &file);
@@ -116,7 +117,7 @@ int Soundsystem_SaveWAV(const char *name, s_sound *sound) {
     const uint32_t total = WAV_HEADER + databytes;
     std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[total]);
     if (!out) {
-        printf("Out of memory writing WAV file %s (%u bytes)\n", name, total);
+        core_log(LOG_ERROR, "sound.wav_write_no_memory", "Out of memory writing WAV file %s (%u bytes)\n", name, total);
         return 0;
     }
     uint8_t *h = out.get();

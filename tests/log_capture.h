@@ -40,6 +40,13 @@ public:
         return ids;
     }
     void Clear() { messages_.clear(); }
+    // Every message's text, for a failure report.
+    std::string Text() const
+    {
+        std::string all;
+        for (const s_logged &m : messages_) all += m.id + ": " + m.text;
+        return all;
+    }
 
 private:
     static void Sink(int level, const char *id, const char *text, void *user)
@@ -49,3 +56,11 @@ private:
     int previous_;
     std::vector<s_logged> messages_;
 };
+
+// Runs `fn` with its messages kept off the console and returns its result.
+template <typename F>
+auto Quietly(F &&fn)
+{
+    LogCapture quiet;
+    return fn();
+}

@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include "log_capture.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -65,14 +68,12 @@ inline ToolResult coreimage(const std::string &args)
     return {status, readfile(capture / "out"), readfile(capture / "err")};
 }
 
-// Standard output written while fn runs.
-inline std::string stdoutof(const std::function<void()> &fn)
+// Ids of the messages logged while fn runs.
+inline std::vector<std::string> idsof(const std::function<void()> &fn)
 {
-    fflush(stdout);
-    testing::internal::CaptureStdout();
+    LogCapture log;
     fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return log.Ids();
 }
 
 // Bytes of a little-endian unsigned 32-bit value.

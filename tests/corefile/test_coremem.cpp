@@ -1,5 +1,6 @@
 #include "core/coredebug.h"
 #include "core/coremem.h"
+#include "log_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -45,10 +46,9 @@ TEST(CoreMem, CountedAllocationBalancesAndRaisesPeak)
 TEST(CoreMem, FreeingNullIsReportedAndIgnored)
 {
     const uint32_t before = g_mem_in_use;
-    testing::internal::CaptureStdout();
+    LogCapture log;
     _wrap_free_dbg(nullptr, "corefile/corefile-std", 42);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "corefile/corefile-std(42): wrap_free() tried to free a NULL pointer!\n");
+    EXPECT_EQ(log.Ids(), std::vector<std::string>{"corefile.free_null"});
     EXPECT_EQ(g_mem_in_use, before);
 }
 

@@ -1,6 +1,7 @@
 // The SDL output driver: what comes out of the device (SDL's disk driver writes it to a file),
 // the push interface, and keeping time without a device.
 #include "core/corefile.h"
+#include "log_capture.h"
 #include "sound_test_util.h"
 
 #include <gmock/gmock.h>
@@ -138,11 +139,12 @@ TEST(AudioDriver, PushedBlocksAreQueuedInOrderAndTheMixerStops) {
 
 TEST(AudioDriver, WithoutADeviceTimeStillPassesAndMusicEnds) {
     setenv("SDL_AUDIODRIVER", "no_such_audio_driver", 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Soundsystem_Init(44100, 8, 2), 1);
-    std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_THAT(printed, testing::HasSubstr("AUDIO: no audio device"));
-    EXPECT_THAT(printed, testing::HasSubstr("audiodriver inited"));
+    {
+        LogCapture log;
+        EXPECT_EQ(Soundsystem_Init(44100, 8, 2), 1);
+        EXPECT_TRUE(log.Has("sound.no_device")) << log.Text();
+        EXPECT_TRUE(log.Has("sound.driver_ready")) << log.Text();
+    }
     EXPECT_EQ(audiodriver_hasdevice(), 0);
 
     s_sound music;
@@ -166,10 +168,7 @@ TEST(AudioDriver, OpeningRules) {
     void *block = nullptr;
     EXPECT_EQ(audiodriver_getbuffer(&block, nullptr), 0);
 
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(audiodriver_init(44100, 16, 512, 0), 1);
-    std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_THAT(printed, testing::HasSubstr("sample size: 2\nbuffer size: 4096\n"));
+    EXPECT_EQ(Quietly([] { return audiodriver_init(44100, 16, 512, 0); }), 1);
     EXPECT_EQ(soundsystem.channels, 1);
     EXPECT_EQ(soundsystem.bits, 16);
     EXPECT_EQ(soundsystem.bufferlength, 2048u);  // whatever was asked for

@@ -1,5 +1,6 @@
 // Mixer arithmetic, positions, the list of playing sounds and the frequency detector, with
 // blocks mixed by hand (no device).
+#include "log_capture.h"
 #include "sound_test_util.h"
 
 #include <gtest/gtest.h>
@@ -283,9 +284,11 @@ TEST_F(Mixer, StereoStreamCountsWholeFrames) {
 
 TEST_F(Mixer, EmptySoundNeverDividesByZeroAndEndsAtOnce) {
     int before = soundsystem.numsounds;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Soundsystem_LoadSound("music.mp3", &sounds[0]), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Loading sound music.mp3\n");
+    {
+        LogCapture log;
+        EXPECT_EQ(Soundsystem_LoadSound("music.mp3", &sounds[0]), 0);
+        EXPECT_EQ(log.Ids(), std::vector<std::string>{"sound.loading"});
+    }
     EXPECT_EQ(soundsystem.numsounds, before + 1);
     EXPECT_EQ(sounds[0].numchannels, 0);
     EXPECT_EQ(sounds[0].stepsize, 0u);

@@ -1,5 +1,6 @@
 // WAV files through the file layer: loading, saving, and every rejection with its message.
 #include "core/corefile.h"
+#include "log_capture.h"
 #include "sound_test_util.h"
 
 #include <gmock/gmock.h>
@@ -11,7 +12,7 @@
 
 namespace {
 
-using testing::HasSubstr;
+using testing::Contains;
 
 // A canonical 44-byte-header WAV whose fields can be spoilt one at a time.
 struct WavSpec {
@@ -72,18 +73,18 @@ class Wav : public ::testing::Test {
         fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
-    // Loads name, returning the result and what was printed.
-    int load(const char *name, std::string *printed) {
-        testing::internal::CaptureStdout();
+    // Loads name, returning the result and the ids of the messages logged.
+    int load(const char *name, std::vector<std::string> *logged) {
+        LogCapture log;
         int result = Soundsystem_LoadSound(name, &sound);
-        *printed = testing::internal::GetCapturedStdout();
+        *logged = log.Ids();
         return result;
     }
-    void expect_rejected(const WavSpec &spec, const char *message) {
+    void expect_rejected(const WavSpec &spec, const char *id) {
         write("bad.wav", wav_bytes(spec));
-        std::string printed;
-        EXPECT_EQ(load("bad.wav", &printed), 0);
-        EXPECT_THAT(printed, HasSubstr(message));
+        std::vector<std::string> logged;
+        EXPECT_EQ(load("bad.wav", &logged), 0);
+        EXPECT_THAT(logged, Contains(id));
         EXPECT_EQ(sound.buffer, nullptr);
         EXPECT_EQ(sound.length, 0u);
     }
@@ -100,9 +101,9 @@ TEST_F(Wav, LoadsSixteenBitStereo) {
     WavSpec spec;
     spec.samples = bytes_of({1, -2, 300, -400, 32767, -32768});
     write("music.wav", wav_bytes(spec));
-    std::string printed;
-    ASSERT_EQ(load("music.WAV", &printed), 1);
-    EXPECT_EQ(printed, "Loading sound music.WAV\n");
+    std::vector<std::string> logged;
+    ASSERT_EQ(load("music.WAV", &logged), 1);
+    EXPECT_EQ(logged, std::vector<std::string>{"sound.loading"});
     EXPECT_EQ(sound.numchannels, 2);
     EXPECT_EQ(sound.bits, 16);
     EXPECT_EQ(sound.samplerate, 44100u);
@@ -121,8 +122,8 @@ TEST_F(Wav, LoadsEightBitMono) {
     spec.rate = 22050;
     spec.samples = {0, 128, 255, 7, 9};
     write("blip.wav", wav_bytes(spec));
-    std::string printed;
-    ASSERT_EQ(load("blip.wav", &printed), 1);
+    std::vector<std::string> logged;
+    ASSERT_EQ(load("blip.wav", &logged), 1);
     EXPECT_EQ(sound.length, 5u);
     EXPECT_EQ(sound.size, 5u);
     EXPECT_EQ(sound.stepsize, 128u);
@@ -135,8 +136,8 @@ TEST_F(Wav, SaveAndReloadGiveTheSameSound) {
     s_sound original;
     make_sound(&original, 2, 32000, samples);
     ASSERT_EQ(Soundsystem_SaveSound("saved.wav", &original), 1);
-    std::string printed;
-    ASSERT_EQ(load("saved.wav", &printed), 1);
+    std::vector<std::string> logged;
+    ASSERT_EQ(load("saved.wav", &logged), 1);
     EXPECT_EQ(sound.numchannels, 2);
     EXPECT_EQ(sound.samplerate, 32000u);
     EXPECT_EQ(sound.bits, 16);
@@ -161,48 +162,48 @@ TEST_F(Wav, EveryRejectionSaysWhy) {
     WavSpec neither;
     neither.riff = "RIFX";
     neither.wave = "WAVX";
-    expect_rejected(neither, "No WAV file");
+    expect_rejected(neither, "sound.wav_not_riff");
 
     WavSpec nofmt;
     nofmt.fmt = "LIST";
-    expect_rejected(nofmt, "No fmt chunk");
+    expect_rejected(nofmt, "sound.wav_no_fmt");
 
     WavSpec floats;
     floats.format = 3;
     floats.bits = 32;
-    expect_rejected(floats, "Not PCM signed");
+    expect_rejected(floats, "sound.wav_not_pcm");
     EXPECT_EQ(sound.bits, 32);  // the three fields stay filled
     EXPECT_EQ(sound.numchannels, 2);
     EXPECT_EQ(sound.samplerate, 44100u);
 
     WavSpec wide;
     wide.bits = 24;
-    expect_rejected(wide, "Unsupported WAV sample width");
+    expect_rejected(wide, "sound.wav_bad_width");
 
     WavSpec surround;
     surround.channels = 6;
-    expect_rejected(surround, "Unsupported WAV channel count");
+    expect_rejected(surround, "sound.wav_bad_channels");
 
     WavSpec still;
     still.rate = 0;
-    expect_rejected(still, "sample rate of 0");
+    expect_rejected(still, "sound.wav_zero_rate");
 
     // An extra chunk between "fmt " and "data" is not walked.
     WavSpec extra;
     extra.data = "fact";
-    expect_rejected(extra, "No data chunk");
+    expect_rejected(extra, "sound.wav_no_data");
 
     write("short.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    std::string printed;
-    EXPECT_EQ(load("short.wav", &printed), 0);
-    EXPECT_THAT(printed, HasSubstr("shorter than its header"));
+    std::vector<std::string> logged;
+    EXPECT_EQ(load("short.wav", &logged), 0);
+    EXPECT_THAT(logged, Contains("sound.wav_short_header"));
 
     write("tiny.wav", {'R', 'I'});
-    EXPECT_EQ(load("tiny.wav", &printed), 0);
-    EXPECT_THAT(printed, HasSubstr("No WAV file"));
+    EXPECT_EQ(load("tiny.wav", &logged), 0);
+    EXPECT_THAT(logged, Contains("sound.wav_not_riff"));
 
-    EXPECT_EQ(load("missing.wav", &printed), 0);
-    EXPECT_THAT(printed, HasSubstr("Cannot open WAV file missing.wav"));
+    EXPECT_EQ(load("missing.wav", &logged), 0);
+    EXPECT_THAT(logged, Contains("sound.wav_missing"));
 }
 
 TEST_F(Wav, OneOfTheTwoTagsIsEnough) {
@@ -210,8 +211,8 @@ TEST_F(Wav, OneOfTheTwoTagsIsEnough) {
     riffonly.wave = "AVI ";
     riffonly.samples = bytes_of({5, 6});
     write("riff.wav", wav_bytes(riffonly));
-    std::string printed;
-    EXPECT_EQ(load("riff.wav", &printed), 1);
+    std::vector<std::string> logged;
+    EXPECT_EQ(load("riff.wav", &logged), 1);
     EXPECT_EQ(sound.length, 2u);
 }
 
@@ -220,9 +221,9 @@ TEST_F(Wav, DataFieldLargerThanTheFileLoadsWhatIsThere) {
     spec.samples = bytes_of({1, 2, 3, 4, 5});  // ten bytes: two whole frames and a half
     spec.declared = 1000000;
     write("cut.wav", wav_bytes(spec));
-    std::string printed;
-    ASSERT_EQ(load("cut.wav", &printed), 1);
-    EXPECT_THAT(printed, HasSubstr("cut short: 10 of 1000000"));
+    std::vector<std::string> logged;
+    ASSERT_EQ(load("cut.wav", &logged), 1);
+    EXPECT_THAT(logged, Contains("sound.wav_cut_short"));
     EXPECT_EQ(sound.size, 8u);
     EXPECT_EQ(sound.length, 4u);
     Soundsystem_PlaySound(&sound, 0);
@@ -235,12 +236,12 @@ TEST_F(Wav, OnlyAWavExtensionLoads) {
     spec.samples = bytes_of({1, 2});
     write("sound.raw", wav_bytes(spec));
     write("wav", wav_bytes(spec));
-    std::string printed;
-    EXPECT_EQ(load("sound.raw", &printed), 0);
+    std::vector<std::string> logged;
+    EXPECT_EQ(load("sound.raw", &logged), 0);
     EXPECT_EQ(sound.length, 0u);
-    EXPECT_EQ(load(".wav", &printed), 0);  // a leading dot is no extension
-    EXPECT_EQ(load("wav", &printed), 0);
-    EXPECT_EQ(printed, "Loading sound wav\n");
+    EXPECT_EQ(load(".wav", &logged), 0);  // a leading dot is no extension
+    EXPECT_EQ(load("wav", &logged), 0);
+    EXPECT_EQ(logged, std::vector<std::string>{"sound.loading"});
 }
 
 }  // namespace

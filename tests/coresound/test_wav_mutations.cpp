@@ -14,13 +14,13 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "log_capture.h"
 #include "mutation_rng.h"
 
 namespace {
 
 using bytes_t = std::vector<uint8_t>;
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 
 void put(bytes_t &b, size_t at, uint32_t v, int n)
 {
@@ -89,14 +89,13 @@ void mutate(bytes_t &f, xorshift &rng)
 bool load_and_check(const char *name, const bytes_t &file, int round)
 {
     s_sound sound{};
-    CaptureStdout();
+    LogCapture log;
     const int ok = Soundsystem_LoadWAV(name, &sound);
-    const std::string out = GetCapturedStdout();
     if (!ok) {
         EXPECT_EQ(sound.buffer, nullptr) << round;
         EXPECT_EQ(sound.size, 0u) << round;
         EXPECT_EQ(sound.length, 0u) << round;
-        EXPECT_FALSE(out.empty()) << round << ": refused without a message";
+        EXPECT_FALSE(log.messages().empty()) << round << ": refused without a message";
         return false;
     }
     EXPECT_TRUE(sound.bits == 8 || sound.bits == 16) << round;
@@ -201,9 +200,7 @@ void WavMutations::pack_and_load(uint64_t seed)
     for (const bytes_t &f : files)
         if (!f.empty()) fwrite(f.data(), 1, f.size(), out);
     fclose(out);
-    CaptureStdout();
-    const int mounted = corefile_mountimage(image.c_str(), 0);
-    GetCapturedStdout();
+    const int mounted = Quietly([&] { return corefile_mountimage(image.c_str(), 0); });
     ASSERT_EQ(mounted, 1);
     std::filesystem::remove(image);
     int loaded = 0;
