@@ -4,7 +4,7 @@ if(NOT FENTRO_SANITIZE)
   find_package(Freetype REQUIRED)
   file(GLOB gen_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/gen/*.cpp)
   add_executable(fentro-gen ${gen_sources})
-  target_link_libraries(fentro-gen PRIVATE Freetype::Freetype)
+  target_link_libraries(fentro-gen PRIVATE corefile Freetype::Freetype)
   # No fused multiply-add: the pixels must not depend on the machine's instruction set.
   target_compile_options(fentro-gen PRIVATE -ffp-contract=off)
   if(TARGET test_generator)

@@ -13,6 +13,7 @@ std::mutex log_lock;
 std::atomic<int> log_threshold{LOG_PROGRESS};
 log_sink current_sink = nullptr;
 void *current_user = nullptr;
+int console_flags = 0;
 
 void vlog(int level, const char *id, const char *format, va_list args)
 {
@@ -25,8 +26,13 @@ void vlog(int level, const char *id, const char *format, va_list args)
         current_sink(level, id, text, current_user);
         return;
     }
-    fputs(text, stdout);
-    if (level <= LOG_WARNING) fflush(stdout);
+    static const bool ids_from_environment = getenv("FENTRO_LOG_IDS") != nullptr;
+    FILE *out = level <= LOG_WARNING && (console_flags & LOG_CONSOLE_STDERR) ? stderr : stdout;
+    // What went to standard output before comes first on a shared terminal.
+    if (out == stderr) fflush(stdout);
+    if (ids_from_environment || (console_flags & LOG_CONSOLE_IDS)) fprintf(out, "[%s] ", id);
+    fputs(text, out);
+    if (level <= LOG_WARNING) fflush(out);
 }
 
 }  // namespace
@@ -54,6 +60,12 @@ void core_setlogsink(log_sink sink, void *user)
     std::lock_guard<std::mutex> hold(log_lock);
     current_sink = sink;
     current_user = user;
+}
+
+void core_logconsole(int flags)
+{
+    std::lock_guard<std::mutex> hold(log_lock);
+    console_flags = flags;
 }
 
 bool core_logoption(const char *arg)

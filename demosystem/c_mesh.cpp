@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     const int nchannels = r.u16();
     const int flags = r.u16();
     if (!r.ok) return fail(mesh, why, "file shorter than its header");
-    printf("id: %c%c%c%c,verts: %d, facegroups: %d, uvchannels: %d, flags: %d\n", id[3], id[2], id[1],
+    core_log(LOG_PROGRESS, "demo.mesh_info", "id: %c%c%c%c,verts: %d, facegroups: %d, uvchannels: %d, flags: %d\n", id[3], id[2], id[1],
            id[0], nv, ngroups, nchannels, flags);
     if (ngroups > MESH_MAXFACEGROUPS) return fail(mesh, why, "more than 8 face groups");
     if (nchannels < 1 || nchannels > MESH_MAXUVCHANNELS)
@@ -150,7 +151,7 @@ void c_mesh::Load(char *fn)
     Remove();
     s_corefile file;
     if (!corefile_open(fn, &file, 0)) {
-        printf("- ERROR: Mesh %s not loaded: cannot open it.\n", fn);
+        core_log(LOG_ERROR, "demo.mesh_missing", "- ERROR: Mesh %s not loaded: cannot open it.\n", fn);
         return;
     }
     std::vector<unsigned char> bytes(corefile_fsize(&file));
@@ -158,7 +159,7 @@ void c_mesh::Load(char *fn)
     corefile_close(&file);
     const char *why = nullptr;
     if (!mesh_parse(this, bytes.data(), (uint32_t)bytes.size(), &why)) {
-        printf("- ERROR: Mesh %s not loaded: %s.\n", fn, why);
+        core_log(LOG_ERROR, "demo.mesh_malformed", "- ERROR: Mesh %s not loaded: %s.\n", fn, why);
         return;
     }
     Build();

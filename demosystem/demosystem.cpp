@@ -5,7 +5,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "core/coredebug.h"
 #include "mox/corevideo.h"
 
 namespace {
@@ -56,7 +58,7 @@ void CopyName(char *dest, const char *src) {
 void PrintEffectEvents(const s_demolayer *dlayer) {
     for (int i = 0; i < dlayer->numevents; i++) {
         const s_effectevent &e = dlayer->event[i];
-        printf("%d - %d-%d:%d type: %d, values:%d\n", i, e.t, e.length, e.id, e.type,
+        core_log(LOG_DEBUG, "demo.event_list", "%d - %d-%d:%d type: %d, values:%d\n", i, e.t, e.length, e.id, e.type,
                e.numvalues);
     }
 }
@@ -125,9 +127,14 @@ void c_demo::CreateEventA(s_demolayer *dlayer, int t, int length, int type, int 
     e.numvalues = numvalues;
     e.value = NewValueBlock();
     for (int i = 0; i < numvalues; i++) e.value[i] = values[i];
-    printf("Add Event %d: %d,%d,%d,%d\n", n, t, length, id, numvalues);
-    for (int i = 0; i < numvalues; i++) printf("%.2f,", e.value[i]);
-    printf("\n");
+    std::string listed;
+    char one[32];
+    for (int i = 0; i < numvalues; i++) {
+        snprintf(one, sizeof one, "%.2f,", e.value[i]);
+        listed += one;
+    }
+    core_log(LOG_PROGRESS, "demo.event_added", "Add Event %d: %d,%d,%d,%d\n%s\n", n, t, length, id,
+             numvalues, listed.c_str());
     dlayer->numevents++;
 }
 
@@ -142,7 +149,7 @@ void c_demo::CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetyp
 void c_demo::CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent,
                                   float x, float y, float z, float rotx, float roty,
                                   float rotz, float scalex, float scaley, float scalez) {
-    printf("- Create Transform event: %f,%f,%f, parent:%d\n", x, y, z, parent);
+    core_log(LOG_PROGRESS, "demo.transform_added", "- Create Transform event: %f,%f,%f, parent:%d\n", x, y, z, parent);
     if (!dlayer || dlayer->numevents_transform < 0 ||
         dlayer->numevents_transform >= DEMO_MAXKEYS) {
         return;
@@ -187,7 +194,7 @@ void c_demo::MoveMarkers(int delta) {
 void c_demo::AddMarker(int pos, int type) {
     if (nummarkers < 0 || nummarkers >= DEMO_MAXMARKERS) return;
     int k = InsertionPoint(marker, nummarkers, pos);
-    printf("markerpos: %d\n", k);
+    core_log(LOG_DEBUG, "demo.marker_position", "markerpos: %d\n", k);
     OpenSlot(marker, nummarkers, k);
     marker[k].t = pos;
     marker[k].type = type;
@@ -207,7 +214,7 @@ void c_demo::AddEvent(s_demolayer *dlayer, int pos, int resourceid) {
     const s_demoresource &r = resource[resourceid];
     PrintEffectEvents(dlayer);
     int k = InsertionPoint(dlayer->event, dlayer->numevents, pos);
-    printf("eventpos: %d\n", k);
+    core_log(LOG_DEBUG, "demo.event_position", "eventpos: %d\n", k);
     OpenSlot(dlayer->event, dlayer->numevents, k);
     s_effectevent &e = dlayer->event[k];
     e.t = pos;
@@ -220,7 +227,7 @@ void c_demo::AddEvent(s_demolayer *dlayer, int pos, int resourceid) {
     e.type = SelectResourceEffect(&e, r.type);
     dlayer->numevents++;
     PrintEffectEvents(dlayer);
-    printf("num events: %d\n", dlayer->numevents);
+    core_log(LOG_DEBUG, "demo.event_count", "num events: %d\n", dlayer->numevents);
 }
 
 void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype,
@@ -229,7 +236,7 @@ void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype
         return;
     }
     int k = InsertionPoint(dlayer->event_value, dlayer->numevents_value, pos);
-    printf("eventpos: %d\n", k);
+    core_log(LOG_DEBUG, "demo.event_position", "eventpos: %d\n", k);
     OpenSlot(dlayer->event_value, dlayer->numevents_value, k);
     dlayer->event_value[k] = {pos, type, curvetype, value};
     dlayer->numevents_value++;
@@ -246,10 +253,10 @@ void c_demo::AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, floa
     }
     // The parent is the last effect event that starts before pos, or 0.
     int p = InsertionPoint(dlayer->event, dlayer->numevents, pos);
-    printf("parentpos: %d\n", p);
+    core_log(LOG_DEBUG, "demo.parent_position", "parentpos: %d\n", p);
     if (p > 0) p--;
     int k = InsertionPoint(dlayer->event_transform, dlayer->numevents_transform, pos);
-    printf("eventpos: %d, numevents: %d\n", k, dlayer->numevents_transform);
+    core_log(LOG_DEBUG, "demo.event_position", "eventpos: %d, numevents: %d\n", k, dlayer->numevents_transform);
     OpenSlot(dlayer->event_transform, dlayer->numevents_transform, k);
     dlayer->event_transform[k] = {pos,  curvetype, p,      x,      y,     z,
                                   rotx, roty,      rotz,   scalex, scaley, scalez};

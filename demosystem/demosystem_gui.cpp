@@ -636,7 +636,7 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
         }
     };
     if (keytrig & MOX_PAD_TAB) {
-        puts("SPECIALKEY");
+        core_log(LOG_DEBUG, "edit.special_key", "SPECIALKEY\n");
         if (layerselected) {
             if (key & MOX_PAD_CTRL) {
                 addtransformkey();

@@ -31,7 +31,7 @@ const char *FindString(const char *str, char *dest, int *ofs, int destsize) {
     if (n > destsize - 1) n = destsize - 1;
     memcpy(dest, open + 1, n);
     dest[n] = '\0';
-    printf("search str: %s, size: %d,found str: %s\n", open, size, dest);
+    core_log(LOG_PROGRESS, "project.string_found", "search str: %s, size: %d,found str: %s\n", open, size, dest);
     return close + 1;
 }
 
@@ -220,7 +220,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
     auto target = [&]() -> s_demolayer * {
         if (!state.current && !state.layerdropped) {
             state.skipped++;
-            core_log(LOG_WARNING, "project.line_skipped",
+            core_log(LOG_WARNING, "project.event_without_layer",
                      "- Project line %d: event before the first #layer, skipped\n", lineno);
         }
         return state.current;
@@ -235,7 +235,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
     switch (entry.record) {
         case REC_TITLE:
             FindString(line, demo->title, nullptr, sizeof demo->title);
-            printf("Title: %s\n", demo->title);
+            core_log(LOG_PROGRESS, "project.title", "Title: %s\n", demo->title);
             MOX_SetTitle(demo->title);
             break;
         case REC_RENDERWIDTH:
@@ -265,7 +265,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 malformed();
                 break;
             }
-            printf("Music: %s\n", name);
+            core_log(LOG_PROGRESS, "project.music", "Music: %s\n", name);
             snprintf(demo->musicfilename, sizeof demo->musicfilename, "%s", name);
             if (state.music && demo->demomusic.buffer == state.music) {
                 Soundsystem_DeleteSound(&demo->demomusic);
@@ -292,7 +292,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             break;
         }
         case REC_RESOURCES:
-            puts("- Loading Resources");
+            core_log(LOG_PROGRESS, "project.resources", "- Loading Resources\n");
             break;
         case REC_RESOURCE: {
             const int type = entry.restype;
@@ -302,7 +302,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 break;
             }
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
-                printf("- Project line %d: resource id %d outside 0..%d, it will not load\n",
+                core_log(LOG_WARNING, "project.resource_id_range", "- Project line %d: resource id %d outside 0..%d, it will not load\n",
                        lineno, id, DEMO_MAXRESOURCES - 1);
             }
             ReadNames(line, name, file, type != RESOURCE_FUNCTION);
@@ -322,7 +322,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             if (type == RESOURCE_SPRITESHEET) {
                 int c, rows, w, h;
                 if (!varstr || sscanf(varstr, "%d %d %d %d", &c, &rows, &w, &h) != 4) {
-                    printf("- Project line %d: sprite sheet %s needs columns, rows, width "
+                    core_log(LOG_WARNING, "project.sheet_incomplete", "- Project line %d: sprite sheet %s needs columns, rows, width "
                            "and height after the colon\n",
                            lineno, r.name);
                 }
@@ -331,7 +331,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 const int declared = DeclaredCount(varstr);
                 const int kept = r.numparams - DEMO_BUILTINPARAMS;
                 if (declared != kept) {
-                    printf("- Project line %d: %d parameter names announced, %d kept\n",
+                    core_log(LOG_WARNING, "project.params_cut", "- Project line %d: %d parameter names announced, %d kept\n",
                            lineno, declared, kept);
                 }
             }
@@ -340,7 +340,7 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
         case REC_LAYER: {
             name[0] = '\0';
             FindString(line, name, nullptr);
-            printf("Layer: %s\n", name);
+            core_log(LOG_PROGRESS, "project.layer", "Layer: %s\n", name);
             const int n = demo->numlayers;
             demo->CreateLayer(demo->renderwidth, demo->renderheight, name);
             if (demo->numlayers > n) {
@@ -368,36 +368,36 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             s_demolayer *dlayer = target();
             if (!dlayer || full(dlayer->numevents, DEMO_MAXEVENTS)) break;
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
-                printf("- Project line %d: resource index %d outside 0..%d, event skipped\n",
+                core_log(LOG_WARNING, "project.event_resource_range", "- Project line %d: resource index %d outside 0..%d, event skipped\n",
                        lineno, id, DEMO_MAXRESOURCES - 1);
                 break;
             }
             if (numvalues < 0) {
-                printf("- Project line %d: value count %d, none read\n", lineno, numvalues);
+                core_log(LOG_WARNING, "project.value_count_bad", "- Project line %d: value count %d, none read\n", lineno, numvalues);
                 numvalues = 0;
             }
             if (numvalues > DEMO_MAXVALUES) {
-                printf("- Project line %d: %d values, only %d kept\n", lineno, numvalues,
+                core_log(LOG_WARNING, "project.values_cut", "- Project line %d: %d values, only %d kept\n", lineno, numvalues,
                        DEMO_MAXVALUES);
                 numvalues = DEMO_MAXVALUES;
             }
             const char *colon = strchr(line, ':');
             if (!colon && numvalues > 0) {
-                printf("- Project line %d: %d values announced without a colon, none read\n",
+                core_log(LOG_WARNING, "project.values_without_colon", "- Project line %d: %d values announced without a colon, none read\n",
                        lineno, numvalues);
                 numvalues = 0;
             }
             float values[DEMO_MAXVALUES];
             if (colon) {
-                printf("numvalues: %d,values: %s\n", numvalues, colon + 1);
+                core_log(LOG_PROGRESS, "project.values", "numvalues: %d,values: %s\n", numvalues, colon + 1);
                 const char *cur = colon + 1;
                 for (int i = 0; i < numvalues; i++) {
                     values[i] = (float)atof(cur);
-                    printf("%d: %f\n", i, values[i]);
+                    core_log(LOG_PROGRESS, "project.value", "%d: %f\n", i, values[i]);
                     if (i == numvalues - 1) break;
                     const char *comma = strchr(cur, ',');
                     if (!comma) {
-                        printf("- Project line %d: %d values announced, %d found\n", lineno,
+                        core_log(LOG_WARNING, "project.values_missing", "- Project line %d: %d values announced, %d found\n", lineno,
                                numvalues, i + 1);
                         numvalues = i + 1;
                         break;
@@ -471,7 +471,7 @@ const KeywordEntry *FindRecord(const char *line, int lineno, const char **start,
     *args = end;
     if (len == 0 || *p != '#') return nullptr;
     if (len > KEYWORD_MAX) {
-        printf("- Project line %d: keyword longer than %d characters, skipped\n", lineno,
+        core_log(LOG_WARNING, "project.keyword_too_long", "- Project line %d: keyword longer than %d characters, skipped\n", lineno,
                KEYWORD_MAX);
         return nullptr;
     }
@@ -495,7 +495,7 @@ bool ReadTextFile(const char *fn, std::string *text) {
 void c_demo::Load(const char *fn) {
     s_corefile file;
     if (!corefile_open(fn, &file, 0)) {
-        printf("- ERROR: project %s not loaded.\n", fn);
+        core_log(LOG_ERROR, "project.not_loaded", "- ERROR: project %s not loaded.\n", fn);
         return;
     }
     LoadState state;
@@ -510,7 +510,7 @@ void c_demo::Load(const char *fn) {
         state.lineno++;
         size_t len = strlen(line);
         if (len == LINE_SIZE - 1 && line[len - 1] != '\n' && !corefile_feof(&file)) {
-            printf("- Project line %d: longer than %d characters, skipped\n", state.lineno,
+            core_log(LOG_WARNING, "project.line_too_long", "- Project line %d: longer than %d characters, skipped\n", state.lineno,
                    LINE_SIZE - 2);
             // Drop the rest of the line.
             do {
@@ -602,7 +602,7 @@ std::string c_demo::ProjectText() {
             const char *param = r.param[DEMO_BUILTINPARAMS + j];
             if (!param) param = "";
             Appendf(out, " \"%s\"", param);
-            printf("save param for %s: %s\n", r.name, param);
+            core_log(LOG_DEBUG, "project.save_param", "save param for %s: %s\n", r.name, param);
         }
         Appendf(out, "\n");
     }
@@ -671,7 +671,7 @@ bool c_demo::Save(const char *fn) {
 void c_demo::SaveFunctions(const char *fn) {
     FILE *fp = fopen(fn, "w");
     if (!fp) {
-        printf("- SaveFunctions: %s could not be opened for writing\n", fn);
+        core_log(LOG_ERROR, "project.functions_save_failed", "- SaveFunctions: %s could not be opened for writing\n", fn);
         return;
     }
     fprintf(fp, "// %s - Function pointer list\n", title);

@@ -39,7 +39,7 @@ void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name
     }
     for (int i = 2; i < 4; i++) {
         if (v[i] > MAX_CELLSIZE) {
-            printf("- Sprite sheet %s: cell size %d cut to %d\n", name, v[i], MAX_CELLSIZE);
+            core_log(LOG_WARNING, "resources.cell_size_cut", "- Sprite sheet %s: cell size %d cut to %d\n", name, v[i], MAX_CELLSIZE);
             v[i] = MAX_CELLSIZE;
         }
     }
@@ -49,7 +49,7 @@ void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name
     sheet->height = v[3];
     if ((long long)sheet->columns * sheet->rows > MAX_SHEETSPRITES) {
         sheet->rows = MAX_SHEETSPRITES / sheet->columns;
-        printf("- Sprite sheet %s: more than %d cells, cut to %d rows\n", name,
+        core_log(LOG_WARNING, "resources.sheet_rows_cut", "- Sprite sheet %s: more than %d cells, cut to %d rows\n", name,
                MAX_SHEETSPRITES, sheet->rows);
     }
     sheet->numsprites = sheet->rows * sheet->columns;
@@ -62,10 +62,10 @@ char *LoadShaderText(const char *filename) {
     s_corefile file;
     if (!corefile_open(filename, &file, 0)) return nullptr;
     const uint32_t size = corefile_fsize(&file);
-    printf("load shadefile %s, size: %d\n", filename, (int)size);
+    core_log(LOG_PROGRESS, "resources.shader_loading", "load shadefile %s, size: %d\n", filename, (int)size);
     char *text = new (std::nothrow) char[(size_t)size + 1];
     if (!text) {
-        printf("- Shader %s: no memory for %u bytes\n", filename, size);
+        core_log(LOG_ERROR, "resources.shader_no_memory", "- Shader %s: no memory for %u bytes\n", filename, size);
         corefile_close(&file);
         return nullptr;
     }
@@ -101,7 +101,7 @@ void c_demo::CreateResource(const char *name, const char *filename, int resource
             int ofs = 0;
             FindString(p, paramname, &ofs);
             if (ofs == 0) break;  // fewer names than announced
-            printf("param: %d, name: %s\n", i, paramname);
+            core_log(LOG_PROGRESS, "resources.param", "param: %d, name: %s\n", i, paramname);
             AddParameter(&r, paramname);
             p += ofs + 1;
         }
@@ -120,7 +120,7 @@ void c_demo::AddParameter(s_demoresource *dresource, const char *paramname) {
     if (!block) block = new char[DEMO_PARAMSIZE];
     if (!paramname) paramname = "";
     if (strlen(paramname) > DEMO_PARAMSIZE - 1) {
-        printf("- Parameter name %s cut to %d characters\n", paramname, DEMO_PARAMSIZE - 1);
+        core_log(LOG_WARNING, "resources.param_name_cut", "- Parameter name %s cut to %d characters\n", paramname, DEMO_PARAMSIZE - 1);
     }
     snprintf(block, DEMO_PARAMSIZE, "%s", paramname);
     dresource->numparams++;
@@ -145,7 +145,7 @@ void c_demo::LoadResources() {
                            t == RESOURCE_SPRITESHEET;
         if (!typed) continue;
         if (!TypedIdOK(r.id)) {
-            printf("- Resource %s: id %d outside 0..%d, not loaded\n", r.name, r.id,
+            core_log(LOG_WARNING, "resources.id_range", "- Resource %s: id %d outside 0..%d, not loaded\n", r.name, r.id,
                    DEMO_MAXRESOURCES - 1);
             continue;
         }
@@ -187,13 +187,13 @@ void c_demo::LoadResources() {
                     }
                 }
                 if (sheet.numsprites > 0) {
-                    printf("sprite %d,%d\n", sheet.sprite[0].width, sheet.sprite[0].height);
+                    core_log(LOG_PROGRESS, "resources.sheet_cell", "sprite %d,%d\n", sheet.sprite[0].width, sheet.sprite[0].height);
                 }
                 // Cells are cut as declared; any beyond the image would show it repeated.
                 const s_bitmap &image = sheet.spritesheet;
                 if (image.width > 0 && ((long long)sheet.columns * sheet.width > image.width ||
                                         (long long)sheet.rows * sheet.height > image.height)) {
-                    printf("- Sprite sheet %s: %d x %d cells of %d x %d reach beyond its %d x %d "
+                    core_log(LOG_WARNING, "resources.sheet_too_large", "- Sprite sheet %s: %d x %d cells of %d x %d reach beyond its %d x %d "
                            "image\n",
                            r.name, sheet.columns, sheet.rows, sheet.width, sheet.height,
                            image.width, image.height);

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "mox/corevideo.h"
 
@@ -27,7 +28,7 @@ using pixel_buffer = std::unique_ptr<unsigned int[], free_deleter>;
 // With `upload` false the texture is made without contents.
 bool make_bitmap(int width, int height, unsigned int *pixels, bool upload, s_bitmap *bitmap) {
   if (mox_numbitmaps >= MOX_MAXBITMAPS) {
-    printf("- ERROR: bitmap list full (%d bitmaps), bitmap not created.\n", MOX_MAXBITMAPS);
+    core_log(LOG_ERROR, "mox.bitmap_table_full", "- ERROR: bitmap list full (%d bitmaps), bitmap not created.\n", MOX_MAXBITMAPS);
     free(pixels);
     return false;
   }
@@ -207,18 +208,18 @@ int PowerOfTwo(int n) { return n; }
 void MOX_CreateBitmap(int width, int height, s_bitmap *bitmap) {
   // The size must fit the record's int byte count.
   if (width <= 0 || height <= 0 || (int64_t)width * height > INT32_MAX / 4) {
-    printf("- ERROR: bad bitmap size %d x %d, bitmap not created.\n", width, height);
+    core_log(LOG_ERROR, "mox.bitmap_bad_size", "- ERROR: bad bitmap size %d x %d, bitmap not created.\n", width, height);
     *bitmap = s_bitmap{};
     return;
   }
   auto *data = static_cast<unsigned int *>(calloc((size_t)width * height, 4));
-  if (!data) printf("- ERROR: no memory for a %d x %d bitmap.\n", width, height);
+  if (!data) core_log(LOG_ERROR, "mox.bitmap_no_memory", "- ERROR: no memory for a %d x %d bitmap.\n", width, height);
   if (!data || !make_bitmap(width, height, data, true, bitmap)) *bitmap = s_bitmap{};
 }
 
 void MOX_DeleteBitmap(s_bitmap *bitmap) {
   if (!bitmap->data) return;
-  puts("deleting bitmap");
+  core_log(LOG_PROGRESS, "mox.bitmap_deleted", "deleting bitmap\n");
   MOX_DeleteTexture(bitmap->textureid);
   free(bitmap->data);
   bitmap->data = nullptr;
@@ -404,11 +405,11 @@ int LoadImageTGA(const char *filename, s_bitmap *bitmap) {
   s_tgainfo info;
   pixel_buffer pixels(MOX_DecodeTGA(bytes.data(), size, &info));
   if (info.headerok) {
-    printf("width: %d, height: %d, bpp: %d\n", info.width, info.height, info.bpp);
-    if (info.imagetype >= 8) printf("TGA is RLE packed.");
+    core_log(LOG_PROGRESS, "mox.tga_info", "width: %d, height: %d, bpp: %d\n", info.width, info.height, info.bpp);
+    if (info.imagetype >= 8) core_log(LOG_PROGRESS, "mox.tga_rle", "TGA is RLE packed.");
   }
   if (!pixels) {
-    printf("- ERROR: %s: %s.\n", filename, info.error);
+    core_log(LOG_ERROR, "mox.tga_malformed", "- ERROR: %s: %s.\n", filename, info.error);
     return 0;
   }
   return make_bitmap(info.width, info.height, pixels.release(), false, bitmap) ? 1 : 0;
@@ -421,12 +422,12 @@ bool load_bitmap(const char *filename, s_bitmap *bitmap) {
   char extension[16] = "";
   if (dot && dot != filename && strlen(dot) < sizeof extension) strcpy(extension, dot);
   if (strcmp(upcase(extension), ".TGA") != 0) {
-    puts("File format not supported.");
+    core_log(LOG_ERROR, "mox.image_unsupported", "File format not supported.\n");
     return false;
   }
-  printf("Loading TGA image.");
+  core_log(LOG_PROGRESS, "mox.tga_loading", "Loading TGA image.");
   if (!LoadImageTGA(filename, bitmap)) {
-    printf("- ERROR: Image %s not loaded.\n", filename);
+    core_log(LOG_ERROR, "mox.image_not_loaded", "- ERROR: Image %s not loaded.\n", filename);
     return false;
   }
   upload(*bitmap);

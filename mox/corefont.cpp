@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/coredebug.h"
 #include "mox/corevideo.h"
 
 s_bitmap mox_fontbmp[MOX_MAXFONTS];
@@ -43,14 +44,14 @@ void draw(int x, int y, const s_font &font, const char *text, bool spaced_space)
 void MOX_LoadFont(const char *filename, s_font *font) {
   *font = s_font{};
   if (mox_numfonts >= MOX_MAXFONTS) {
-    printf("- ERROR: font table full (%d fonts), %s not loaded.\n", MOX_MAXFONTS, filename);
+    core_log(LOG_ERROR, "mox.font_table_full", "- ERROR: font table full (%d fonts), %s not loaded.\n", MOX_MAXFONTS, filename);
     return;
   }
   s_bitmap *image = &mox_fontbmp[mox_numfonts];
   *image = s_bitmap{};
   MOX_LoadBitmap(filename, image);
   if (!image->data) {
-    printf("- ERROR: Font %s not loaded.\n", filename);
+    core_log(LOG_ERROR, "mox.font_not_loaded", "- ERROR: Font %s not loaded.\n", filename);
     return;
   }
   font->bitmap = image;
@@ -70,7 +71,7 @@ void MOX_LoadFont(const char *filename, s_font *font) {
   for (int x = 0; x < image->width; ++x) {
     if ((MOX_GetPixel(x, 0, *image) >> 24) == 0) continue;
     if (x == 0) {
-      printf("- Font %s: marker in column 0 ignored (glyph 0 is that column).\n", filename);
+      core_log(LOG_WARNING, "mox.font_marker_ignored", "- Font %s: marker in column 0 ignored (glyph 0 is that column).\n", filename);
       continue;
     }
     set_width(g, x - last);
@@ -80,16 +81,16 @@ void MOX_LoadFont(const char *filename, s_font *font) {
   }
   set_width(g, image->width - last);
   ++g;
-  if (cut) printf("- Font %s: %d glyphs wider than 255 pixels cut to 255.\n", filename, cut);
+  if (cut) core_log(LOG_WARNING, "mox.font_glyphs_cut", "- Font %s: %d glyphs wider than 255 pixels cut to 255.\n", filename, cut);
 
   font->height = image->height - 1;
   font->numcharacters = g;
   font->spacing = 0;
-  printf("MOX_LoadFont - Num.Letters: %d\n", g);
+  core_log(LOG_PROGRESS, "mox.font_glyphs", "MOX_LoadFont - Num.Letters: %d\n", g);
   for (int k = 0; k < g; ++k)
     MOX_GetSprite(start[k], 1, font->fontwidth[k], image->height - 1, *image, &font->fontchar[k]);
   ++mox_numfonts;
-  printf("MOX_LoadFont - Font Added (NumFonts: %d)\n", mox_numfonts);
+  core_log(LOG_PROGRESS, "mox.font_added", "MOX_LoadFont - Font Added (NumFonts: %d)\n", mox_numfonts);
 }
 
 void MOX_LoadDarkFont(const char *filename, s_font *font) { MOX_LoadFont(filename, font); }

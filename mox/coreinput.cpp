@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "mox/mox.h"
 
 s_controller MOX_controller[MOX_MAXCONTROLLERS];
@@ -28,7 +29,7 @@ constexpr int defaultset2[16] = {'W', 'S', 'A', 'D', 'U', 'I', 'O', 'P',
 
 int add_controller(int type, int id) {
   if (MOX_numcontrollers >= MOX_MAXCONTROLLERS) {
-    printf("[MOX] Controller table full (%d)\n", MOX_MAXCONTROLLERS);
+    core_log(LOG_WARNING, "mox.controller_table_full", "[MOX] Controller table full (%d)\n", MOX_MAXCONTROLLERS);
     return -1;
   }
   int c = MOX_numcontrollers++;
@@ -49,7 +50,7 @@ void MOX_InitControllers() {
   MOX_numcontrollers = 0;
   for (int j = 0; j < 4; j++) {
     if (mox_joystickconnected(mox_initjoystick(j)) && add_controller(JOYSTICK, j) >= 0)
-      printf("joystick %d found\n", j);
+      core_log(LOG_PROGRESS, "mox.joystick_found", "joystick %d found\n", j);
   }
   MOX_AddKeyController(defaultset1);
   MOX_AddKeyController(defaultset2);

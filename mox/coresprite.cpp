@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "mox/corefont.h"
 #include "mox/corevideo.h"
 
@@ -21,7 +22,7 @@ bool list_sprite(s_sprite *sprite, const char *who) {
     mox_spritelist[mox_numsprites++] = sprite;
     return true;
   }
-  printf("- ERROR: %s: sprite list full (%d sprites), sprite not created.\n", who,
+  core_log(LOG_ERROR, "mox.sprite_table_full", "- ERROR: %s: sprite list full (%d sprites), sprite not created.\n", who,
          MOX_MAXSPRITES);
   s_bitmap *bitmap = sprite->bitmap;
   *sprite = s_sprite{};
@@ -82,13 +83,13 @@ void MOX_LoadSprite(const char *filename, s_sprite *sprite) {
 
 void MOX_CreateSprite(int w, int h, s_sprite *sprite) {
   if (w <= 0 || h <= 0 || (int64_t)w * h > INT32_MAX / 4) {
-    printf("- ERROR: MOX_CreateSprite: bad size %d x %d.\n", w, h);
+    core_log(LOG_ERROR, "mox.sprite_bad_size", "- ERROR: MOX_CreateSprite: bad size %d x %d.\n", w, h);
     *sprite = s_sprite{};
     return;
   }
   auto *data = static_cast<unsigned int *>(calloc((size_t)w * h, 4));
   if (!data) {
-    printf("- ERROR: MOX_CreateSprite: no memory for %d x %d.\n", w, h);
+    core_log(LOG_ERROR, "mox.sprite_no_memory", "- ERROR: MOX_CreateSprite: no memory for %d x %d.\n", w, h);
     *sprite = s_sprite{};
     return;
   }
@@ -201,19 +202,18 @@ void MOX_DrawRotatedSprite(int x, int y, s_sprite sprite, float angle) {
 }
 
 void MOX_ShowGraphicsMemory() {
-  puts("[=== GRAPHICS MEMORY INFO ===]");
-  printf("Num.Bitmaps: %d / %d\n", mox_numbitmaps, MOX_MAXBITMAPS);
-  printf("Num.Sprites: %d / %d\n", mox_numsprites, MOX_MAXSPRITES);
-  printf("Num.Fonts: %d / 16\n", mox_numfonts);
-  printf("Num.Framebuffers: %d / %d\n", MOX_numframebuffers, MOX_MAXFRAMEBUFFERS);
-  puts("[============================]");
+  core_log(LOG_PROGRESS, "mox.memory_info",
+           "[=== GRAPHICS MEMORY INFO ===]\nNum.Bitmaps: %d / %d\nNum.Sprites: %d / %d\n"
+           "Num.Fonts: %d / 16\nNum.Framebuffers: %d / %d\n[============================]\n",
+           mox_numbitmaps, MOX_MAXBITMAPS, mox_numsprites, MOX_MAXSPRITES, mox_numfonts,
+           MOX_numframebuffers, MOX_MAXFRAMEBUFFERS);
 }
 
 void MOX_FlushGraphics() {
   for (int i = 0; i < mox_numsprites; ++i) MOX_DeleteSprite(mox_spritelist[i]);
-  printf("[%d sprites deleted]\n", mox_numsprites);
+  core_log(LOG_PROGRESS, "mox.sprites_deleted", "[%d sprites deleted]\n", mox_numsprites);
   for (int i = 0; i < mox_numbitmaps; ++i) MOX_DeleteBitmap(mox_bitmaplist[i]);
-  printf("[%d bitmaps deleted]\n", mox_numbitmaps);
+  core_log(LOG_PROGRESS, "mox.bitmaps_deleted", "[%d bitmaps deleted]\n", mox_numbitmaps);
   mox_numbitmaps = 0;
   mox_numfonts = 0;
   mox_numsprites = 0;

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "mox/mox.h"
 
 int MOX_keys[256];
@@ -325,7 +326,7 @@ int mox_initdriver() {
   if (winhandle) return 0;
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) {
-    printf("[MOX] Could not initialise video: %s\n", SDL_GetError());
+    core_log(LOG_ERROR, "mox.video_init_failed", "[MOX] Could not initialise video: %s\n", SDL_GetError());
     return -1;
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
@@ -337,7 +338,7 @@ int mox_initdriver() {
   winhandle = SDL_CreateWindow("MOX Application", 0, 0, 10, 10,
                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!winhandle) {
-    printf("[MOX] Window creation failed: %s\n", SDL_GetError());
+    core_log(LOG_ERROR, "mox.window_failed", "[MOX] Window creation failed: %s\n", SDL_GetError());
     SDL_Quit();
     return -1;
   }
@@ -462,7 +463,7 @@ int mox_initwindow(int width, int height, int flags) {
         cursorcounter--;
         apply_cursor();
       } else {
-        printf("[MOX] Full screen %dx%d not available: windowed\n", width, height);
+        core_log(LOG_WARNING, "mox.fullscreen_unavailable", "[MOX] Full screen %dx%d not available: windowed\n", width, height);
       }
     }
     if (!(flags & MOX_VIDEO_HIDDEN)) SDL_RaiseWindow(winhandle);
@@ -481,7 +482,7 @@ int mox_initwindow(int width, int height, int flags) {
   });
   if (!contextmade || SDL_GL_MakeCurrent(winhandle, hrc) != 0) {
     if (failure.empty()) failure = SDL_GetError();
-    printf("[MOX] Could not create the OpenGL context: %s\n", failure.c_str());
+    core_log(LOG_ERROR, "mox.context_failed", "[MOX] Could not create the OpenGL context: %s\n", failure.c_str());
     fflush(stdout);
     on_event_thread(restore_display);
     _exit(1);
@@ -489,17 +490,17 @@ int mox_initwindow(int width, int height, int flags) {
   static bool glewdone;
   if (glewdone) return 0;
   glewdone = true;
-  printf("[MOX] Init Glew");
+  core_log(LOG_PROGRESS, "mox.glew_init", "[MOX] Init Glew");
   glewExperimental = GL_TRUE;
   GLenum err = glewInit();
-  if (err != GLEW_OK) printf("\nError Initing Glew");
+  if (err != GLEW_OK) core_log(LOG_WARNING, "mox.glew_error", "\nError Initing Glew");
   // GLEW can report an error from its window-system part after loading the GL entry points;
   // shaders are switched on exactly when the GLSL entry points were loaded.
   MOX_shaders_enabled = GLEW_VERSION_2_0 && glsl_entrypoints();
   if (MOX_shaders_enabled)
-    puts("\nReady for GLSL");
+    core_log(LOG_PROGRESS, "mox.glsl_ready", "\nReady for GLSL\n");
   else
-    puts("\nGLSL not available: shaders disabled");
+    core_log(LOG_WARNING, "mox.glsl_unavailable", "\nGLSL not available: shaders disabled\n");
   return 0;
 }
 

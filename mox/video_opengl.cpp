@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "mox/mox.h"
 #include "mox/video_opengl.h"
 
@@ -61,26 +62,26 @@ bool MOX_VideoReady() { return videoready; }
 bool mox_videocheck(const char *function) {
   if (videoready) return true;
   if (novideoreports < MAXREPORTS) {
-    printf("[MOX] %s: video not initialised\n", function);
-    if (++novideoreports == MAXREPORTS) puts("[MOX] further calls without video not reported");
+    core_log(LOG_ERROR, "mox.no_video", "[MOX] %s: video not initialised\n", function);
+    if (++novideoreports == MAXREPORTS) core_log(LOG_WARNING, "mox.no_video_muted", "[MOX] further calls without video not reported\n");
   }
   return false;
 }
 
 void mox_badid(const char *function, int id) {
   if (badidreports < MAXREPORTS) {
-    printf("[MOX] %s: no such id %d\n", function, id);
-    if (++badidreports == MAXREPORTS) puts("[MOX] further bad ids not reported");
+    core_log(LOG_ERROR, "mox.bad_id", "[MOX] %s: no such id %d\n", function, id);
+    if (++badidreports == MAXREPORTS) core_log(LOG_WARNING, "mox.bad_id_muted", "[MOX] further bad ids not reported\n");
   }
 }
 
 void MOX_InitVideo(int width, int height, int flags) {
   if (width <= 0 || height <= 0) {
-    printf("[MOX] MOX_InitVideo: bad size %dx%d\n", width, height);
+    core_log(LOG_ERROR, "mox.video_bad_size", "[MOX] MOX_InitVideo: bad size %dx%d\n", width, height);
     return;
   }
   mox_initwindow(width, height, flags);
-  puts("[MOX] Init OpenGL");
+  core_log(LOG_PROGRESS, "mox.opengl_init", "[MOX] Init OpenGL\n");
   if (videoready) {
     mox_releaseframebuffers();
     MOX_DeleteTexture(mox_whitetexture_id);
@@ -109,7 +110,7 @@ void MOX_InitVideo(int width, int height, int flags) {
   mox_whitetexture_id = MOX_CreateTexture(8, 8, white, 0);
 
   MOX_numframebuffers = 0;
-  puts("[MOX] Init Framebuffer");
+  core_log(LOG_PROGRESS, "mox.framebuffer_init", "[MOX] Init Framebuffer\n");
   MOX_SetFrameBuffer(MOX_CreateFrameBuffer(width, height, 0));
 
   MOX_SetPostShader(-1);
@@ -191,7 +192,7 @@ void MOX_SetPresentTarget(int id) { mox_presenttarget = id; }
 void MOX_ReadFrameBuffer(int id, unsigned char *rgba) {
   if (!mox_videocheck("MOX_ReadFrameBuffer")) return;
   if (id < 0 || id >= MOX_numframebuffers) {
-    printf("[MOX] MOX_ReadFrameBuffer: no framebuffer %d\n", id);
+    core_log(LOG_ERROR, "mox.no_framebuffer", "[MOX] MOX_ReadFrameBuffer: no framebuffer %d\n", id);
     return;
   }
   const s_framebuffer &f = MOX_framebuffers[id];

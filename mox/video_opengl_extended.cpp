@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/coredebug.h"
 #include "mox/mox.h"
 #include "mox/video_opengl.h"
 
@@ -65,12 +66,12 @@ void mox_releaseframebuffers() {
 int MOX_CreateFrameBuffer(int width, int height, int flags) {
   if (!mox_videocheck("MOX_CreateFrameBuffer")) return -1;
   if (MOX_numframebuffers >= MOX_MAXFRAMEBUFFERS) {
-    printf("[MOX] Framebuffer table full (%d): %dx%d not created\n", MOX_MAXFRAMEBUFFERS,
+    core_log(LOG_ERROR, "mox.framebuffer_table_full", "[MOX] Framebuffer table full (%d): %dx%d not created\n", MOX_MAXFRAMEBUFFERS,
            width, height);
     return -1;
   }
   if (width <= 0 || height <= 0) {
-    printf("[MOX] Framebuffer size %dx%d refused\n", width, height);
+    core_log(LOG_ERROR, "mox.framebuffer_bad_size", "[MOX] Framebuffer size %dx%d refused\n", width, height);
     return -1;
   }
   int id = MOX_numframebuffers;
@@ -78,7 +79,7 @@ int MOX_CreateFrameBuffer(int width, int height, int flags) {
   s_framebufferdata &d = MOX_framebufferdata[id];
   // The CPU copy is needed only in read-back mode; the presentation allocates it then.
   d = s_framebufferdata{};
-  printf("[MOX] Init Framebuffer: %d,%d\n", width, height);
+  core_log(LOG_PROGRESS, "mox.framebuffer_created", "[MOX] Init Framebuffer: %d,%d\n", width, height);
 
   if (glActiveTexture) glActiveTexture(GL_TEXTURE0);
   GLint filter = (flags & MOX_FRAMEBUFFER_LINEAR) ? GL_LINEAR : GL_NEAREST;
@@ -116,14 +117,14 @@ int MOX_CreateFrameBuffer(int width, int height, int flags) {
                                 d.depthtexture, 0);
     GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
     if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
-      printf("glCheckFramebufferStatus: error %d", int(status));
+      core_log(LOG_ERROR, "mox.framebuffer_incomplete", "glCheckFramebufferStatus: error %d\n", int(status));
       MOX_framebuffers_enabled = 0;
     } else {
       MOX_framebuffers_enabled = 1;
     }
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   } else {
-    puts("[MOX] Framebuffer objects not available: read-back mode");
+    core_log(LOG_WARNING, "mox.framebuffer_readback", "[MOX] Framebuffer objects not available: read-back mode\n");
     MOX_framebuffers_enabled = 0;
   }
   MOX_lasttextureid = -1;
@@ -195,18 +196,18 @@ void report_shader(GLuint shader, const char *label) {
   char log[512];
   GLsizei length = 0;
   glGetShaderInfoLog(shader, sizeof log, &length, log);
-  if (length > 0) printf("Shader %d,%s,compiler error: %s\n", int(shader), label ? label : "", log);
+  if (length > 0) core_log(LOG_ERROR, "mox.shader_compile_failed", "Shader %d,%s,compiler error: %s\n", int(shader), label ? label : "", log);
 }
 
 void report_program(GLuint program) {
   char log[512];
   GLsizei length = 0;
   glGetProgramInfoLog(program, sizeof log, &length, log);
-  if (length > 0) printf("Program %d,link error: %s\n", int(program), log);
+  if (length > 0) core_log(LOG_ERROR, "mox.shader_link_failed", "Program %d,link error: %s\n", int(program), log);
   glValidateProgram(program);
   GLint valid = 0;
   glGetProgramiv(program, GL_VALIDATE_STATUS, &valid);
-  if (valid == 0) printf("Error validating shader %d\n", int(program));
+  if (valid == 0) core_log(LOG_ERROR, "mox.shader_invalid", "Error validating shader %d\n", int(program));
 }
 
 // Whole file as text, or false for a missing, unreadable or empty file.
@@ -241,7 +242,7 @@ void set_uniform(int id, const char *name, Set set) {
 int MOX_InitShader(const char *vertextext, const char *fragmenttext) {
   int id = MOX_numshaders;
   if (id >= MOX_MAXSHADERS) {
-    printf("[MOX] Shader table full (%d): shader not built\n", MOX_MAXSHADERS);
+    core_log(LOG_ERROR, "mox.shader_table_full", "[MOX] Shader table full (%d): shader not built\n", MOX_MAXSHADERS);
     return -1;
   }
   if (!MOX_shaders_enabled) {
@@ -249,7 +250,7 @@ int MOX_InitShader(const char *vertextext, const char *fragmenttext) {
     return id;
   }
   if (!vertextext || !fragmenttext) {
-    printf("Either vertex shader or fragment shader file not found.");
+    core_log(LOG_ERROR, "mox.shader_missing", "Either vertex shader or fragment shader file not found.\n");
     return -1;
   }
   s_shader &s = MOX_shader[id];

@@ -45,7 +45,8 @@ void LoadFonts() {
     MOX_LoadFont("guifont2.tga", &font2);
     if (font1.numcharacters == 0 && font2.numcharacters > 0) font1 = font2;
     if (font2.numcharacters == 0 && font1.numcharacters > 0) font2 = font1;
-    if (font1.numcharacters == 0) puts("- No editor fonts (guifont1.tga, guifont2.tga): no text");
+    if (font1.numcharacters == 0)
+        core_log(LOG_WARNING, "edit.no_fonts", "- No editor fonts (guifont1.tga, guifont2.tga): no text\n");
 }
 
 }  // namespace
@@ -60,12 +61,14 @@ int coremain(int argc, char *argv[]) {
         }
         if (core_logoption(argv[i])) continue;
         if (argv[i][0] == '-' || havedir) {
-            fprintf(stderr, "fentro-edit: unexpected argument %s\n%s", argv[i], USAGE);
+            core_log(LOG_ERROR, "edit.bad_option", "fentro-edit: unexpected argument %s\n", argv[i]);
+            fputs(USAGE, stderr);
             return 2;
         }
         dir = argv[i];
         havedir = true;
     }
+    if (!dir) dir = ".";
 
     // The console keeps the level asked for; the screen also shows the editor's own progress.
     gui_consolelevel = core_getloglevel();
@@ -74,12 +77,12 @@ int coremain(int argc, char *argv[]) {
     srand(13371337);
     snprintf(gbd_demo.resfolder, sizeof gbd_demo.resfolder, "%s", dir);
     if (!corefile_mountimage(dir, 2)) {
-        fprintf(stderr, "fentro-edit: %s could not be mounted as a directory\n", dir);
+        core_log(LOG_ERROR, "edit.mount_failed", "fentro-edit: %s could not be mounted as a directory\n", dir);
         return 1;
     }
     MOX_InitVideo(1920, 1080, 0);
     MOX_HideMouse();
-    puts("- Init Sound");
+    core_log(LOG_PROGRESS, "edit.init_sound", "- Init Sound\n");
     Soundsystem_Init(44100, 8, 2);
     gbd_demo.effects = invite_effects;
     gbd_demo.Load("demo.fentro");

@@ -31,6 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/coredebug.h"
 #include "core/corefile.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
@@ -59,7 +60,8 @@ const char *const USAGE =
     "                    frame size must be even; with --at the video has no sound\n"
     "  --jobs N          split the range into N parts rendered by N processes (1 to 16);\n"
     "                    video parts are joined without encoding them again\n"
-    "  --quiet           no progress line\n"
+    "  --quiet           only errors and warnings: no loading messages, no progress line\n"
+    "  --verbose         also debugging messages\n"
     "  --help            this text\n";
 
 // Music time is limited to a day: positions then stay far inside 64-bit arithmetic.
@@ -75,7 +77,6 @@ struct options {
     double from = 0.0, to = -1.0;
     std::vector<long long> at;
     int jobs = 1;
-    bool quiet = false;
 };
 
 options opt;
@@ -121,30 +122,30 @@ void stop_child(pid_t pid)
     _exit(status);
 }
 
-// The reason on stderr; after a mistake on the command line the usage follows.
-void report(bool usage, const char *format, va_list args)
+void vreport(const char *id, const char *format, va_list args)
 {
-    fputs("fentro-render: ", stderr);
-    vfprintf(stderr, format, args);
-    fprintf(stderr, "\n%s", usage ? USAGE : "");
+    char text[1024];
+    vsnprintf(text, sizeof text, format, args);
+    core_log(LOG_ERROR, id, "fentro-render: %s\n", text);
 }
 
-[[noreturn]] __attribute__((format(printf, 1, 2))) void fail(const char *format, ...)
+[[noreturn]] __attribute__((format(printf, 2, 3))) void fail(const char *id, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    report(false, format, args);
+    vreport(id, format, args);
     va_end(args);
     leave(1);
 }
 
-// A mistake on the command line: status 2.
+// A mistake on the command line: the reason, the usage and status 2.
 [[noreturn]] __attribute__((format(printf, 1, 2))) void usage_error(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    report(true, format, args);
+    vreport("render.bad_option", format, args);
     va_end(args);
+    fputs(USAGE, stderr);
     leave(2);
 }
 
@@ -178,8 +179,7 @@ void parse_options(int argc, char *argv[])
         if (a == "--help" || a == "-h") {
             fputs(USAGE, stdout);
             exit(0);
-        } else if (a == "--quiet") {
-            opt.quiet = true;
+        } else if (core_logoption(argv[i])) {
         } else if (a == "--project") {
             opt.project = value();
         } else if (a == "--out") {
@@ -265,10 +265,10 @@ bool program_on_path(const char *name)
 void mount_source()
 {
     struct stat st;
-    if (stat(opt.source.c_str(), &st) != 0) fail("cannot read the source '%s'", opt.source.c_str());
+    if (stat(opt.source.c_str(), &st) != 0) fail("render.no_source", "cannot read the source '%s'", opt.source.c_str());
     // Opening a pipe or a device could block or read without end.
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
-        fail("the source '%s' is neither a file nor a folder", opt.source.c_str());
+        fail("render.no_source", "the source '%s' is neither a file nor a folder", opt.source.c_str());
     int ok;
     if (S_ISDIR(st.st_mode)) {
         std::string dir = opt.source;
@@ -277,26 +277,26 @@ void mount_source()
     } else {
         ok = corefile_mountimage(opt.source.c_str(), 0);
     }
-    if (!ok) fail("cannot mount the source '%s' (not a resource image?)", opt.source.c_str());
+    if (!ok) fail("render.no_source", "cannot mount the source '%s' (not a resource image?)", opt.source.c_str());
     s_corefile f;
-    if (!corefile_open(opt.project.c_str(), &f, 0)) fail("the source holds no project file '%s'", opt.project.c_str());
+    if (!corefile_open(opt.project.c_str(), &f, 0)) fail("render.no_project", "the source holds no project file '%s'", opt.project.c_str());
     corefile_close(&f);
 }
 
 // Everything about the output that can be checked before the production is loaded.
 void check_output()
 {
-    if (opt.out.empty()) fail("no output given: use --out DIR or --out FILE.mp4");
+    if (opt.out.empty()) fail("render.no_output", "no output given: use --out DIR or --out FILE.mp4");
     if (is_video_name(opt.out)) {
         if (!program_on_path("ffmpeg"))
-            fail("writing '%s' needs the program ffmpeg, which is not installed (apt-get install ffmpeg)", opt.out.c_str());
+            fail("render.no_ffmpeg", "writing '%s' needs the program ffmpeg, which is not installed (apt-get install ffmpeg)", opt.out.c_str());
         // yuv420p, which players expect, halves both dimensions.
-        if (opt.width % 2 || opt.height % 2) fail("a video needs an even --size, not %dx%d", opt.width, opt.height);
+        if (opt.width % 2 || opt.height % 2) fail("render.odd_size", "a video needs an even --size, not %dx%d", opt.width, opt.height);
         return;
     }
     std::error_code ec;
     std::filesystem::create_directories(opt.out, ec);
-    if (!std::filesystem::is_directory(opt.out)) fail("cannot create the output folder '%s'", opt.out.c_str());
+    if (!std::filesystem::is_directory(opt.out)) fail("render.no_output", "cannot create the output folder '%s'", opt.out.c_str());
 }
 
 // The music written to a temporary WAV for ffmpeg, which cannot read the resource image.
@@ -330,7 +330,7 @@ pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     int fds[2] = {-1, -1};
-    if (stdin_pipe && pipe2(fds, O_CLOEXEC) != 0) fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
+    if (stdin_pipe && pipe2(fds, O_CLOEXEC) != 0) fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (stdin_pipe) posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
@@ -349,7 +349,7 @@ pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out
     if (stdin_pipe) close(fds[0]);
     if (err != 0) {
         if (stdin_pipe) close(fds[1]);
-        fail("cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
+        fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
     }
     if (pipe_out) *pipe_out = fds[1];
     return pid;
@@ -421,14 +421,14 @@ struct sink {
         args.insert(args.end(), {"-pix_fmt", "yuv420p", "-f", video_format(opt.out), target});
         ffmpeg_pid = spawn_ffmpeg(args, true, &ffmpeg_pipe);
         pipe = fdopen(ffmpeg_pipe, "wb");
-        if (!pipe) fail("cannot start ffmpeg for '%s'", opt.out.c_str());
+        if (!pipe) fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s'", opt.out.c_str());
     }
 
     void write(const frame &f)
     {
         encode(f, pipe ? 0 : 18);
         if (pipe) {
-            if (fwrite(bytes.data(), 1, bytes.size(), pipe) != bytes.size()) fail("ffmpeg stopped taking frames for '%s'", opt.out.c_str());
+            if (fwrite(bytes.data(), 1, bytes.size(), pipe) != bytes.size()) fail("render.ffmpeg_failed", "ffmpeg stopped taking frames for '%s'", opt.out.c_str());
             return;
         }
         char name[64];
@@ -441,7 +441,7 @@ struct sink {
         if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
             const int err = errno;
             remove(temp.c_str());
-            fail("cannot write '%s': %s", path.c_str(), strerror(err));
+            fail("render.write_failed", "cannot write '%s': %s", path.c_str(), strerror(err));
         }
     }
 
@@ -477,7 +477,7 @@ struct sink {
         const bool flushed = fclose(pipe) == 0;
         pipe = nullptr;
         ffmpeg_pipe = -1;
-        if (!wait_ffmpeg() || !flushed) fail("ffmpeg failed to write '%s'", opt.out.c_str());
+        if (!wait_ffmpeg() || !flushed) fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
         if (!musicfile.empty()) remove(musicfile.c_str());
         musicfile.clear();
     }
@@ -610,7 +610,7 @@ public:
         const int i = (int)(collected_++ % 2);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         const void *pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-        if (!pixels) fail("cannot read the presented frame back");
+        if (!pixels) fail("render.readback_failed", "cannot read the presented frame back");
         memcpy(f->rgba.data(), pixels, bytes_);
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -627,13 +627,13 @@ private:
 
 void progress(long long total, std::chrono::steady_clock::time_point start)
 {
-    if (opt.quiet || part != 0) return;
+    if (part != 0) return;
     const long long n = frames_done->load();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double fps = elapsed > 0 ? n / elapsed : 0.0;
     const double left = fps > 0 ? (total - n) / fps : 0.0;
-    fprintf(stderr, "\rframe %lld of %lld, %.1f frames/s, %.0f s left   ", n, total, fps, left);
-    if (n == total) fputc('\n', stderr);
+    core_log(LOG_PROGRESS, "render.progress", "\rframe %lld of %lld, %.1f frames/s, %.0f s left   %s", n, total, fps,
+             left, n == total ? "\n" : "");
 }
 
 // First process, after its own part: waits for the workers, showing their progress, and
@@ -668,7 +668,7 @@ void join_parts(double start, long long total)
     for (int k = 0; ok && k < opt.jobs; ++k)
         if (total * (k + 1) / opt.jobs > total * k / opt.jobs) ok = fprintf(fp, "file '%s'\n", part_name(k).c_str()) > 0;
     if (fp) ok = fclose(fp) == 0 && ok;
-    if (!ok) fail("cannot write the list of video parts into '%s'", partsfolder.c_str());
+    if (!ok) fail("render.write_failed", "cannot write the list of video parts into '%s'", partsfolder.c_str());
     std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "concat", "-safe", "0", "-i", list};
     if (opt.at.empty() && !extract_music().empty()) {
         char seek[32];
@@ -677,7 +677,7 @@ void join_parts(double start, long long total)
     }
     args.insert(args.end(), {"-c:v", "copy", "-f", video_format(opt.out), videotemp});
     ffmpeg_pid = spawn_ffmpeg(args, false, nullptr);
-    if (!wait_ffmpeg()) fail("ffmpeg failed to join the parts of '%s'", opt.out.c_str());
+    if (!wait_ffmpeg()) fail("render.ffmpeg_failed", "ffmpeg failed to join the parts of '%s'", opt.out.c_str());
 }
 
 }  // namespace
@@ -688,9 +688,9 @@ int coremain(int, char *[])
     srand(13371337);
     strcpy(gbd_demo.resfolder, "data_invite");
     MOX_InitVideo(opt.width, opt.height, MOX_VIDEO_HIDDEN);
-    if (!MOX_VideoReady()) fail("no OpenGL context for the presented frame");
+    if (!MOX_VideoReady()) fail("render.no_context", "no OpenGL context for the presented frame");
     MOX_HideMouse();
-    puts("- Init Sound");
+    core_log(LOG_PROGRESS, "render.init_sound", "- Init Sound\n");
     Soundsystem_Init(44100, 8, 2);
     // Nothing mixes from here on: the music stands where each frame puts it.
     Soundsystem_CloseAudio();
@@ -704,7 +704,7 @@ int coremain(int, char *[])
 
     const uint32_t rate = gbd_demo.demomusic.samplerate;
     const long long musicframes = gbd_demo.demomusic.numchannels ? gbd_demo.demomusic.length / gbd_demo.demomusic.numchannels : 0;
-    if (rate == 0 || musicframes == 0) fail("the production's music '%s' did not load", gbd_demo.musicfilename);
+    if (rate == 0 || musicframes == 0) fail("render.no_music", "the production's music '%s' did not load", gbd_demo.musicfilename);
 
     frame_range range;
     range.at = opt.at;
@@ -712,15 +712,15 @@ int coremain(int, char *[])
     range.fps = opt.fps;
     // A position past the music would show the music's last frame under another number.
     for (long long p : range.at)
-        if (p >= musicframes) fail("--at position %lld lies after the music's last frame %lld", p, musicframes - 1);
+        if (p >= musicframes) fail("render.bad_option", "--at position %lld lies after the music's last frame %lld", p, musicframes - 1);
     range.first = std::llround(opt.from * rate);
     range.end = opt.to >= 0 ? std::min((long long)std::ceil(opt.to * rate), musicframes) : musicframes;
     const long long total = range.count();
-    if (total == 0) fail("no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
+    if (total == 0) fail("render.no_frames", "no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
     const long long begin = total * part / opt.jobs, end = total * (part + 1) / opt.jobs;
 
     const int target = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
-    if (target < 0) fail("no framebuffer left for the presented frame");
+    if (target < 0) fail("render.no_framebuffer", "no framebuffer left for the presented frame");
     MOX_SetPresentTarget(target);
 
     const double start_seconds = (double)range.position(0) / rate;
@@ -769,7 +769,7 @@ int coremain(int, char *[])
     wait_for_workers(total, started);
     if (opt.jobs > 1 && is_video_name(opt.out)) join_parts(start_seconds, total);
     if (!videotemp.empty() && rename(videotemp.c_str(), opt.out.c_str()) != 0)
-        fail("cannot write '%s': %s", opt.out.c_str(), strerror(errno));
+        fail("render.write_failed", "cannot write '%s': %s", opt.out.c_str(), strerror(errno));
     videotemp.clear();
     if (!partsfolder.empty()) {
         std::error_code ec;
@@ -788,12 +788,13 @@ int main(int argc, char *argv[])
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    core_logconsole(LOG_CONSOLE_STDERR);
     parse_options(argc, argv);
     mount_source();
     check_output();
     frames_done = static_cast<std::atomic<long long> *>(
         mmap(nullptr, sizeof *frames_done, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (frames_done == MAP_FAILED) fail("cannot share the progress with worker processes");
+    if (frames_done == MAP_FAILED) fail("render.workers_failed", "cannot share the progress with worker processes");
     new (frames_done) std::atomic<long long>(0);
     if (is_video_name(opt.out)) {
         videotemp = temporary_video();
@@ -801,7 +802,7 @@ int main(int argc, char *argv[])
             partsfolder = opt.out + "." + std::to_string(getpid()) + ".parts";
             if (mkdir(partsfolder.c_str(), 0700) != 0) {
                 partsfolder.clear();
-                fail("cannot make a folder for the video's parts beside '%s': %s", opt.out.c_str(), strerror(errno));
+                fail("render.write_failed", "cannot make a folder for the video's parts beside '%s': %s", opt.out.c_str(), strerror(errno));
             }
         }
     }
@@ -811,7 +812,7 @@ int main(int argc, char *argv[])
         fflush(nullptr);
         for (int k = 1; k < opt.jobs; ++k) {
             const pid_t pid = fork();
-            if (pid < 0) fail("cannot start worker processes: %s", strerror(errno));
+            if (pid < 0) fail("render.workers_failed", "cannot start worker processes: %s", strerror(errno));
             if (pid == 0) {
                 part = k;
                 // The joined video is the first process's; a worker's siblings are not its own.
@@ -826,7 +827,8 @@ int main(int argc, char *argv[])
     const int result = mox_processentry(argc, argv, coremain);
     fflush(nullptr);
     if (result != 0) {
-        fputs("fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n", stderr);
+        core_log(LOG_ERROR, "render.no_window",
+                 "fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n");
         leave(1);
     }
     _exit(result);

@@ -61,7 +61,7 @@ struct ToolResult {
 inline ToolResult coreimage(const std::string &args)
 {
     TempDir capture;
-    const std::string cmd = std::string("'" FENTRO_BINARY_DIR "/coreimage' ") + args + " >'" + (capture / "out") +
+    const std::string cmd = std::string("FENTRO_LOG_IDS=1 '" FENTRO_BINARY_DIR "/coreimage' ") + args + " >'" + (capture / "out") +
                             "' 2>'" + (capture / "err") + "'";
     const int raw = std::system(cmd.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

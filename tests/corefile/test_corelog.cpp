@@ -58,3 +58,19 @@ TEST(CoreLog, ConcurrentLoggersDeliverEveryMessage)
     EXPECT_EQ(log.Count("a"), 500);
     EXPECT_EQ(log.Count("b"), 500);
 }
+
+TEST(CoreLog, ConsoleCanSendErrorsToStandardErrorAndShowIds)
+{
+    core_logconsole(LOG_CONSOLE_STDERR | LOG_CONSOLE_IDS);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    core_log(LOG_ERROR, "t.error", "bad\n");
+    core_log(LOG_WARNING, "t.warning", "odd\n");
+    core_log(LOG_PROGRESS, "t.progress", "done\n");
+    fflush(stdout);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = testing::internal::GetCapturedStdout();
+    core_logconsole(0);
+    EXPECT_EQ(err, "[t.error] bad\n[t.warning] odd\n");
+    EXPECT_EQ(out, "[t.progress] done\n");
+}

@@ -18,6 +18,7 @@
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace drawgui_test {
 
@@ -190,10 +191,9 @@ protected:
     }
 
     void Draw() {
-        ::testing::internal::CaptureStdout();
+        LogCapture log;
         demo->DrawGUI();
-        const std::string out = ::testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out, "");
+        EXPECT_TRUE(log.messages().empty()) << log.Text();
     }
 
     // Colour of a pixel of the editor screen as 0xRRGGBB.

@@ -197,9 +197,11 @@ TEST_F(Editor, MarkerClickNeedsThePixelRightOfItsTime) {
     d.marker[0].type = 2;
     Click(1500, TIMELINEY + 31);
     EXPECT_EQ(d.gui_selected_markerarea, 1);
-    testing::internal::CaptureStdout();
-    Tap(MOX_VK_TAB);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("SPECIALKEY"), std::string::npos);
+    {
+        LogCapture log;
+        Tap(MOX_VK_TAB);
+        EXPECT_TRUE(log.Has("edit.special_key"));
+    }
     ASSERT_EQ(d.nummarkers, 2);
     EXPECT_EQ(d.marker[0].t, 5 * SCALE);
     EXPECT_EQ(d.marker[0].type, 0);

@@ -1,5 +1,6 @@
 #include "demosystem/c_mesh.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "core/corefile.h"
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -56,10 +58,11 @@ TEST(Mesh, ParsesOneGroupOneChannelAndPrintsTheIdReversed)
     c_mesh mesh;
     meshfile f = square(1);
     const char *why = nullptr;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(mesh_parse(&mesh, f.b.data(), (uint32_t)f.b.size(), &why));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "id: HSEM,verts: 4, facegroups: 1, uvchannels: 1, flags: 0\n");
+    {
+        LogCapture log;
+        ASSERT_TRUE(mesh_parse(&mesh, f.b.data(), (uint32_t)f.b.size(), &why));
+        EXPECT_THAT(log.Ids(), testing::ElementsAre("demo.mesh_info"));
+    }
     EXPECT_EQ(mesh.numvertices, 4);
     EXPECT_EQ(mesh.numfaces[0], 2);
     EXPECT_EQ(mesh.matid[0], 7);
@@ -171,12 +174,13 @@ TEST_F(MeshDraw, LoadsBuildsAndDrawsWithChannelZero)
 TEST_F(MeshDraw, MissingOrBadFileLeavesNothingToDraw)
 {
     write("bad.msh", square(1, 9));
-    for (const char *name : {"missing.msh", "bad.msh"}) {
+    const char *const cases[][2] = {{"missing.msh", "demo.mesh_missing"}, {"bad.msh", "demo.mesh_malformed"}};
+    for (const auto &c : cases) {
+        const char *name = c[0];
         c_mesh mesh;
-        testing::internal::CaptureStdout();
+        LogCapture log;
         mesh.Load((char *)name);
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_NE(out.find("not loaded"), std::string::npos) << name << ": " << out;
+        EXPECT_TRUE(log.Has(c[1])) << name << ": " << log.Text();
         EXPECT_EQ(mesh.displaylist_id, 0) << name;
         mesh.Draw();
     }

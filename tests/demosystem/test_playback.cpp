@@ -1,6 +1,7 @@
 // Playback under GL: productions loaded from project texts in a mounted scratch folder,
 // frames drawn at positions set on the music, pixels read back from the layer and main
 // framebuffers.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "demosystem/demosystem.h"
 #include "demosystem/test_playback_media.h"
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -95,14 +97,14 @@ protected:
     }
 
     // Loads a production of the given render size; `body` follows the "#resources" line.
-    std::string Load(const std::string &body, int width = 128, int height = 128) {
+    std::vector<std::string> Load(const std::string &body, int width = 128, int height = 128) {
         WriteFile(dir / "demo.fentro", "#title \"playback\"\n#renderwidth " + std::to_string(width) +
                                            "\n#renderheight " + std::to_string(height) +
                                            "\n#demotype 1\n#music \"music.wav\"\n#resources\n" + body);
-        ::testing::internal::CaptureStdout();
+        LogCapture log;
         demo.effects = effects;
         demo.Load("demo.fentro");
-        return ::testing::internal::GetCapturedStdout();
+        return log.Ids();
     }
 
     void Shader(const std::string &file, const std::string &uniforms, const std::string &main) {
@@ -429,7 +431,7 @@ TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
     c_demofunction *const table[] = {&first, nullptr, nullptr, nullptr, nullptr, &last};
     effects = {table, 6};
     Shader("white.glsl", "", "  gl_FragColor = vec4(1.0);\n");
-    const std::string out = Load("#texture 0 \"red\" \"red.tga\"\n"
+    const std::vector<std::string> out = Load("#texture 0 \"red\" \"red.tga\"\n"
                                  "#function 6 \"far\" :0\n"
                                  "#function -1 \"negative\" :0\n"
                                  "#texture 5000 \"huge\" \"red.tga\"\n"
@@ -450,7 +452,7 @@ TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
                                  "#layer \"functions\"\n"
                                  "#event 0,5000,4,1,0:\n"
                                  "#event 5000,6000,4,2,0:\n");
-    EXPECT_NE(out.find("huge"), std::string::npos);
+    EXPECT_THAT(out, testing::Contains("resources.id_range"));
     EXPECT_EQ(first.inits + last.inits, 0);
 
     for (int pos = 500; pos < 11000; pos += 1000) {

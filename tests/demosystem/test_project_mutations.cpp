@@ -20,14 +20,13 @@
 #include "demosystem/invite/invite.h"
 #include "mox/mox.h"
 #include "corefile/imageformat.h"
+#include "log_capture.h"
 #include "mox/test_tga_writer.h"
 #include "mutation_rng.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 
 const char *const base_project =
     "#title \"Mutations\"\n"
@@ -302,9 +301,7 @@ protected:
         for (const auto &e : entries)
             if (!e.second.empty()) fwrite(e.second.data(), 1, e.second.size(), out);
         fclose(out);
-        CaptureStdout();
-        const int mounted = corefile_mountimage(image.c_str(), 0);
-        GetCapturedStdout();
+        const int mounted = Quietly([&] { return corefile_mountimage(image.c_str(), 0); });
         ASSERT_EQ(mounted, 1);
     }
     // Loads with the effect table `effects_` (empty unless a test hands one over).
@@ -338,7 +335,7 @@ std::vector<std::string> mutants(int count, uint64_t seed)
 int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
 {
     int scenes = 0, withlayers = 0;
-    CaptureStdout();
+    LogCapture quiet;
     for (size_t round = 0; round < texts.size() && !HasFailure(); ++round) {
         demo_ptr demo = load("p" + std::to_string(round) + ".fentro");
         expect_within_capacities(*demo, (int)round);
@@ -356,7 +353,6 @@ int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
         EXPECT_EQ(again->nummarkers, demo->nummarkers) << round;
         EXPECT_EQ(again->numresources, demo->numresources) << round;
     }
-    GetCapturedStdout();
     EXPECT_GT(withlayers, (int)texts.size() / 2);
     return scenes;
 }
@@ -364,15 +360,15 @@ int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
 TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
 {
     mount_image({base_project});
-    CaptureStdout();
-    demo_ptr demo = load("p0.fentro");
-    const std::string printed = GetCapturedStdout();
-    EXPECT_EQ(demo->numlayers, 2);
-    EXPECT_EQ(demo->numresources, 7);
-    EXPECT_NE(demo->demomusic.buffer, nullptr);
-    EXPECT_NE(demo->resource_texture[0].data, nullptr);
-    EXPECT_EQ(printed.find("- Project line"), std::string::npos) << printed;
-    demo.reset();
+    {
+        LogCapture log(LOG_WARNING);
+        demo_ptr demo = load("p0.fentro");
+        EXPECT_EQ(demo->numlayers, 2);
+        EXPECT_EQ(demo->numresources, 7);
+        EXPECT_NE(demo->demomusic.buffer, nullptr);
+        EXPECT_NE(demo->resource_texture[0].data, nullptr);
+        for (const s_logged &m : log.messages()) EXPECT_NE(m.id.rfind("project.", 0), 0u) << m.text;
+    }
     const std::vector<std::string> texts = mutants(3000, 0xabcdef);
     mount_image(texts);
     EXPECT_EQ(run(texts, false), 0);
@@ -393,16 +389,12 @@ TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
                   "#texture 0 \"one\" \"a.tga\"\n#texture 0 \"two\" \"a.tga\"\n"
                   "#texture 0 \"three\" \"missing.tga\"\n"});
     const int sounds = soundsystem.numsounds;
-    CaptureStdout();
+    LogCapture log;
     demo_ptr demo = load("p0.fentro");
-    const std::string printed = GetCapturedStdout();
     EXPECT_EQ(soundsystem.numsounds, sounds + 1);
     ASSERT_NE(demo->demomusic.buffer, nullptr);
     EXPECT_EQ(demo->demomusic.size, 16u);
-    size_t deleted = 0;
-    for (size_t at = printed.find("deleting bitmap"); at != std::string::npos; at = printed.find("deleting bitmap", at + 1))
-        ++deleted;
-    EXPECT_EQ(deleted, 1u) << printed;
+    EXPECT_EQ(log.Count("mox.bitmap_deleted"), 1) << log.Text();
     // The missing third file leaves the second image in place.
     EXPECT_NE(demo->resource_texture[0].data, nullptr);
     EXPECT_EQ(demo->GetResource("one"), &demo->resource_texture[0]);
@@ -414,15 +406,10 @@ TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported)
     mount_folder({"#demotype 1\n#spritesheet 0 \"fits\" \"a.tga\" :4 3 4 3\n"
                   "#spritesheet 1 \"wide\" \"a.tga\" :5 3 4 3\n"
                   "#spritesheet 2 \"far\" \"a.tga\" :1 1 4 2147483647\n"});
-    CaptureStdout();
+    LogCapture log;
     demo_ptr demo = load("p0.fentro");
-    const std::string printed = GetCapturedStdout();
-    EXPECT_EQ(printed.find("Sprite sheet fits:"), std::string::npos) << printed;
-    EXPECT_NE(printed.find("- Sprite sheet wide: 5 x 3 cells of 4 x 3 reach beyond its 16 x 9 image"),
-              std::string::npos)
-        << printed;
-    EXPECT_NE(printed.find("- Sprite sheet far: 1 x 1 cells of 4 x 65536 reach beyond"), std::string::npos)
-        << printed;
+    // "wide" and "far" reach beyond their image, "fits" does not.
+    EXPECT_EQ(log.Count("resources.sheet_too_large"), 2) << log.Text();
     EXPECT_EQ(demo->resource_spritesheet[1].numsprites, 15);
 }
 
@@ -444,10 +431,9 @@ TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
     effects_ = {table, 2};
     mount_folder({"#demotype 1\n#texture 1 \"tex\" \"a.tga\"\n#layer \"one\"\n"
                   "#event 0,100,4,0,0:\n"});
-    CaptureStdout();
+    LogCapture quiet;
     demo_ptr demo = load("p0.fentro");
     demo->HandleDemo();
-    GetCapturedStdout();
     EXPECT_EQ(scene.inits, 0);
     EXPECT_EQ(scene.updates, 0);
 }

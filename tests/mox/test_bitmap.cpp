@@ -1,5 +1,6 @@
 // Bitmaps under a GL context: loading TGA files through the file layer, pixel access, the
 // bitmap list and its limits, deletion, and drawing checked by reading pixels back.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,13 +9,15 @@
 
 #include "core/corefile.h"
 #include "gl_context.h"
+#include "log_capture.h"
 #include "mox/mox.h"
 #include "test_tga_writer.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 const std::string kDir = std::string(FENTRO_BINARY_DIR) + "/test_bitmap_files";
 
@@ -31,16 +34,12 @@ class BitmapTest : public GLTest {
     ASSERT_TRUE(write_bytes(kDir + "/short.tga", bytes_t(quad.begin(), quad.end() - 1)));
     ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
   }
-  void TearDown() override {
-    CaptureStdout();
-    MOX_FlushGraphics();
-    GetCapturedStdout();
-  }
-  // Loads with the console output captured.
-  std::string load(const char *name, s_bitmap *b, bool keep = true) {
-    CaptureStdout();
+  void TearDown() override { Quietly(MOX_FlushGraphics); }
+  // Loads and returns the ids of the messages logged.
+  std::vector<std::string> load(const char *name, s_bitmap *b, bool keep = true) {
+    LogCapture log;
     (keep ? MOX_LoadBitmap : MOX_LoadBitmapStatic)(name, b);
-    return GetCapturedStdout();
+    return log.Ids();
   }
   s_bitmap bm[4] = {};
 };
@@ -48,8 +47,7 @@ class BitmapTest : public GLTest {
 TEST_F(BitmapTest, LoadsTgaWithTheExtensionInAnyCase) {
   const char *names[] = {"lower.tga", "upper.TGA", "mixed.TgA"};
   for (int i = 0; i < 3; ++i) {
-    const std::string out = load(names[i], &bm[i]);
-    EXPECT_EQ(out, "Loading TGA image.width: 2, height: 2, bpp: 32\n");
+    EXPECT_THAT(load(names[i], &bm[i]), ElementsAre("mox.tga_loading", "mox.tga_info"));
     ASSERT_NE(bm[i].data, nullptr) << names[i];
     EXPECT_NE(bm[i].textureid, 0);
     EXPECT_EQ(MOX_GetPixel(0, 0, bm[i]), RED);
@@ -63,19 +61,16 @@ TEST_F(BitmapTest, LoadsTgaWithTheExtensionInAnyCase) {
 TEST_F(BitmapTest, OtherNamesAreNotSupportedAndFailuresLeaveTheRecord) {
   for (const char *name : {"x.png", "noext", ".tga", "lower.tgax"}) {
     bm[0].width = 77;
-    EXPECT_EQ(load(name, &bm[0]), "File format not supported.\n") << name;
+    EXPECT_THAT(load(name, &bm[0]), ElementsAre("mox.image_unsupported")) << name;
     EXPECT_EQ(bm[0].width, 77);
   }
   for (const char *name : {"missing.tga", "short.tga"}) {
-    const std::string out = load(name, &bm[0]);
-    EXPECT_NE(out.find("- ERROR: Image " + std::string(name) + " not loaded.\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(load(name, &bm[0]), Contains("mox.image_not_loaded")) << name;
     EXPECT_EQ(bm[0].width, 77);
     EXPECT_EQ(bm[0].data, nullptr);
     EXPECT_EQ(bm[0].textureid, 0);
   }
-  EXPECT_NE(load("short.tga", &bm[0]).find("pixel data truncated"), std::string::npos);
+  EXPECT_THAT(load("short.tga", &bm[0]), Contains("mox.tga_malformed"));
   EXPECT_EQ(mox_numbitmaps, 0);
 }
 
@@ -106,9 +101,9 @@ TEST_F(BitmapTest, BadSizesGiveAnEmptyRecord) {
   const int sizes[][2] = {{0, 5}, {5, 0}, {-1, 3}, {65536, 16384}};
   for (const auto &s : sizes) {
     bm[0].width = 9;
-    CaptureStdout();
+    LogCapture log;
     MOX_CreateBitmap(s[0], s[1], &bm[0]);
-    EXPECT_NE(GetCapturedStdout().find("bad bitmap size"), std::string::npos);
+    EXPECT_TRUE(log.Has("mox.bitmap_bad_size"));
     EXPECT_EQ(bm[0].width, 0);
     EXPECT_EQ(bm[0].data, nullptr);
   }
@@ -140,18 +135,16 @@ TEST_F(BitmapTest, StaticBitmapKeepsOnlyItsTexture) {
 TEST_F(BitmapTest, DeletingTwiceDoesNothingTheSecondTime) {
   MOX_CreateBitmap(2, 2, &bm[0]);
   MOX_CreateBitmap(2, 2, &bm[1]);
-  CaptureStdout();
+  LogCapture log;
   MOX_DeleteBitmap(&bm[0]);
-  EXPECT_EQ(GetCapturedStdout(), "deleting bitmap\n");
+  EXPECT_THAT(log.Ids(), ElementsAre("mox.bitmap_deleted"));
   EXPECT_EQ(bm[0].data, nullptr);
   EXPECT_EQ(bm[0].textureid, 0);
-  CaptureStdout();
+  log.Clear();
   MOX_DeleteBitmap(&bm[0]);
-  EXPECT_EQ(GetCapturedStdout(), "");
-  CaptureStdout();
+  EXPECT_THAT(log.Ids(), IsEmpty());
   MOX_FlushGraphics();
-  EXPECT_EQ(GetCapturedStdout(),
-            "[0 sprites deleted]\ndeleting bitmap\n[2 bitmaps deleted]\n");
+  EXPECT_THAT(log.Ids(), ElementsAre("mox.sprites_deleted", "mox.bitmap_deleted", "mox.bitmaps_deleted"));
   EXPECT_EQ(mox_numbitmaps, 0);
 }
 
@@ -160,18 +153,15 @@ TEST_F(BitmapTest, FullBitmapListRefusesNewBitmaps) {
   for (s_bitmap &b : many) MOX_CreateBitmap(1, 1, &b);
   EXPECT_EQ(mox_numbitmaps, MOX_MAXBITMAPS);
   bm[0].width = 5;
-  CaptureStdout();
+  EXPECT_THAT(load("lower.tga", &bm[1]), Contains("mox.image_not_loaded"));
+  LogCapture log;
   MOX_CreateBitmap(8, 8, &bm[0]);
-  EXPECT_NE(GetCapturedStdout().find("bitmap list full"), std::string::npos);
+  EXPECT_TRUE(log.Has("mox.bitmap_table_full"));
   EXPECT_EQ(bm[0].data, nullptr);
   EXPECT_EQ(bm[0].textureid, 0);
   EXPECT_EQ(bm[0].width, 0);
-  const std::string out = load("lower.tga", &bm[1]);
-  EXPECT_NE(out.find("- ERROR: Image lower.tga not loaded."), std::string::npos);
   EXPECT_EQ(mox_numbitmaps, MOX_MAXBITMAPS);
-  CaptureStdout();
   MOX_FlushGraphics();
-  GetCapturedStdout();
 }
 
 // Drawing into framebuffer 0 (256 x 256), read back as 0xAABBGGRR.

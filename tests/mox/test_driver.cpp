@@ -31,6 +31,7 @@ ProbeRun run_probe(std::vector<std::string> args, std::vector<std::string> env =
     dup2(fds[1], 1);
     dup2(fds[1], 2);
     close(fds[0]);
+    setenv("FENTRO_LOG_IDS", "1", 1);
     for (const std::string &e : env) putenv(const_cast<char *>(e.c_str()));
     std::vector<char *> argv{const_cast<char *>(probe.c_str())};
     for (std::string &a : args) argv.push_back(&a[0]);
@@ -79,7 +80,7 @@ class DriverTest : public ::testing::Test {
 TEST_F(DriverTest, FullScreenRunPresentsFramesAndExitsCleanly) {
   ProbeRun r = run_probe({"1920", "1080", "5", "1"});
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("[MOX] Init Glew\nReady for GLSL"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[mox.glsl_ready]"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("fullscreen 1 shaders 1"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("probe: 5 frames presented"), std::string::npos) << r.out;
 }
@@ -87,7 +88,7 @@ TEST_F(DriverTest, FullScreenRunPresentsFramesAndExitsCleanly) {
 TEST_F(DriverTest, FullScreenFallsBackToAWindow) {
   ProbeRun r = run_probe({"333", "222", "2", "1"});
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("Full screen 333x222 not available: windowed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[mox.fullscreen_unavailable]"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("fullscreen 0"), std::string::npos) << r.out;
 }
 
@@ -115,12 +116,12 @@ TEST_F(DriverTest, WindowCloseEndsTheProcessWhileTheProgramRuns) {
 TEST_F(DriverTest, NoWindowMeansAMessageAndAFailure) {
   ProbeRun r = run_probe({"320", "200", "1", "0"}, {"SDL_VIDEODRIVER=dummy"});
   EXPECT_EQ(r.status, 1) << r.out;
-  EXPECT_NE(r.out.find("[MOX] Window creation failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[mox.window_failed]"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("probe:"), std::string::npos) << r.out;
 
   r = run_probe({"320", "200", "1", "0"}, {"DISPLAY=:nonexistent.0", "SDL_VIDEODRIVER=x11"});
   EXPECT_EQ(r.status, 1) << r.out;
-  EXPECT_NE(r.out.find("[MOX] Could not initialise video"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[mox.video_init_failed]"), std::string::npos) << r.out;
 }
 
 // SDL's offscreen driver makes EGL contexts, where GLEW's GLX part reports an error after the
@@ -128,7 +129,7 @@ TEST_F(DriverTest, NoWindowMeansAMessageAndAFailure) {
 TEST_F(DriverTest, GlewErrorIsReportedAndTheProgramRunsOn) {
   ProbeRun r = run_probe({"320", "200", "3", "0"}, {"SDL_VIDEODRIVER=offscreen"});
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("[MOX] Init Glew\nError Initing Glew"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[mox.glew_error]"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("probe: 3 frames presented"), std::string::npos) << r.out;
 }
 

@@ -1,5 +1,6 @@
 // Bitmap fonts: the marker row, glyph cutting, the font table limit, and the three text
 // functions' advances, checked by reading drawn pixels back.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,13 +9,13 @@
 
 #include "core/corefile.h"
 #include "gl_context.h"
+#include "log_capture.h"
 #include "mox/mox.h"
 #include "test_tga_writer.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using ::testing::Contains;
 
 const std::string kDir = std::string(FENTRO_BINARY_DIR) + "/test_font_files";
 constexpr uint32_t CLEAR = 0xFF000000u;  // opaque black
@@ -77,15 +78,11 @@ class FontTest : public GLTest {
     GLTest::SetUp();
     MOX_ClearFrameBuffer(CLEAR);
   }
-  void TearDown() override {
-    CaptureStdout();
-    MOX_FlushGraphics();
-    GetCapturedStdout();
-  }
-  std::string load(const char *name, s_font *f) {
-    CaptureStdout();
+  void TearDown() override { Quietly(MOX_FlushGraphics); }
+  std::vector<std::string> load(const char *name, s_font *f) {
+    LogCapture log;
     MOX_LoadFont(name, f);
-    return GetCapturedStdout();
+    return log.Ids();
   }
   // Column where glyph k's colour first shows on row y, -1 if nowhere.
   static int find_glyph(int k, int y) {
@@ -109,8 +106,7 @@ class FontTest : public GLTest {
 
 TEST_F(FontTest, MarkerRowGivesTheExampleWidths) {
   for (const char *name : {"example32.tga", "example24.tga"}) {
-    const std::string out = load(name, &font);
-    EXPECT_NE(out.find("MOX_LoadFont - Num.Letters: 4\n"), std::string::npos) << out;
+    EXPECT_THAT(load(name, &font), Contains("mox.font_added"));
     ASSERT_EQ(font.numcharacters, 4) << name;
     EXPECT_EQ(font.fontwidth[0], 1);
     EXPECT_EQ(font.fontwidth[1], 3);
@@ -140,16 +136,13 @@ TEST_F(FontTest, GlyphCounterStopsAtNinetySix) {
 }
 
 TEST_F(FontTest, TableFullOrMissingImageGivesAnEmptyFont) {
-  CaptureStdout();
-  MOX_LoadFont("missing.tga", &font);
-  EXPECT_NE(GetCapturedStdout().find("- ERROR: Font missing.tga not loaded."), std::string::npos);
+  EXPECT_THAT(load("missing.tga", &font), Contains("mox.font_not_loaded"));
   EXPECT_EQ(font.numcharacters, 0);
   EXPECT_EQ(font.fontwidth[1], 0);
   EXPECT_EQ(mox_numfonts, 0);
   for (int i = 0; i < MOX_MAXFONTS; ++i) load("example32.tga", &other);
   EXPECT_EQ(mox_numfonts, MOX_MAXFONTS);
-  const std::string out = load("full.tga", &font);
-  EXPECT_NE(out.find("font table full"), std::string::npos) << out;
+  EXPECT_THAT(load("full.tga", &font), Contains("mox.font_table_full"));
   EXPECT_EQ(font.numcharacters, 0);
   EXPECT_EQ(mox_numfonts, MOX_MAXFONTS);
   MOX_DrawText(10, 10, font, "ABC");

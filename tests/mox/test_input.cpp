@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include "log_capture.h"
 #include "mox/mox.h"
 
 namespace {
@@ -279,9 +280,11 @@ TEST_F(ControllerTest, VirtualJoystickMerges) {
   ASSERT_EQ(SDL_Init(SDL_INIT_JOYSTICK), 0);
   int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 10, 1);
   ASSERT_GE(index, 0);
-  testing::internal::CaptureStdout();
-  MOX_InitControllers();
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("joystick 0 found"), std::string::npos);
+  {
+    LogCapture log;
+    MOX_InitControllers();
+    EXPECT_TRUE(log.Has("mox.joystick_found"));
+  }
   ASSERT_EQ(MOX_numcontrollers, 5);
   ASSERT_EQ(MOX_controller[0].type, 2);
 

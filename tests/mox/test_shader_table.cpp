@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -11,9 +12,11 @@ TEST(ShaderTable, SixtyFifthBuildIsRefused) {
   const char *v = "#version 120\nvoid main() { gl_Position = ftransform(); }";
   const char *f = "#version 120\nvoid main() { gl_FragColor = vec4(1.0); }";
   for (int i = 0; i < MOX_MAXSHADERS; i++) ASSERT_EQ(MOX_InitShader(v, f), i);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MOX_InitShader(v, f), -1);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Shader table full"), std::string::npos);
+  {
+    LogCapture log;
+    EXPECT_EQ(MOX_InitShader(v, f), -1);
+    EXPECT_TRUE(log.Has("mox.shader_table_full"));
+  }
   EXPECT_EQ(MOX_numshaders, MOX_MAXSHADERS);
   // A post shader of -1 presents the frame unshaded.
   MOX_SetPostShader(-1);

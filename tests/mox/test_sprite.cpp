@@ -1,5 +1,6 @@
 // Sprites, collision tests, boxes and lines, and the graphics bookkeeping; drawing checked by
 // reading pixels back.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,13 +9,13 @@
 
 #include "core/corefile.h"
 #include "gl_context.h"
+#include "log_capture.h"
 #include "mox/mox.h"
 #include "test_tga_writer.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using ::testing::ElementsAre;
 
 const std::string kDir = std::string(FENTRO_BINARY_DIR) + "/test_sprite_files";
 const uint32_t RED = 0xFFFF0000, GREEN = 0xFF00FF00, MAGENTA = 0xFFFF00FF, WHITE = 0xFFFFFFFF;
@@ -32,15 +33,9 @@ class SpriteTest : public GLTest {
     GLTest::SetUp();
     MOX_ClearFrameBuffer(BG);
   }
-  void TearDown() override {
-    CaptureStdout();
-    MOX_FlushGraphics();
-    GetCapturedStdout();
-  }
+  void TearDown() override { Quietly(MOX_FlushGraphics); }
   void load(s_sprite *s) {
-    CaptureStdout();
-    MOX_LoadSprite("sprite.tga", s);
-    GetCapturedStdout();
+    Quietly([&] { MOX_LoadSprite("sprite.tga", s); });
     ASSERT_NE(s->textureid, 0);
   }
   s_bitmap bm = {};
@@ -73,9 +68,7 @@ TEST_F(SpriteTest, LoadSpriteKeepsItsImageInTheSpriteBitmapTable) {
   EXPECT_EQ(sp[1].textureid, mox_spritebmp[1].textureid);
   EXPECT_EQ(mox_numsprites, 2);
 
-  CaptureStdout();
-  MOX_LoadSprite("missing.tga", &sp[2]);
-  GetCapturedStdout();
+  Quietly([&] { MOX_LoadSprite("missing.tga", &sp[2]); });
   EXPECT_EQ(sp[2].textureid, 0);
   EXPECT_EQ(sp[2].width, 0);
 }
@@ -106,23 +99,19 @@ TEST_F(SpriteTest, FullSpriteListRefusesNewSprites) {
   std::vector<s_sprite> many(MOX_MAXSPRITES);
   for (s_sprite &s : many) MOX_GetSprite(0, 0, 4, 4, bm, &s);
   EXPECT_EQ(mox_numsprites, MOX_MAXSPRITES);
-  CaptureStdout();
+  LogCapture log;
   MOX_GetSprite(0, 0, 4, 4, bm, &sp[0]);
   MOX_CreateSprite(4, 4, &sp[1]);
   MOX_LoadSprite("sprite.tga", &sp[2]);
-  const std::string out = GetCapturedStdout();
-  EXPECT_NE(out.find("MOX_GetSprite: sprite list full"), std::string::npos) << out;
-  EXPECT_NE(out.find("MOX_CreateSprite: sprite list full"), std::string::npos) << out;
-  EXPECT_NE(out.find("MOX_LoadSprite: sprite list full"), std::string::npos) << out;
+  EXPECT_EQ(log.Count("mox.sprite_table_full"), 3) << log.Text();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(sp[i].width, 0);
     EXPECT_EQ(sp[i].textureid, 0);
     EXPECT_EQ(sp[i].data, nullptr);
   }
   EXPECT_EQ(mox_numsprites, MOX_MAXSPRITES);
-  CaptureStdout();
   MOX_FlushGraphics();
-  EXPECT_NE(GetCapturedStdout().find("[1024 sprites deleted]"), std::string::npos);
+  EXPECT_EQ(mox_numsprites, 0);
 }
 
 TEST_F(SpriteTest, SpritesDrawWithTheKeyedPixelsLeftOut) {
@@ -187,17 +176,15 @@ TEST_F(SpriteTest, BoxesAndLinesUseTheirPackedColour) {
 }
 
 TEST_F(SpriteTest, GraphicsMemoryReportAndFlush) {
-  CaptureStdout();
+  LogCapture log;
   MOX_ShowGraphicsMemory();
-  EXPECT_EQ(GetCapturedStdout(),
-            "[=== GRAPHICS MEMORY INFO ===]\nNum.Bitmaps: 0 / 1024\nNum.Sprites: 0 / 1024\n"
-            "Num.Fonts: 0 / 16\nNum.Framebuffers: 1 / 16\n[============================]\n");
+  EXPECT_THAT(log.Ids(), ElementsAre("mox.memory_info"));
+  log.Clear();
   MOX_CreateBitmap(2, 2, &bm);
   MOX_CreateSprite(2, 2, &sp[0]);
   MOX_GetSprite(0, 0, 1, 1, bm, &sp[1]);
-  CaptureStdout();
   MOX_FlushGraphics();
-  EXPECT_EQ(GetCapturedStdout(), "[2 sprites deleted]\ndeleting bitmap\n[1 bitmaps deleted]\n");
+  EXPECT_THAT(log.Ids(), ElementsAre("mox.sprites_deleted", "mox.bitmap_deleted", "mox.bitmaps_deleted"));
   EXPECT_EQ(sp[0].data, nullptr);
   EXPECT_EQ(bm.data, nullptr);
   EXPECT_EQ(mox_numsprites, 0);

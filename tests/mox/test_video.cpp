@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gl_context.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -227,10 +228,11 @@ TEST_F(VideoTest, PerspectiveAspectIsAnIntegerRatio) {
 
 TEST_F(VideoTest, FramebufferTableRefusesTheSeventeenth) {
   for (int i = 1; i < MOX_MAXFRAMEBUFFERS; i++) ASSERT_EQ(MOX_CreateFrameBuffer(8, 8, 0), i);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MOX_CreateFrameBuffer(8, 8, 0), -1);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Framebuffer table full"),
-            std::string::npos);
+  {
+    LogCapture log;
+    EXPECT_EQ(MOX_CreateFrameBuffer(8, 8, 0), -1);
+    EXPECT_TRUE(log.Has("mox.framebuffer_table_full"));
+  }
   EXPECT_EQ(MOX_numframebuffers, MOX_MAXFRAMEBUFFERS);
   // An invalid id selects nothing.
   MOX_SetFrameBuffer(-1);

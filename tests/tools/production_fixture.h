@@ -64,6 +64,8 @@ inline ProgramRun RunProgram(const std::string &program, const std::vector<std::
         dup2(outfd, 1);
         dup2(errfd, 2);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // Messages show their item ids, which the tests match.
+        setenv("FENTRO_LOG_IDS", "1", 1);
         for (const std::string &e : env) {
             const size_t eq = e.find('=');
             if (eq != std::string::npos) setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);

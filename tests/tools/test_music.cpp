@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
 #include "tools/gen/music.h"
 
 namespace {
@@ -240,9 +241,9 @@ TEST_F(Music, PartsDifferInLevelAndWidth) {
 }
 
 TEST_F(Music, UnwritableFolderFails) {
-  ::testing::internal::CaptureStdout();
+  LogCapture log;
   EXPECT_FALSE(gen_music((dir_ / "missing" / "deeper").c_str()));
-  EXPECT_NE(::testing::internal::GetCapturedStdout().find("cannot write"), std::string::npos);
+  EXPECT_TRUE(log.Has("gen.music_unwritable"));
 }
 
 }  // namespace

@@ -100,10 +100,10 @@ TEST_F(Player, EndsWhenItsMusicEnds) {
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     // It played the production to the end of its second of music.
-    EXPECT_NE(run.out.find("- Init Sound"), std::string::npos) << run.out << run.err;
-    EXPECT_NE(run.out.find("Layer: glow"), std::string::npos) << run.out << run.err;
-    EXPECT_NE(run.out.find("load shadefile glow.glsl"), std::string::npos) << run.out << run.err;
-    EXPECT_NE(run.out.find("Loading resource image"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("[demo.init_sound]"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("[project.layer]"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("[resources.shader_loading]"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("[corefile.image_loading]"), std::string::npos) << run.out << run.err;
     EXPECT_GE(run.seconds, 0.9);
 }
 
@@ -113,7 +113,7 @@ TEST_F(Player, EndsWhenEscapeIsPressed) {
     ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out << run.err;
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find("Layer: picture"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("[project.layer]"), std::string::npos) << run.out << run.err;
     // Long before its minute of music is over.
     EXPECT_LT(run.seconds, 50.0);
 }
@@ -121,9 +121,9 @@ TEST_F(Player, EndsWhenEscapeIsPressed) {
 TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
     const ProgramRun missing = RunPlayer(dir.path);
     EXPECT_EQ(missing.status, 1) << missing.out << missing.err;
-    EXPECT_NE(missing.out.find("outline.dat"), std::string::npos) << missing.out << missing.err;
+    EXPECT_NE(missing.out.find("[player.bad_image]"), std::string::npos) << missing.out << missing.err;
     // Refused before any window or sound is brought up.
-    EXPECT_EQ(missing.out.find("- Init Sound"), std::string::npos) << missing.out;
+    EXPECT_EQ(missing.out.find("[demo.init_sound]"), std::string::npos) << missing.out;
 
     Pack(1.0);
     const std::string image = ReadText(dir / "outline.dat");
@@ -137,7 +137,7 @@ TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
         WriteFile(dir / name, bytes);
         const ProgramRun run = RunPlayer(dir.path, {}, {name});
         EXPECT_EQ(run.status, 1) << name << "\n" << run.out << run.err;
-        EXPECT_NE(run.out.find(name), std::string::npos) << name << "\n" << run.out;
+        EXPECT_NE(run.out.find("[player.bad_image]"), std::string::npos) << name << "\n" << run.out;
     }
     fs::create_directory(dir / "folder.dat");
     EXPECT_EQ(RunPlayer(dir.path, {}, {"folder.dat"}).status, 1);
@@ -146,7 +146,7 @@ TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
     Pack(1.0, "RIFF but not a wave file at all");
     const ProgramRun music = RunPlayer(dir.path);
     EXPECT_EQ(music.status, 1) << music.out << music.err;
-    EXPECT_NE(music.out.find("music.wav"), std::string::npos) << music.out;
+    EXPECT_NE(music.out.find("[player.bad_music]"), std::string::npos) << music.out;
 }
 
 TEST_F(Player, CommandLineRefusals) {
@@ -166,12 +166,12 @@ TEST_F(Player, CommandLineRefusals) {
         for (const std::string &a : args) shown += a + " ";
         const ProgramRun run = RunPlayer(dir.path, {}, args);
         EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
-        EXPECT_NE(run.err.find("usage: invite"), std::string::npos) << shown << "\n" << run.err;
+        EXPECT_NE(run.out.find("[player.bad_option]"), std::string::npos) << shown << "\n" << run.err;
     }
     const ProgramRun help = RunPlayer(dir.path, {}, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: invite"), std::string::npos) << help.out;
-    EXPECT_EQ(help.out.find("- Init Sound"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("[demo.init_sound]"), std::string::npos) << help.out;
 }
 
 TEST_F(Player, TimingFileFollowsTheHeardMusic) {
@@ -181,7 +181,7 @@ TEST_F(Player, TimingFileFollowsTheHeardMusic) {
                                                     "0", "--timing", "timing.txt"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     // The loader's progress lines are gone.
-    EXPECT_EQ(run.out.find("Loading resource image"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("[corefile.image_loading]"), std::string::npos) << run.out;
     const std::vector<TimingLine> lines = ReadTiming(dir / "timing.txt");
     ASSERT_GE(lines.size(), 5u);
     size_t repeated = 0;

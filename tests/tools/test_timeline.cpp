@@ -20,6 +20,7 @@
 #include "demosystem/demosystem.h"
 #include "demosystem/invite/invite.h"
 #include "gl_context.h"
+#include "log_capture.h"
 #include "tools/gen/music.h"
 #include "tools/gen/resources.h"
 
@@ -384,14 +385,13 @@ class TimelineShaders : public GLTest {
   int Build(const char *file) {
     const std::string text = ReadText(source_dir / file);
     EXPECT_FALSE(text.empty()) << file;
-    ::testing::internal::CaptureStdout();
+    LogCapture log;
     const int id = MOX_InitShader(vv_demo, text.c_str());
-    const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_GE(id, 0) << file;
     if (id < 0) return id;
     GLint linked = 0;
     glGetProgramiv(MOX_shader[id].program, GL_LINK_STATUS, &linked);
-    EXPECT_TRUE(linked) << file << ": " << log;
+    EXPECT_TRUE(linked) << file << ": " << log.Text();
     return linked ? id : -1;
   }
 

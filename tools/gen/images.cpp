@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/coredebug.h"
 #include "extras_art.h"
 #include "finale_art.h"
 #include "intro_art.h"
@@ -49,12 +50,12 @@ bool write_resource(const std::string &outdir, const char *name, const Picture &
                     std::uint64_t *total) {
   const ResourceFile *r = find_resource(name);
   if (!r) {
-    std::fprintf(stderr, "no resource entry for %s\n", name);
+    core_log(LOG_ERROR, "gen.no_entry", "no resource entry for %s\n", name);
     return false;
   }
   const bool fixedwidth = r->width != 0;
   if ((fixedwidth && pic.width != r->width) || pic.height != r->height) {
-    std::fprintf(stderr, "%s: painted %dx%d, expected %dx%d\n", name, pic.width, pic.height,
+    core_log(LOG_ERROR, "gen.wrong_size", "%s: painted %dx%d, expected %dx%d\n", name, pic.width, pic.height,
                  r->width, r->height);
     return false;
   }
@@ -85,12 +86,12 @@ bool write_resource(const std::string &outdir, const char *name, const Picture &
       break;
   }
   if (bytes.empty()) {
-    std::fprintf(stderr, "%s: nothing to encode\n", name);
+    core_log(LOG_ERROR, "gen.empty_image", "%s: nothing to encode\n", name);
     return false;
   }
   const std::string path = outdir + "/" + r->file;
   if (!tga_write_file(path.c_str(), bytes)) return false;
-  std::printf("%-14s %-18s %5d x %-5d %9zu bytes\n", name, r->file, pic.width, pic.height,
+  core_log(LOG_PROGRESS, "gen.image", "%-14s %-18s %5d x %-5d %9zu bytes\n", name, r->file, pic.width, pic.height,
               bytes.size());
   if (total) *total += bytes.size();
   return true;
@@ -99,7 +100,7 @@ bool write_resource(const std::string &outdir, const char *name, const Picture &
 bool gen_images(const char *outdir) {
   TextRenderer tr;
   if (!tr.ok()) {
-    std::fprintf(stderr, "%s\n", tr.error());
+    core_log(LOG_ERROR, "gen.no_font", "%s\n", tr.error());
     return false;
   }
   const std::string dir = outdir;
@@ -163,6 +164,6 @@ bool gen_images(const char *outdir) {
   put("font2", paint_font(tr, false));
   put("cursor", paint_cursor());
 
-  std::printf("images: %llu bytes\n", static_cast<unsigned long long>(total));
+  core_log(LOG_PROGRESS, "gen.images_total", "images: %llu bytes\n", static_cast<unsigned long long>(total));
   return ok;
 }

@@ -1,25 +1,29 @@
 // fentro-gen OUTDIR: writes the built-in production's media (music, images, sprite sheets,
 // editor fonts and cursor) into OUTDIR, the same bytes on every run.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "core/coredebug.h"
 #include "images.h"
 #include "music.h"
 
 int main(int argc, char **argv) {
+  core_logconsole(LOG_CONSOLE_STDERR);
+  argc = int(std::remove_if(argv + 1, argv + argc, core_logoption) - argv);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: fentro-gen OUTDIR\n");
+    std::fprintf(stderr, "usage: fentro-gen [--quiet | --verbose] OUTDIR\n");
     return 2;
   }
   std::error_code ec;
   std::filesystem::create_directories(argv[1], ec);
   if (ec) {
-    std::fprintf(stderr, "cannot create %s: %s\n", argv[1], ec.message().c_str());
+    core_log(LOG_ERROR, "gen.no_outdir", "cannot create %s: %s\n", argv[1], ec.message().c_str());
     return 1;
   }
   const bool images = gen_images(argv[1]);
   const bool music = gen_music(argv[1]);
-  if (!music) std::fprintf(stderr, "the music could not be written\n");
+  if (!music) core_log(LOG_ERROR, "gen.music_failed", "the music could not be written\n");
   return images && music ? 0 : 1;
 }

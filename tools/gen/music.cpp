@@ -9,6 +9,8 @@
 // so the same bytes come out on every run.
 #include "music.h"
 
+#include "core/coredebug.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -982,7 +984,7 @@ bool gen_music(const char *outdir) {
   const std::string path = std::string(outdir) + "/" + kMusicFileName;
   FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) {
-    std::printf("gen_music: cannot write %s\n", path.c_str());
+    core_log(LOG_ERROR, "gen.music_unwritable", "gen_music: cannot write %s\n", path.c_str());
     return false;
   }
 
@@ -1015,9 +1017,9 @@ bool gen_music(const char *outdir) {
 
   const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
   if (std::fclose(f) != 0 || !ok) {
-    std::printf("gen_music: write error on %s\n", path.c_str());
+    core_log(LOG_ERROR, "gen.music_write_error", "gen_music: write error on %s\n", path.c_str());
     return false;
   }
-  std::printf("music: %s, %u frames\n", path.c_str(), unsigned(kTotal));
+  core_log(LOG_PROGRESS, "gen.music", "music: %s, %u frames\n", path.c_str(), unsigned(kTotal));
   return true;
 }

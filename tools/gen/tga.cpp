@@ -1,5 +1,7 @@
 #include "tga.h"
 
+#include "core/coredebug.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -116,19 +118,19 @@ std::vector<std::uint8_t> tga_encode_mapped(const std::uint8_t *index, int width
 bool tga_write_file(const char *path, const std::vector<std::uint8_t> &bytes) {
   FILE *f = std::fopen(path, "wb");
   if (!f) {
-    std::fprintf(stderr, "cannot write %s\n", path);
+    core_log(LOG_ERROR, "gen.tga_unwritable", "cannot write %s\n", path);
     return false;
   }
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = std::fclose(f) == 0 && ok;
-  if (!ok) std::fprintf(stderr, "error writing %s\n", path);
+  if (!ok) core_log(LOG_ERROR, "gen.tga_write_error", "error writing %s\n", path);
   return ok;
 }
 
 bool tga_write_rgba32(const char *path, const std::uint32_t *argb, int width, int height) {
   std::vector<std::uint8_t> bytes = tga_encode_truecolor(argb, width, height, 32, TgaLayout{});
   if (bytes.empty()) {
-    std::fprintf(stderr, "bad image size for %s\n", path);
+    core_log(LOG_ERROR, "gen.tga_bad_size", "bad image size for %s\n", path);
     return false;
   }
   return tga_write_file(path, bytes);

@@ -32,6 +32,16 @@ void core_setlogsink(log_sink sink, void *user);
 // Takes "--quiet" or "--verbose" and sets the threshold; true when `arg` was one of them.
 bool core_logoption(const char *arg);
 
+// How the console sink writes. LOG_CONSOLE_STDERR sends errors and warnings to standard error
+// (the command-line tools do, so their results on standard output stay clean);
+// LOG_CONSOLE_IDS puts "[id] " before each message, as does the environment variable
+// FENTRO_LOG_IDS, so that a test running a program can match item ids in its output.
+enum log_console_flags {
+    LOG_CONSOLE_STDERR = 1,
+    LOG_CONSOLE_IDS = 2,
+};
+void core_logconsole(int flags);
+
 void _dbg_init();
 void _dbg_shutdown();
 // Formats like printf and logs a progress line with the id "trace".
