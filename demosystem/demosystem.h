@@ -389,7 +389,7 @@ extern int gui_consolelevel;
 void GuiLogSink(int level, const char *id, const char *text, void *user);
 
 // Fraction of x between a and b, unclamped.
-float lerp(float a, float b, float x);
+float inverse_lerp(float a, float b, float x);
 float smoothstep(float a, float b, float x);
 // Catmull-Rom evaluation of `num` records of a time and `dim` values, times ascending.
 void spline(const float *key, int num, int dim, float t, float *v);

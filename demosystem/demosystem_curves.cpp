@@ -40,16 +40,16 @@ float CurveValue(float t1, float P, float t2, float Q, int k, float p) {
     float w;
     switch (k) {
         case CURVE_LINEAR:
-            w = lerp(t1, t2, p);
+            w = inverse_lerp(t1, t2, p);
             break;
         case CURVE_SMOOTH:
             w = smoothstep(t1, t2, p);
             break;
         case CURVE_SMOOTHIN:
-            w = (float)std::sin(lerp(t1, t2, p) * 0.5 * PI);
+            w = (float)std::sin(inverse_lerp(t1, t2, p) * 0.5 * PI);
             break;
         default:
-            w = (float)std::sin((1 - lerp(t1, t2, p)) * 0.5 * PI);
+            w = (float)std::sin((1 - inverse_lerp(t1, t2, p)) * 0.5 * PI);
             break;
     }
     return P * (1 - w) + Q * w;
@@ -63,7 +63,7 @@ float TransformComponent(const s_transformevent &key, int valueofs) {
 
 }  // namespace
 
-float lerp(float a, float b, float x) {
+float inverse_lerp(float a, float b, float x) {
     return (x - a) / (b - a);
 }
 

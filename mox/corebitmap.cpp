@@ -35,8 +35,8 @@ bool make_bitmap(int width, int height, unsigned int *pixels, bool upload, s_bit
   *bitmap = s_bitmap{};
   bitmap->width = width;
   bitmap->height = height;
-  bitmap->texturewidth = PowerOfTwo(width);
-  bitmap->textureheight = PowerOfTwo(height);
+  bitmap->texturewidth = TextureSize(width);
+  bitmap->textureheight = TextureSize(height);
   bitmap->size = bitmap->texturewidth * bitmap->textureheight;
   bitmap->datasize = bitmap->size * 4;
   bitmap->data = pixels;
@@ -203,7 +203,7 @@ const char *decode_pixels(const target &t, int height, bool rle, const unsigned 
 
 }  // namespace
 
-int PowerOfTwo(int n) { return n; }
+int TextureSize(int n) { return n; }
 
 void MOX_CreateBitmap(int width, int height, s_bitmap *bitmap) {
   // The size must fit the record's int byte count.

@@ -15,7 +15,7 @@ namespace {
 using testing::Contains;
 
 // A canonical 44-byte-header WAV whose fields can be spoilt one at a time.
-struct WavSpec {
+struct WavFormat {
     const char *riff = "RIFF";
     const char *wave = "WAVE";
     const char *fmt = "fmt ";
@@ -34,7 +34,7 @@ void put(std::vector<uint8_t> &b, uint32_t v, int bytes) {
 
 void put(std::vector<uint8_t> &b, const char *tag) { b.insert(b.end(), tag, tag + 4); }
 
-std::vector<uint8_t> wav_bytes(const WavSpec &w) {
+std::vector<uint8_t> wav_bytes(const WavFormat &w) {
     uint32_t n = w.declared < 0 ? uint32_t(w.samples.size()) : uint32_t(w.declared);
     std::vector<uint8_t> b;
     put(b, w.riff);
@@ -80,7 +80,7 @@ class Wav : public ::testing::Test {
         *logged = log.Ids();
         return result;
     }
-    void expect_rejected(const WavSpec &spec, const char *id) {
+    void expect_rejected(const WavFormat &spec, const char *id) {
         write("bad.wav", wav_bytes(spec));
         std::vector<std::string> logged;
         EXPECT_EQ(load("bad.wav", &logged), 0);
@@ -98,7 +98,7 @@ std::vector<uint8_t> bytes_of(const std::vector<int16_t> &v) {
 }
 
 TEST_F(Wav, LoadsSixteenBitStereo) {
-    WavSpec spec;
+    WavFormat spec;
     spec.samples = bytes_of({1, -2, 300, -400, 32767, -32768});
     write("music.wav", wav_bytes(spec));
     std::vector<std::string> logged;
@@ -116,7 +116,7 @@ TEST_F(Wav, LoadsSixteenBitStereo) {
 }
 
 TEST_F(Wav, LoadsEightBitMono) {
-    WavSpec spec;
+    WavFormat spec;
     spec.channels = 1;
     spec.bits = 8;
     spec.rate = 22050;
@@ -150,7 +150,7 @@ TEST_F(Wav, SaveAndReloadGiveTheSameSound) {
     std::vector<uint8_t> head(44);
     ASSERT_EQ(fread(head.data(), 1, 44, f), 44u);
     fclose(f);
-    WavSpec spec;
+    WavFormat spec;
     spec.rate = 32000;
     spec.samples = bytes_of(samples);
     std::vector<uint8_t> expect = wav_bytes(spec);
@@ -159,16 +159,16 @@ TEST_F(Wav, SaveAndReloadGiveTheSameSound) {
 }
 
 TEST_F(Wav, EveryRejectionSaysWhy) {
-    WavSpec neither;
+    WavFormat neither;
     neither.riff = "RIFX";
     neither.wave = "WAVX";
     expect_rejected(neither, "sound.wav_not_riff");
 
-    WavSpec nofmt;
+    WavFormat nofmt;
     nofmt.fmt = "LIST";
     expect_rejected(nofmt, "sound.wav_no_fmt");
 
-    WavSpec floats;
+    WavFormat floats;
     floats.format = 3;
     floats.bits = 32;
     expect_rejected(floats, "sound.wav_not_pcm");
@@ -176,20 +176,20 @@ TEST_F(Wav, EveryRejectionSaysWhy) {
     EXPECT_EQ(sound.numchannels, 2);
     EXPECT_EQ(sound.samplerate, 44100u);
 
-    WavSpec wide;
+    WavFormat wide;
     wide.bits = 24;
     expect_rejected(wide, "sound.wav_bad_width");
 
-    WavSpec surround;
+    WavFormat surround;
     surround.channels = 6;
     expect_rejected(surround, "sound.wav_bad_channels");
 
-    WavSpec still;
+    WavFormat still;
     still.rate = 0;
     expect_rejected(still, "sound.wav_zero_rate");
 
     // An extra chunk between "fmt " and "data" is not walked.
-    WavSpec extra;
+    WavFormat extra;
     extra.data = "fact";
     expect_rejected(extra, "sound.wav_no_data");
 
@@ -207,7 +207,7 @@ TEST_F(Wav, EveryRejectionSaysWhy) {
 }
 
 TEST_F(Wav, OneOfTheTwoTagsIsEnough) {
-    WavSpec riffonly;
+    WavFormat riffonly;
     riffonly.wave = "AVI ";
     riffonly.samples = bytes_of({5, 6});
     write("riff.wav", wav_bytes(riffonly));
@@ -217,7 +217,7 @@ TEST_F(Wav, OneOfTheTwoTagsIsEnough) {
 }
 
 TEST_F(Wav, DataFieldLargerThanTheFileLoadsWhatIsThere) {
-    WavSpec spec;
+    WavFormat spec;
     spec.samples = bytes_of({1, 2, 3, 4, 5});  // ten bytes: two whole frames and a half
     spec.declared = 1000000;
     write("cut.wav", wav_bytes(spec));
@@ -232,7 +232,7 @@ TEST_F(Wav, DataFieldLargerThanTheFileLoadsWhatIsThere) {
 }
 
 TEST_F(Wav, OnlyAWavExtensionLoads) {
-    WavSpec spec;
+    WavFormat spec;
     spec.samples = bytes_of({1, 2});
     write("sound.raw", wav_bytes(spec));
     write("wav", wav_bytes(spec));

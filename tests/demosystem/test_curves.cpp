@@ -35,10 +35,10 @@ protected:
     s_demolayer *dl = nullptr;
 };
 
-TEST(CurveHelpers, LerpAndSmoothstep) {
-    EXPECT_FLOAT_EQ(lerp(1000, 3000, 2000), 0.5f);
-    EXPECT_FLOAT_EQ(lerp(1000, 3000, 4000), 1.5f);  // not clamped
-    EXPECT_FLOAT_EQ(lerp(1000, 3000, 0), -0.5f);
+TEST(CurveHelpers, InverseLerpAndSmoothstep) {
+    EXPECT_FLOAT_EQ(inverse_lerp(1000, 3000, 2000), 0.5f);
+    EXPECT_FLOAT_EQ(inverse_lerp(1000, 3000, 4000), 1.5f);  // not clamped
+    EXPECT_FLOAT_EQ(inverse_lerp(1000, 3000, 0), -0.5f);
     EXPECT_EQ(smoothstep(0, 4, 1), 0.15625f);
     EXPECT_EQ(smoothstep(0, 4, -1), 0.0f);
     EXPECT_EQ(smoothstep(0, 4, 9), 1.0f);

@@ -29,7 +29,8 @@ struct s_bitmap {
 extern s_bitmap *mox_bitmaplist[MOX_MAXBITMAPS];
 extern int mox_numbitmaps;
 
-int PowerOfTwo(int n);  // returns n unchanged
+// Texture side for an image side: the same, as textures of any size are used.
+int TextureSize(int n);
 
 // Fills the record, allocates its zeroed pixel buffer, makes the texture and lists the
 // record. With the list full, or a size that is not positive or whose byte count does not
