@@ -187,7 +187,7 @@ int coremain(int argc, char **args)
     mox_setdisplay(opt.display);
     MOX_InitVideo(opt.width, opt.height, opt.window ? 0 : MOX_VIDEO_FULLSCREEN);
     MOX_HideMouse();
-    puts("- Init Sound");
+    core_log(LOG_PROGRESS, "demo.init_sound", "- Init Sound\n");
     Soundsystem_Init(44100, 8, 2);
     if (opt.mute) Soundsystem_SetMasterVolume(0);
     gbd_demo.effects = invite_effects;
