@@ -369,7 +369,7 @@ TEST_F(Project, ASixthLayerAndItsEventsAreDropped) {
         text += "#eventvalue " + std::to_string(i) + ",1,0,0.5\n";
     }
     auto demo = std::make_unique<c_demo>();
-    EXPECT_THAT(LoadText(*demo, text), Contains("project.layers_full"));
+    EXPECT_THAT(LoadText(*demo, text), Contains("project.layer_dropped"));
     ASSERT_EQ(demo->numlayers, DEMO_MAXLAYERS);
     EXPECT_EQ(demo->layer[4].numevents, 1);
     EXPECT_EQ(demo->layer[4].event[0].t, 4);
@@ -486,7 +486,7 @@ TEST_F(Project, SaveWithAnImageMountedWritesNothingAndSaysSo) {
     demo->Load("demo.fentro");
     demo->Save("demo.fentro");
     ASSERT_EQ(demo->numlayers, 1);
-    EXPECT_TRUE(log.Has("project.save_not_mounted"));
+    EXPECT_TRUE(log.Has("project.save_nodir"));
     EXPECT_FALSE(fs::exists(data_dir / "demo.fentro"));
     EXPECT_FALSE(fs::exists("demo.fentro"));
 }
