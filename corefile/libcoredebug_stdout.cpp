@@ -26,6 +26,13 @@ void vlog(int level, const char *id, const char *format, va_list args)
         current_sink(level, id, text, current_user);
         return;
     }
+    core_consolesink(level, id, text, nullptr);
+}
+
+}  // namespace
+
+void core_consolesink(int level, const char *id, const char *text, void *)
+{
     static const bool ids_from_environment = getenv("FENTRO_LOG_IDS") != nullptr;
     FILE *out = level <= LOG_WARNING && (console_flags & LOG_CONSOLE_STDERR) ? stderr : stdout;
     // What went to standard output before comes first on a shared terminal.
@@ -34,8 +41,6 @@ void vlog(int level, const char *id, const char *format, va_list args)
     fputs(text, out);
     if (level <= LOG_WARNING) fflush(out);
 }
-
-}  // namespace
 
 void core_log(int level, const char *id, const char *format, ...)
 {

@@ -389,10 +389,7 @@ int c_demo::ShownMessages(s_guimessage *out, uint32_t now) {
 }
 
 void GuiLogSink(int level, const char *id, const char *text, void *user) {
-    if (level <= gui_consolelevel) {
-        fputs(text, stdout);
-        if (level <= LOG_WARNING) fflush(stdout);
-    }
+    if (level <= gui_consolelevel) core_consolesink(level, id, text, nullptr);
     const bool own = id && strncmp(id, "edit.", 5) == 0;
     if (user && (level <= LOG_WARNING || (own && level <= LOG_PROGRESS))) {
         static_cast<c_demo *>(user)->GuiMessage(level, id, text);

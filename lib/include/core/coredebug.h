@@ -41,6 +41,9 @@ enum log_console_flags {
     LOG_CONSOLE_IDS = 2,
 };
 void core_logconsole(int flags);
+// The console sink itself, for a sink that also passes messages on to the console. Call it only
+// from within a sink (the log's lock is held there).
+void core_consolesink(int level, const char *id, const char *text, void *user);
 
 void _dbg_init();
 void _dbg_shutdown();
