@@ -321,7 +321,7 @@ TEST_F(Project, MalformedLinesAreSkippedOrClampedWithTheirLineNumber) {
         "#event 500,100,3,0,-4:1,2\n"                          // 16: negative count
         "#spritesheet 3 \"sheet\" \"s.tga\" :4\n";             // 17: one of four numbers
     auto demo = std::make_unique<c_demo>();
-    // One warning for each faulty line, in the order of the lines, and one for all of them.
+    // One warning for each faulty line, in the order of the lines, then the summaries.
     std::vector<std::string> out = LoadText(*demo, text, LOG_WARNING);
     out.erase(std::remove_if(out.begin(), out.end(), [](const std::string &id) { return id.rfind("project.", 0) != 0; }),
               out.end());
@@ -331,7 +331,7 @@ TEST_F(Project, MalformedLinesAreSkippedOrClampedWithTheirLineNumber) {
                                  "project.resource_id_range", "project.params_cut", "project.params_cut",
                                  "project.event_resource_range", "project.line_skipped",
                                  "project.value_count_bad", "project.sheet_incomplete",
-                                 "project.lines_kept"));
+                                 "project.lines_kept", "project.lines_skipped"));
 
     const s_demolayer &l = demo->layer[0];
     // The key before the layer went nowhere; the layer got its default Blend key.
