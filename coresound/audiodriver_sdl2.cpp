@@ -213,6 +213,7 @@ void audiodriver_close() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         g_sdl_audio_inited = false;
     }
+    audiodriver_stopped();
     Lock lock(g_driverlock);
     g_hdr = {};
     g_audio_buffer.reset();

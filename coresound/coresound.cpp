@@ -482,6 +482,12 @@ void audiodriver_heard(int64_t frame, double now) {
     soundclock_report(&g_clock, now, frame);
 }
 
+void audiodriver_stopped() {
+    Lock lock(g_soundlock);
+    g_mixed = 0;
+    soundclock_reset(&g_clock, soundsystem.samplerate);
+}
+
 int32_t *Soundsystem_GetOutputBuffer() { return soundsystem.outputbuffer; }
 
 float Soundsystem_DetectFrequency(float hz) {

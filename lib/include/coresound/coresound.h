@@ -158,6 +158,9 @@ int Soundsystem_SaveWAV(const char *name, s_sound *sound);
 // reaches the listener at monotonic time `now`. Called by the output driver on the audio
 // thread, or by a test standing in for it.
 void audiodriver_heard(int64_t frame, double now);
+// The output has stopped: nothing more is mixed or reported until a device starts again, and
+// frames are counted from 0 again from then on. Called by the output driver.
+void audiodriver_stopped();
 
 // Mixes every playing sound into an output block of `bytes` bytes (16-bit signed or 8-bit
 // unsigned samples, as soundsystem.bits says). Called by the output driver on the audio thread.
