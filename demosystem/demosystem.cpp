@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "core/coredebug.h"
@@ -78,6 +79,54 @@ void c_demo::Init(int width, int height, int dtype) {
     position = 0;
     bpm = 125;
     framebuffer_id = MOX_CreateFrameBuffer(width, height, 3);
+}
+
+void c_demo::Release() {
+    for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
+        ReleaseEffectEvents(&layer[i]);
+        layer[i].numevents_value = 0;
+        layer[i].numevents_transform = 0;
+        layer[i].numevents_camera = 0;
+    }
+    numlayers = 0;
+
+    // A shader text is shared by the descriptors of one id and its shader record.
+    std::set<char *> texts;
+    for (s_demoresource &r : resource) {
+        if ((r.type == RESOURCE_SHADER || r.type == RESOURCE_POSTSHADER) && r.datapointer) {
+            texts.insert(static_cast<char *>(r.datapointer));
+        }
+        for (char *&p : r.param) {
+            delete[] p;
+            p = nullptr;
+        }
+        r.numparams = 0;
+        r.datapointer = nullptr;
+        r.loadOK = 0;
+    }
+    numresources = 0;
+    for (s_demoshader &sh : resource_shader) {
+        if (sh.ff) texts.insert(sh.ff);
+        sh.ff = nullptr;
+    }
+    for (char *text : texts) delete[] text;
+
+    MOX_UnlistGraphics(this, sizeof *this);
+    for (int i = 0; i < DEMO_MAXRESOURCES; i++) {
+        s_spritesheet &sheet = resource_spritesheet[i];
+        delete[] sheet.sprite;
+        sheet.sprite = nullptr;
+        sheet.numsprites = 0;
+        MOX_DeleteBitmap(&sheet.spritesheet);
+        MOX_DeleteBitmap(&resource_texture[i]);
+        // A loaded sprite's image is a record of the core library's sprite table.
+        if (resource_sprite[i].bitmap) MOX_DeleteBitmap(resource_sprite[i].bitmap);
+        resource_sprite[i] = s_sprite{};
+    }
+    MOX_DeleteBitmap(&bmp_waveform);
+    if (demomusic.buffer) Soundsystem_DeleteSound(&demomusic);
+    demomusic = s_sound{};
+    nummarkers = 0;
 }
 
 void c_demo::CreateLayer(int width, int height, const char *name) {

@@ -244,6 +244,13 @@ public:
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
+    // Frees everything the object owns: the effect events' value blocks, the resources'
+    // parameter names, shader texts, sprite sheet cells and decoded images, the editor's
+    // waveform and the music (stopped first; its buffer must come from malloc). Takes the
+    // object's bitmaps and sprites off the core library's lists, so that the object may be
+    // destroyed afterwards. The tables are left empty; Init and Load may follow. Framebuffers
+    // and shader programs stay with the core library. Program thread.
+    void Release();
     void CreateLayer(int width, int height, const char *name);
     s_effectevent *GetEffectEvent(s_demolayer *dlayer);
 

@@ -52,8 +52,12 @@ void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name
         core_log(LOG_WARNING, "resources.sheet_rows_cut", "- Sprite sheet %s: more than %d cells, cut to %d rows\n", name,
                MAX_SHEETSPRITES, sheet->rows);
     }
+    // A sheet named again frees its earlier cells, which may have been listed by an earlier load.
+    if (sheet->sprite) {
+        MOX_UnlistGraphics(sheet->sprite, sizeof *sheet->sprite * sheet->numsprites);
+        delete[] sheet->sprite;
+    }
     sheet->numsprites = sheet->rows * sheet->columns;
-    // A sheet named again keeps its earlier cells: the sprite list may still point at them.
     sheet->sprite = sheet->numsprites > 0 ? new s_sprite[sheet->numsprites]() : nullptr;
 }
 
@@ -199,7 +203,7 @@ void c_demo::LoadResources() {
                            image.width, image.height);
                 }
                 r.datapointer = &sheet;
-                r.loadOK = 1;
+                r.loadOK = sheet.spritesheet.textureid != 0;
                 break;
             }
             default:

@@ -209,10 +209,23 @@ void MOX_ShowGraphicsMemory() {
            MOX_numframebuffers, MOX_MAXFRAMEBUFFERS);
 }
 
+void MOX_UnlistGraphics(const void *begin, size_t bytes) {
+  const auto inside = [&](const void *record) {
+    const auto p = reinterpret_cast<uintptr_t>(record), b = reinterpret_cast<uintptr_t>(begin);
+    return p >= b && p - b < bytes;
+  };
+  for (int i = 0; i < mox_numsprites; ++i)
+    if (inside(mox_spritelist[i])) mox_spritelist[i] = nullptr;
+  for (int i = 0; i < mox_numbitmaps; ++i)
+    if (inside(mox_bitmaplist[i])) mox_bitmaplist[i] = nullptr;
+}
+
 void MOX_FlushGraphics() {
-  for (int i = 0; i < mox_numsprites; ++i) MOX_DeleteSprite(mox_spritelist[i]);
+  for (int i = 0; i < mox_numsprites; ++i)
+    if (mox_spritelist[i]) MOX_DeleteSprite(mox_spritelist[i]);
   core_log(LOG_PROGRESS, "mox.sprites_deleted", "[%d sprites deleted]\n", mox_numsprites);
-  for (int i = 0; i < mox_numbitmaps; ++i) MOX_DeleteBitmap(mox_bitmaplist[i]);
+  for (int i = 0; i < mox_numbitmaps; ++i)
+    if (mox_bitmaplist[i]) MOX_DeleteBitmap(mox_bitmaplist[i]);
   core_log(LOG_PROGRESS, "mox.bitmaps_deleted", "[%d bitmaps deleted]\n", mox_numbitmaps);
   mox_numbitmaps = 0;
   mox_numfonts = 0;

@@ -62,3 +62,7 @@ void MOX_DrawLine(int x1, int y1, int x2, int y2, int colour);
 void MOX_ShowGraphicsMemory();
 // Deletes every listed sprite and bitmap and resets the bitmap, sprite and font counts.
 void MOX_FlushGraphics();
+// Takes the sprites and bitmaps whose records lie in the `bytes` bytes at `begin` off the
+// lists (their slots stay taken), for an owner that frees or moves those records; a later
+// MOX_FlushGraphics then leaves them alone. Program thread.
+void MOX_UnlistGraphics(const void *begin, size_t bytes);
