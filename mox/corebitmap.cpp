@@ -43,13 +43,22 @@ bool make_bitmap(int width, int height, unsigned int *pixels, bool upload, s_bit
   bitmap->u2 = (float)(width * 0.99999) / bitmap->texturewidth;
   bitmap->v2 = (float)(height * 0.9999) / bitmap->textureheight;
   bitmap->textureid = MOX_CreateTexture(width, height, upload ? pixels : nullptr, 0);
+  // Without video the pixels stay in memory alone; with video a bitmap needs its texture.
+  if (bitmap->textureid == 0 && MOX_VideoReady()) {
+    core_log(LOG_ERROR, "mox.bitmap_no_texture", "- ERROR: no texture for a %d x %d bitmap, bitmap not created.\n",
+             width, height);
+    free(pixels);
+    *bitmap = s_bitmap{};
+    return false;
+  }
   mox_bitmaplist[mox_numbitmaps++] = bitmap;
   return true;
 }
 
-void upload(const s_bitmap &bitmap) {
-  if (bitmap.data && bitmap.textureid != 0)
-    MOX_UpdateTexture(bitmap.textureid, bitmap.width, bitmap.height, bitmap.data);
+// Stores the pixels in the texture; false when GL refused them.
+bool upload(const s_bitmap &bitmap) {
+  if (!bitmap.data || bitmap.textureid == 0) return true;
+  return MOX_UpdateTexture(bitmap.textureid, bitmap.width, bitmap.height, bitmap.data) != 0;
 }
 
 // Pixel in the buffer's layout (0xAABBGGRR) from its channels, with the colour key applied.
@@ -331,7 +340,7 @@ unsigned int *MOX_DecodeTGA(const unsigned char *bytes, size_t size, s_tgainfo *
   if ((type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11))
     return fail("unsupported TGA image type");
   if (width == 0 || height == 0) return fail("empty image");
-  if ((int64_t)width * height > INT32_MAX / 4) return fail("image too large");
+  if ((int64_t)width * height > MOX_MAXIMAGEPIXELS) return fail("image too large");
   if (bpp != 8 && bpp != 15 && bpp != 16 && bpp != 24 && bpp != 32)
     return fail("unsupported pixel depth");
   if (kind != 2 && bpp != 8) return fail("unsupported pixel depth for this image type");
@@ -402,6 +411,17 @@ int LoadImageTGA(const char *filename, s_bitmap *bitmap) {
   if (size) corefile_read(bytes.data(), 1, (uint32_t)size, &file);
   corefile_close(&file);
 
+  // A picture that no texture can hold is refused before its pixels are decoded.
+  const int limit = MOX_MaxTextureSize();
+  if (size >= 18 && limit > 0) {
+    const int width = bytes[12] | bytes[13] << 8, height = bytes[14] | bytes[15] << 8;
+    if (width > limit || height > limit) {
+      core_log(LOG_ERROR, "mox.image_too_large", "- ERROR: %s: %d x %d is larger than the largest texture (%d).\n",
+               filename, width, height, limit);
+      return 0;
+    }
+  }
+
   s_tgainfo info;
   pixel_buffer pixels(MOX_DecodeTGA(bytes.data(), size, &info));
   if (info.headerok) {
@@ -430,7 +450,11 @@ bool load_bitmap(const char *filename, s_bitmap *bitmap) {
     core_log(LOG_ERROR, "mox.image_not_loaded", "- ERROR: Image %s not loaded.\n", filename);
     return false;
   }
-  upload(*bitmap);
+  if (!upload(*bitmap)) {
+    core_log(LOG_ERROR, "mox.image_not_uploaded", "- ERROR: Image %s could not be stored as a texture.\n", filename);
+    MOX_DeleteBitmap(bitmap);
+    return false;
+  }
   return true;
 }
 

@@ -291,6 +291,41 @@ void MOX_SetPallete(int palette, int count, const unsigned char *rgb) {
   memcpy(MOX_Palette[palette], rgb, size_t(count) * 3);
 }
 
+namespace {
+
+// Clears errors left by earlier calls, so that the next check sees only its own call's.
+void clear_glerrors() {
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
+// Fills the bound texture; false (with a message) when GL refuses the size or the memory.
+bool teximage(int width, int height, void *pixels, const char *function) {
+  const int limit = MOX_MaxTextureSize();
+  if (width <= 0 || height <= 0 || width > limit || height > limit) {
+    core_log(LOG_ERROR, "mox.texture_too_large", "[MOX] %s: %d x %d texture refused (each side 1 to %d)\n",
+             function, width, height, limit);
+    return false;
+  }
+  clear_glerrors();
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  const GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return true;
+  core_log(LOG_ERROR, "mox.texture_failed", "[MOX] %s: %d x %d texture not stored (GL error 0x%x)\n",
+           function, width, height, error);
+  return false;
+}
+
+}  // namespace
+
+int MOX_MaxTextureSize() {
+  if (!MOX_VideoReady()) return 0;
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  return size;
+}
+
 int MOX_CreateTexture(int width, int height, void *pixels, int) {
   if (!mox_videocheck("MOX_CreateTexture")) return 0;
   GLuint t = 0;
@@ -301,8 +336,10 @@ int MOX_CreateTexture(int width, int height, void *pixels, int) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  if (!teximage(width, height, pixels, "MOX_CreateTexture")) {
+    glDeleteTextures(1, &t);
+    return 0;
+  }
   return int(t);
 }
 
@@ -316,12 +353,11 @@ void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps,
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapt);
 }
 
-void MOX_UpdateTexture(int texture, int width, int height, void *pixels) {
-  if (!mox_videocheck("MOX_UpdateTexture")) return;
+int MOX_UpdateTexture(int texture, int width, int height, void *pixels) {
+  if (!mox_videocheck("MOX_UpdateTexture")) return 0;
   glBindTexture(GL_TEXTURE_2D, GLuint(texture));
   MOX_lasttextureid = -1;
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  return teximage(width, height, pixels, "MOX_UpdateTexture") ? 1 : 0;
 }
 
 void MOX_DeleteTexture(int texture) {

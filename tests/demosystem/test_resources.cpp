@@ -198,6 +198,20 @@ TEST_F(Resources, ScenesStartAfterAllMediaInTheOrderOfTheirLines) {
     EXPECT_EQ(demo->GetResource("first"), nullptr);
 }
 
+TEST_F(Resources, ImagesNoTextureCanHoldStayUnloaded) {
+    const int wide = MOX_MaxTextureSize() + 1;
+    WriteFile("wide.tga", Tga(wide, 1, 0xFFFF0000));
+    auto demo = std::make_unique<c_demo>();
+    Load(*demo,
+         "#texture 0 \"tex\" \"wide.tga\"\n"
+         "#sprite 1 \"spr\" \"wide.tga\"\n"
+         "#spritesheet 2 \"sheet\" \"wide.tga\" :2 1 8 1\n");
+    ASSERT_EQ(demo->numresources, 3);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(demo->resource[i].loadOK, 0) << demo->resource[i].name;
+    EXPECT_EQ(demo->resource_texture[0].data, nullptr);
+    demo->Release();
+}
+
 TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
     ProbeScene scene;
     c_demofunction *const table[] = {&scene, nullptr};

@@ -111,6 +111,39 @@ TEST_F(BitmapTest, BadSizesGiveAnEmptyRecord) {
   MOX_ClearBitmap(bm[0]);
 }
 
+// A picture wider than the largest texture is refused before decoding; an upload that GL
+// refuses is reported and leaves no texture.
+TEST_F(BitmapTest, PicturesNoTextureCanHoldAreNotLoaded) {
+  const int limit = MOX_MaxTextureSize();
+  ASSERT_GT(limit, 0);
+  ASSERT_TRUE(write_bytes(kDir + "/wide.tga", tga_image32(limit + 1, 1, std::vector<uint32_t>(limit + 1, RED))));
+  {
+    LogCapture log;
+    MOX_LoadBitmap("wide.tga", &bm[0]);
+    EXPECT_TRUE(log.Has("mox.image_too_large"));
+  }
+  EXPECT_EQ(bm[0].data, nullptr);
+  EXPECT_EQ(bm[0].textureid, 0);
+  EXPECT_EQ(mox_numbitmaps, 0);
+
+  LogCapture log;
+  EXPECT_EQ(MOX_CreateTexture(limit + 1, 1, nullptr, 0), 0);
+  EXPECT_TRUE(log.Has("mox.texture_too_large"));
+  const int texture = MOX_CreateTexture(2, 2, nullptr, 0);
+  ASSERT_NE(texture, 0);
+  // Pixels read from a buffer object too small for them: GL refuses the upload.
+  GLuint buffer = 0;
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, buffer);
+  glBufferData(GL_PIXEL_UNPACK_BUFFER, 4, nullptr, GL_STATIC_DRAW);
+  EXPECT_EQ(MOX_UpdateTexture(texture, 2, 2, nullptr), 0);
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+  glDeleteBuffers(1, &buffer);
+  EXPECT_TRUE(log.Has("mox.texture_failed"));
+  EXPECT_EQ(MOX_UpdateTexture(texture, 2, 2, nullptr), 1);
+  MOX_DeleteTexture(texture);
+}
+
 TEST_F(BitmapTest, TextureKeepsOddSizes) {
   MOX_CreateBitmap(1023, 1, &bm[0]);
   EXPECT_EQ(bm[0].texturewidth, 1023);

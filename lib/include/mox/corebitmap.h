@@ -5,6 +5,10 @@
 #include <cstddef>
 
 constexpr int MOX_MAXBITMAPS = 1024;
+// Pixel budget of a decoded image: 64 Mi pixels (256 MiB, 8192 x 8192). A larger picture is
+// refused from its header, before anything is allocated, so a small compressed file cannot
+// make the reader allocate gigabytes.
+constexpr long long MOX_MAXIMAGEPIXELS = 64LL << 20;
 
 struct s_bitmap {
   int width;
@@ -62,7 +66,9 @@ int ConvertTransp(int colour);
 char *upcase(char *s);  // a..z to A..Z in place
 
 // Load a ".tga" file (extension in any case) through the file layer into a new bitmap and
-// upload it. On any failure a message is printed and the record is left untouched.
+// upload it. On any failure a message is printed and the record is left untouched; a picture
+// wider or taller than MOX_MaxTextureSize is refused before decoding, and one whose upload GL
+// refuses is deleted again (no data, texture 0).
 void MOX_LoadBitmap(const char *filename, s_bitmap *bitmap);
 // The same, then frees the memory copy (texture only, `data` null).
 void MOX_LoadBitmapStatic(const char *filename, s_bitmap *bitmap);

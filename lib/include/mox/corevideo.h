@@ -124,10 +124,14 @@ int MOX_GetFrameBufferDepth(int id);
 void MOX_ClearFrameBuffer(unsigned colour);  // 0xAABBGGRR
 void MOX_DrawFrameBuffer(int x, int y, int w, int h, int id);
 
-// Textures (GL names; creation gives 0 without video).
+// Textures (GL names; creation gives 0 without video). A size beyond MOX_MaxTextureSize, or
+// an upload that GL refuses (checked with glGetError), is reported: creation then gives 0 and
+// an update returns 0 (1 when stored).
 int MOX_CreateTexture(int width, int height, void *pixels, int flags);
 void MOX_SetTextureOptions(int texture, int minfilter, int magfilter, int wraps, int wrapt);
-void MOX_UpdateTexture(int texture, int width, int height, void *pixels);
+int MOX_UpdateTexture(int texture, int width, int height, void *pixels);
+// GL_MAX_TEXTURE_SIZE, the largest width or height of a texture; 0 without video.
+int MOX_MaxTextureSize();
 void MOX_DeleteTexture(int texture);
 void MOX_BindTexture(int texture);
 void MOX_BindTextureChannel(int texture, int channel);
