@@ -273,8 +273,41 @@ s_pendingwrite *pending_of(const FILE *fp)
     return nullptr;
 }
 
-int open_write(const char *target, s_corefile *file)
+// The file that a write to `path` replaces: where a symbolic link points (so the link stays a
+// link), else path itself. False for a link that leads nowhere.
+bool resolve_target(const char *path, char *resolved, size_t size)
 {
+    struct stat st;
+    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return snprintf(resolved, size, "%s", path) < (int)size;
+    char *real = realpath(path, nullptr);
+    if (!real) return false;
+    const bool fits = snprintf(resolved, size, "%s", real) < (int)size;
+    free(real);
+    return fits;
+}
+
+// Makes a rename in the folder of `path` durable.
+void sync_folder(const char *path)
+{
+    char folder[PATH_SIZE];
+    snprintf(folder, sizeof folder, "%s", path);
+    char *slash = strrchr(folder, '/');
+    if (slash == folder) slash[1] = 0;
+    else if (slash) *slash = 0;
+    else strcpy(folder, ".");
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+int open_write(const char *path, s_corefile *file)
+{
+    char target[PATH_SIZE];
+    if (!resolve_target(path, target, sizeof target)) {
+        core_log(LOG_ERROR, "corefile.bad_link", "cannot write %s: the symbolic link leads nowhere\n", path);
+        return 0;
+    }
     s_pendingwrite *slot = nullptr;
     for (auto &w : pendingwrites)
         if (!w.fp) {
@@ -321,24 +354,35 @@ int commit_write(s_pendingwrite *w)
     if (!ok) {
         unlink(w->temp);
         core_log(LOG_ERROR, "corefile.write_failed", "could not write %s, previous version kept\n", w->target);
+        return 0;
     }
-    return ok ? 1 : 0;
+    sync_folder(w->target);
+    return 1;
+}
+
+// Opens a regular file for reading. The open does not block, so that a FIFO cannot stall it,
+// and anything but a regular file is refused before it is read.
+FILE *open_regular(const char *path, struct stat *st)
+{
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE *fp = fdopen(fd, "rb");
+    if (!fp) close(fd);
+    return fp;
 }
 
 int open_read(const char *path, s_corefile *file)
 {
-    // Non-blocking, so that a FIFO cannot stall the open; only regular files are accepted.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return 0;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (uint64_t)st.st_size > UINT32_MAX) {
-        close(fd);
-        return 0;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE *fp = fdopen(fd, "rb");
-    if (!fp) {
-        close(fd);
+    FILE *fp = open_regular(path, &st);
+    if (!fp) return 0;
+    if ((uint64_t)st.st_size > UINT32_MAX) {
+        fclose(fp);
         return 0;
     }
     file->data = fp;
@@ -441,10 +485,9 @@ int corefile_mountimage(const char *name, int type)
     core_log(LOG_PROGRESS, "corefile.image_loading", "Loading resource image: %s\n", full);
 
     if (type == 0 || type == 1) {
-        FILE *fp = fopen(full, "rb");
         struct stat st;
-        if (!fp || fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
-            if (fp) fclose(fp);
+        FILE *fp = open_regular(full, &st);
+        if (!fp) {
             core_log(LOG_ERROR, "corefile.image_missing", "could not open image: %s\n", full);
             return 0;
         }

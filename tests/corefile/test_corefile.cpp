@@ -1,11 +1,13 @@
 #include "core/corefile.h"
 #include "core/coremem.h"
 #include "corefile/corefile_testutil.h"
+#include "log_capture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -647,6 +649,53 @@ TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
     EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
     EXPECT_EQ(readall("b.txt"), "b");
     EXPECT_EQ(readall("a.txt"), "<not found>");
+}
+
+// Runs fn in a child process; its result, or -1 when it was still running after 20 seconds
+// (then it is killed), so that a call that blocks forever fails instead of hanging the test.
+int inchild(const std::function<int()> &fn)
+{
+    fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) _exit(fn());
+    for (int i = 0; i < 2000; ++i) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        usleep(10000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return -1;
+}
+
+TEST_F(CoreFile, ImageMountRefusesSpecialFilesWithoutBlocking)
+{
+    ASSERT_EQ(mkfifo((dir / "outline.dat").c_str(), 0600), 0);
+    for (int type : {0, 1})
+        EXPECT_EQ(inchild([&] { return corefile_mountimage((dir / "outline.dat").c_str(), type); }), 0) << type;
+    LogCapture log;
+    EXPECT_EQ(corefile_mountimage("/dev/null", 0), 0);
+    EXPECT_TRUE(log.Has("corefile.image_missing"));
+    EXPECT_EQ(corefile_mountimage(dir.path.c_str(), 0), 0);
+}
+
+// A file saved through a symbolic link replaces the file the link points to; the link stays.
+TEST_F(CoreFile, SavingThroughALinkWritesWhereItPoints)
+{
+    writefile(dir / "elsewhere/demo.fentro", "old");
+    fs::create_directories(dir / "root");
+    fs::create_symlink(dir / "elsewhere/demo.fentro", dir / "root/demo.fentro");
+    fs::create_symlink(dir / "nowhere/x", dir / "root/dangling.fentro");
+    ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
+    EXPECT_EQ(corefile_savebuffer("demo.fentro", "new", 3), 1);
+    EXPECT_TRUE(fs::is_symlink(dir / "root/demo.fentro"));
+    EXPECT_EQ(readfile(dir / "elsewhere/demo.fentro"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()), 1);
+
+    LogCapture log;
+    EXPECT_EQ(corefile_savebuffer("dangling.fentro", "x", 1), 0);
+    EXPECT_TRUE(log.Has("corefile.bad_link"));
+    EXPECT_TRUE(fs::is_symlink(dir / "root/dangling.fentro"));
 }
 
 }  // namespace
