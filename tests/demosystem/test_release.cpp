@@ -1,6 +1,7 @@
 // Releasing a loaded production: everything the demo object allocated is freed, its bitmaps
 // and sprites leave the core library's lists, and loading again after a release works. Runs
-// without a GL context, so images stay as pixels in memory and no driver allocates beside us.
+// without a GL context (images stay as pixels in memory, no driver allocates beside us) and
+// without scenes (the demo object's effect table is empty).
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -42,13 +43,8 @@ protected:
         WriteFile(dir / "glow.glsl", "void main() { gl_FragColor = vec4(1.0); }\n");
         WriteFile(dir / "music.wav", SilentWav(44100));
         ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) {
-            saved[i] = demofunction[i];
-            demofunction[i] = nullptr;
-        }
     }
     void TearDown() override {
-        for (int i = 0; i < NUM_DEMOFUNCTIONS; i++) demofunction[i] = saved[i];
         MOX_FlushGraphics();
         corefile_closeimage();
     }
@@ -63,7 +59,6 @@ protected:
         ::testing::internal::GetCapturedStdout();
     }
     ScratchDir dir;
-    c_demofunction *saved[NUM_DEMOFUNCTIONS] = {};
 };
 
 bool Listed(const c_demo &demo) {
