@@ -183,6 +183,7 @@ public:
     int renderwidth, renderheight;
     int framebuffer_id;  // main framebuffer the layers are composed into
     int postbuffer_id;   // framebuffer selected after a post-processing event; stays 0
+    bool postselected;   // HandleDemo left postbuffer_id, not framebuffer_id, to be presented
     int numresources;
     int numlayers;
     int position;  // current time, from the music once a frame
@@ -220,6 +221,7 @@ public:
     int gui_mousebutton;
     int gui_oldmousebutton;
     int gui_framebuffer_id;
+    int gui_previewbuffer_id;  // the frame as presented, at the window's size; 0: none
     int gui_selected_resource;
     int gui_selected_markerarea;
     int gui_selected_marker;
@@ -310,6 +312,8 @@ public:
     void Start();
     void HandleDemo();
     void HandleShader(int layernr, s_effectevent *event);
+    // The framebuffer HandleDemo left to be presented.
+    int ShownBuffer() const { return postselected ? postbuffer_id : framebuffer_id; }
 
     // Editor overlay: InitGUI once after the project is loaded (needs video running), then
     // UpdateGUI once a frame after HandleDemo, before any other MOX_GetKeys of the frame.
@@ -366,6 +370,7 @@ public:
     // Editor drawing into gui_framebuffer_id; DrawGUI also renews position and
     // gui_timeliney and holds transform keys inside their parent effect event.
     void DrawGUI();
+    int PresentPreview();
     void DrawSoundWave();
     void DrawTimeLine();
     void DrawMarkers();

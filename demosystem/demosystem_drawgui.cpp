@@ -125,6 +125,28 @@ int music_sample(const s_sound &music, long long i) {
 
 }  // namespace
 
+// Presents the frame HandleDemo left, as the player would to the window (through the
+// presentation shader a post-processing event installed), into the preview framebuffer, and
+// returns the framebuffer to show as the preview. Without a preview framebuffer (the table was
+// full, or framebuffer objects are missing) the composed frame is shown as it is. The editor
+// screen itself is presented without the shader.
+int c_demo::PresentPreview() {
+    const int shown = ShownBuffer();
+    const int target = gui_previewbuffer_id;
+    const bool usable = MOX_framebuffers_enabled && target > 0 && target < MOX_numframebuffers &&
+                        shown >= 0 && shown < MOX_numframebuffers && target != shown &&
+                        MOX_framebuffers[target].width == MOX_video.width &&
+                        MOX_framebuffers[target].height == MOX_video.height;
+    if (usable) {
+        MOX_SetFrameBuffer(shown);
+        MOX_SetPresentTarget(target);
+        MOX_SwapBuffers();
+        MOX_SetPresentTarget(-1);
+    }
+    MOX_SetPostShader(-1);
+    return usable ? target : framebuffer_id;
+}
+
 void c_demo::DrawGUI() {
     const long long offset = (long long)Soundsystem_GetHeardOffset(demomusic);
     position = (int)std::min<long long>(offset, INT_MAX);
@@ -134,6 +156,7 @@ void c_demo::DrawGUI() {
     // Without its framebuffer the editor would paint over whatever is current.
     if (gui_framebuffer_id < 0 || gui_framebuffer_id >= MOX_numframebuffers) return;
 
+    const int preview = PresentPreview();
     MOX_SetFrameBuffer(gui_framebuffer_id);
     MOX_ClearFrameBuffer(COLOR_CLEAR);
     MOX_DisableAlphaBlend();
@@ -145,7 +168,7 @@ void c_demo::DrawGUI() {
         // Held below 2^24 pixels: the render size comes from the project file.
         const float height = (float)previewwidth * (float)renderheight / (float)renderwidth;
         const int previewheight = (int)std::min(height, (float)(1 << 24));
-        MOX_DrawFrameBuffer(PREVIEW_X, PREVIEW_Y, previewwidth, previewheight, framebuffer_id);
+        MOX_DrawFrameBuffer(PREVIEW_X, PREVIEW_Y, previewwidth, previewheight, preview);
     }
 
     if (guifont2) MOX_DrawCenteredText(0, *guifont2, "%s", CREDIT_LINE);

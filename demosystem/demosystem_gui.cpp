@@ -247,6 +247,9 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     spr_guicursor = cursor;
     MOX_CreateBitmap(gui_width, gui_waveformheight, &bmp_waveform);
     gui_framebuffer_id = MOX_CreateFrameBuffer(gui_width, gui_height, MOX_FRAMEBUFFER_LINEAR);
+    // The presentation pass draws at the window's size.
+    gui_previewbuffer_id =
+        MOX_CreateFrameBuffer(MOX_video.width, MOX_video.height, MOX_FRAMEBUFFER_LINEAR);
     MOX_SetTitle("FENTRO v0.2b");
     gui_gesture = 0;
     gui_quitasked = false;
@@ -402,11 +405,12 @@ void c_demo::UpdateGUI() {
         HandleGUI();
         return;
     }
-    // Hidden: the demo's frame fills the current render target, unless that target is the
-    // demo's own framebuffer, which holds the frame already (a framebuffer's texture cannot
-    // be drawn into itself).
-    if (!MOX_FrameBuffer || MOX_FrameBuffer->id != framebuffer_id) {
-        MOX_DrawFrameBuffer(0, 0, MOX_video.width, MOX_video.height, framebuffer_id);
+    // Hidden: the frame HandleDemo left for presentation (after a post-processing event, the
+    // layers composed past it) fills the current render target, unless that target is the
+    // frame itself (a framebuffer's texture cannot be drawn into itself).
+    const int shown = ShownBuffer();
+    if (!MOX_FrameBuffer || MOX_FrameBuffer->id != shown) {
+        MOX_DrawFrameBuffer(0, 0, MOX_video.width, MOX_video.height, shown);
     }
     int key = 0, keytrig = 0;
     MOX_GetKeys(&key, &keytrig);

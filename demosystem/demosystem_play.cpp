@@ -217,6 +217,7 @@ void c_demo::HandleDemo()
     }
 
     MOX_SetFrameBuffer(framebuffer_id);
+    postselected = false;
     clear_and_box(0xff102030);
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
@@ -232,6 +233,10 @@ void c_demo::HandleDemo()
             MOX_DisableRenderState(MOX_STATE_DEPTHTEST);
             HandleShader(i, e);
             MOX_SetFrameBuffer(postbuffer_id);
+            // Cleared here, not only when it was the last frame's target: after frames without
+            // post-processing it would still hold an old picture.
+            MOX_ClearFrameBuffer(0);
+            postselected = true;
         } else if (everypass || (composed[i] && blend != 0.0f)) {
             // Weight 0 blends to the pixels already there.
             MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
@@ -264,7 +269,8 @@ void c_demo::HandleShader(int layernr, s_effectevent *event)
     MOX_SetShaderUniform1i(program, "texture3", 3);
     MOX_SetShaderUniform1i(program, "prevPass", 4);
 
-    if (event->type == EFFECT_POSTPROCESSING && !gui_visible) {
+    // Installed with the editor shown too: its preview is the frame as presented.
+    if (event->type == EFFECT_POSTPROCESSING) {
         MOX_SetPostShader(program);
         // Setting the uniforms left the program bound; the layers composed after this one
         // are drawn without it.

@@ -95,9 +95,8 @@ int coremain(int argc, char *argv[]) {
     for (;;) {
         MOX_WaitRefresh();
         MOX_ClearFrameBuffer(0);
-        // A post-processing event installs its shader only while the overlay is hidden and
-        // only while it is active: each frame starts without one, so the editor screen is
-        // never presented through it.
+        // A post-processing event installs its shader only while it is active: each frame
+        // starts without one. The editor's preview is presented through it, its screen not.
         MOX_SetPostShader(-1);
         gbd_demo.HandleDemo();
         // The editor reads the keys, Escape too: it asks once more before unsaved edits go.

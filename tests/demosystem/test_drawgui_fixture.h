@@ -155,6 +155,7 @@ protected:
         d.gui_visible = true;
         MOX_CreateBitmap(W, 128, &d.bmp_waveform);
         d.gui_framebuffer_id = MOX_CreateFrameBuffer(W, H, 2);
+        d.gui_previewbuffer_id = MOX_CreateFrameBuffer(MOX_video.width, MOX_video.height, 2);
         d.guifont1 = &font1();
         d.guifont2 = &font2();
         d.spr_guicursor = nullptr;

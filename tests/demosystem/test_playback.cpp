@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/corefile.h"
 #include "coresound/audiodriver.h"
@@ -134,9 +135,6 @@ protected:
         return name;
     }
 
-private:
-    bool drawn = false;
-
     uint32_t PixelOf(int framebuffer, int x, int y) {
         s_framebuffer *keep = MOX_FrameBuffer;
         MOX_SetFrameBuffer(framebuffer);
@@ -144,6 +142,9 @@ private:
         if (keep) MOX_SetFrameBuffer(keep->id);
         return p;
     }
+
+private:
+    bool drawn = false;
 };
 
 TEST_F(Playback, StartPlaysTheMusicFromTheBeginning) {
@@ -417,13 +418,118 @@ TEST_F(Playback, PostProcessingInstallsThePresentationShader) {
     MOX_UnbindShader();
     EXPECT_TRUE(Near(gltest_pixel(64, 64), 0x00ff40));
 
-    // With the editor shown, the shader is drawn like a layer shader and not installed.
+    // With the editor shown, the shader is installed all the same (the editor presents its
+    // preview through it), and the composed picture stays as it was for prevPass.
     MOX_SetPostShader(-1);
     demo.gui_visible = true;
     Frame(15000);
-    EXPECT_EQ(MOX_postshader_id, -1);
+    EXPECT_EQ(MOX_postshader_id, demo.resource_shader[2].shader_id);
     EXPECT_EQ(MOX_FrameBuffer->id, 0);
-    EXPECT_TRUE(Near(MainPixel(64, 64), 0x0000ff));
+    EXPECT_TRUE(Near(MainPixel(64, 64), 0xff0000));
+}
+
+// The editor's preview is the frame the player presents at the same position, scaled into
+// the preview area, before and after hiding and showing the overlay; while hidden, the editor
+// presents what the player does.
+TEST_F(Playback, EditorPreviewIsThePresentedFrame) {
+    // Red inverted, green left to right, blue bottom to top plus half the layer composed after
+    // the event: a picture without post-processing, mirrored or missing a layer differs.
+    Shader("ramp.glsl", "uniform sampler2D prevPass;\nuniform sampler2D fbo_texture;\n",
+           "  vec4 c = texture2D(prevPass, uvCoord);\n"
+           "  vec4 f = texture2D(fbo_texture, uvCoord);\n"
+           "  gl_FragColor = vec4(1.0 - c.r, uvCoord.x, 0.5 * uvCoord.y + 0.5 * f.b, 1.0);\n");
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#postshader 1 \"ramp\" \"ramp.glsl\" :0\n"
+         "#texture 2 \"blue\" \"blue.tga\"\n"
+         "#layer \"picture\"\n"
+         "#event 0,100000,1,0,0:\n"
+         "#layer \"post\"\n"
+         "#event 0,100000,7,1,4:0,0,0,0\n"
+         "#layer \"after\"\n"
+         "#event 50000,50000,1,2,0:\n",
+         256, 144);
+    ASSERT_GE(demo.resource_shader[1].shader_id, 0);
+
+    // Samples at the centres of a grid of the 128 x 128 presented frame.
+    constexpr int N = 8, STEP = 128 / N;
+    const int target = MOX_CreateFrameBuffer(128, 128, 0);
+    ASSERT_GE(target, 0);
+    auto presented = [&] {
+        std::vector<uint32_t> out;
+        for (int y = STEP / 2; y < 128; y += STEP)
+            for (int x = STEP / 2; x < 128; x += STEP) out.push_back(PixelOf(target, x, y));
+        return out;
+    };
+    // Presents the frame drawn last into `target` instead of the window.
+    auto present = [&] {
+        MOX_SetPresentTarget(target);
+        MOX_SwapBuffers();
+        MOX_SetPresentTarget(-1);
+    };
+    const int positions[2] = {20000, 60000};  // without and with the layer after the event
+    std::vector<uint32_t> player[2];
+    for (int k = 0; k < 2; k++) {
+        Frame(positions[k]);
+        present();
+        player[k] = presented();
+        // The shader's picture, upright: top left, green 8.5 / 128 and blue half 1 - 8.5 / 128
+        // plus half the layer after the event.
+        const uint32_t p = player[k][0];
+        EXPECT_TRUE(Near(p, k ? 0x0011f6 : 0x001177, 3));
+    }
+
+    demo.InitGUI(1920, 1080, nullptr, nullptr, nullptr);
+    ASSERT_GT(demo.gui_previewbuffer_id, 0);
+    // The editor's frame loop; Tab hides or shows the overlay.
+    auto edit = [&](int pos, bool tab) {
+        MOX_SetPostShader(-1);
+        Soundsystem_SetSoundOffset(&demo.demomusic, (uint64_t)pos);
+        MOX_ClearFrameBuffer(0);
+        demo.HandleDemo();
+        if (tab) mox_keyevent(MOX_VK_TAB, 1);
+        demo.UpdateGUI();
+        mox_keyevent(MOX_VK_TAB, 0);
+        int key, trig;
+        MOX_GetKeys(&key, &trig);
+    };
+    // The preview is 1152 x 648 at (384, 64): 9 by 5.0625 preview pixels a presented one.
+    auto preview = [&] {
+        std::vector<uint32_t> out;
+        for (int y = STEP / 2; y < 128; y += STEP)
+            for (int x = STEP / 2; x < 128; x += STEP)
+                out.push_back(PixelOf(demo.gui_framebuffer_id, 384 + 9 * x + 4,
+                                      64 + (int)((y + 0.5) * 648 / 128)));
+        return out;
+    };
+    auto same = [&](const std::vector<uint32_t> &got, const std::vector<uint32_t> &want) {
+        for (size_t i = 0; i < want.size(); i++) {
+            const uint32_t w = want[i];
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(Near(got[i], (w & 0xff) << 16 | (w & 0xff00) | (w >> 16 & 0xff), 4));
+        }
+    };
+
+    for (int cycle = 0; cycle < 4; cycle++) {
+        SCOPED_TRACE(cycle);
+        for (int k = 0; k < 2; k++) {
+            edit(positions[k], false);
+            ASSERT_TRUE(demo.gui_visible);
+            same(preview(), player[k]);
+            MOX_SwapBuffers();
+        }
+        edit(positions[cycle % 2], true);
+        ASSERT_FALSE(demo.gui_visible);
+        MOX_SwapBuffers();
+        for (int k = 0; k < 2; k++) {
+            edit(positions[k], false);
+            present();
+            same(presented(), player[k]);
+        }
+        edit(positions[cycle % 2], true);
+        ASSERT_TRUE(demo.gui_visible);
+        MOX_SwapBuffers();
+    }
+    MOX_DeleteBitmap(&demo.bmp_waveform);
 }
 
 TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
