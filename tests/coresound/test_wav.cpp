@@ -80,8 +80,8 @@ class Wav : public ::testing::Test {
         *logged = log.Ids();
         return result;
     }
-    void expect_rejected(const WavFormat &spec, const char *id) {
-        write("bad.wav", wav_bytes(spec));
+    void expect_rejected(const WavFormat &wav, const char *id) {
+        write("bad.wav", wav_bytes(wav));
         std::vector<std::string> logged;
         EXPECT_EQ(load("bad.wav", &logged), 0);
         EXPECT_THAT(logged, Contains(id));
@@ -98,9 +98,9 @@ std::vector<uint8_t> bytes_of(const std::vector<int16_t> &v) {
 }
 
 TEST_F(Wav, LoadsSixteenBitStereo) {
-    WavFormat spec;
-    spec.samples = bytes_of({1, -2, 300, -400, 32767, -32768});
-    write("music.wav", wav_bytes(spec));
+    WavFormat wav;
+    wav.samples = bytes_of({1, -2, 300, -400, 32767, -32768});
+    write("music.wav", wav_bytes(wav));
     std::vector<std::string> logged;
     ASSERT_EQ(load("music.WAV", &logged), 1);
     EXPECT_EQ(logged, std::vector<std::string>{"sound.loading"});
@@ -116,12 +116,12 @@ TEST_F(Wav, LoadsSixteenBitStereo) {
 }
 
 TEST_F(Wav, LoadsEightBitMono) {
-    WavFormat spec;
-    spec.channels = 1;
-    spec.bits = 8;
-    spec.rate = 22050;
-    spec.samples = {0, 128, 255, 7, 9};
-    write("blip.wav", wav_bytes(spec));
+    WavFormat wav;
+    wav.channels = 1;
+    wav.bits = 8;
+    wav.rate = 22050;
+    wav.samples = {0, 128, 255, 7, 9};
+    write("blip.wav", wav_bytes(wav));
     std::vector<std::string> logged;
     ASSERT_EQ(load("blip.wav", &logged), 1);
     EXPECT_EQ(sound.length, 5u);
@@ -150,10 +150,10 @@ TEST_F(Wav, SaveAndReloadGiveTheSameSound) {
     std::vector<uint8_t> head(44);
     ASSERT_EQ(fread(head.data(), 1, 44, f), 44u);
     fclose(f);
-    WavFormat spec;
-    spec.rate = 32000;
-    spec.samples = bytes_of(samples);
-    std::vector<uint8_t> expect = wav_bytes(spec);
+    WavFormat wav;
+    wav.rate = 32000;
+    wav.samples = bytes_of(samples);
+    std::vector<uint8_t> expect = wav_bytes(wav);
     EXPECT_TRUE(std::equal(head.begin(), head.end(), expect.begin()));
     Soundsystem_DeleteSound(&original);
 }
@@ -217,10 +217,10 @@ TEST_F(Wav, OneOfTheTwoTagsIsEnough) {
 }
 
 TEST_F(Wav, DataFieldLargerThanTheFileLoadsWhatIsThere) {
-    WavFormat spec;
-    spec.samples = bytes_of({1, 2, 3, 4, 5});  // ten bytes: two whole frames and a half
-    spec.declared = 1000000;
-    write("cut.wav", wav_bytes(spec));
+    WavFormat wav;
+    wav.samples = bytes_of({1, 2, 3, 4, 5});  // ten bytes: two whole frames and a half
+    wav.declared = 1000000;
+    write("cut.wav", wav_bytes(wav));
     std::vector<std::string> logged;
     ASSERT_EQ(load("cut.wav", &logged), 1);
     EXPECT_THAT(logged, Contains("sound.wav_cut_short"));
@@ -232,10 +232,10 @@ TEST_F(Wav, DataFieldLargerThanTheFileLoadsWhatIsThere) {
 }
 
 TEST_F(Wav, OnlyAWavExtensionLoads) {
-    WavFormat spec;
-    spec.samples = bytes_of({1, 2});
-    write("sound.raw", wav_bytes(spec));
-    write("wav", wav_bytes(spec));
+    WavFormat wav;
+    wav.samples = bytes_of({1, 2});
+    write("sound.raw", wav_bytes(wav));
+    write("wav", wav_bytes(wav));
     std::vector<std::string> logged;
     EXPECT_EQ(load("sound.raw", &logged), 0);
     EXPECT_EQ(sound.length, 0u);
