@@ -114,6 +114,7 @@ void c_demo::Release() {
     MOX_UnlistGraphics(this, sizeof *this);
     for (int i = 0; i < DEMO_MAXRESOURCES; i++) {
         s_spritesheet &sheet = resource_spritesheet[i];
+        if (sheet.sprite) MOX_UnlistGraphics(sheet.sprite, sizeof *sheet.sprite * sheet.numsprites);
         delete[] sheet.sprite;
         sheet.sprite = nullptr;
         sheet.numsprites = 0;

@@ -61,10 +61,11 @@ protected:
     ScratchDir dir;
 };
 
-bool Listed(const c_demo &demo) {
+// Whether a listed sprite or bitmap lies in the `bytes` bytes at `begin`.
+bool Listed(const void *begin, size_t bytes) {
     const auto inside = [&](const void *p) {
-        const char *c = static_cast<const char *>(p), *d = reinterpret_cast<const char *>(&demo);
-        return c >= d && c < d + sizeof demo;
+        const char *c = static_cast<const char *>(p), *d = static_cast<const char *>(begin);
+        return c >= d && c < d + bytes;
     };
     for (int i = 0; i < mox_numsprites; i++)
         if (inside(mox_spritelist[i])) return true;
@@ -82,7 +83,11 @@ TEST_F(Release, EmptiesEveryTableAndUnlistsTheGraphics) {
     ASSERT_NE(demo->resource_texture[0].data, nullptr);
     ASSERT_EQ(demo->resource_spritesheet[2].numsprites, 4);
     ASSERT_NE(demo->resource_shader[3].ff, nullptr);
-    ASSERT_TRUE(Listed(*demo));
+    ASSERT_TRUE(Listed(demo.get(), sizeof *demo));
+    const s_spritesheet &sheet = demo->resource_spritesheet[2];
+    const void *cells = sheet.sprite;
+    const size_t cellbytes = sizeof *sheet.sprite * sheet.numsprites;
+    ASSERT_TRUE(Listed(cells, cellbytes));
 
     ReleaseQuietly(*demo);
     EXPECT_EQ(demo->numlayers, 0);
@@ -96,7 +101,8 @@ TEST_F(Release, EmptiesEveryTableAndUnlistsTheGraphics) {
     EXPECT_EQ(demo->resource_shader[3].ff, nullptr);
     for (const s_demoresource &r : demo->resource)
         for (const char *p : r.param) EXPECT_EQ(p, nullptr);
-    EXPECT_FALSE(Listed(*demo));
+    EXPECT_FALSE(Listed(demo.get(), sizeof *demo));
+    EXPECT_FALSE(Listed(cells, cellbytes));
     ReleaseQuietly(*demo);  // twice is harmless
 
     // Nothing listed points into the object any more, so it can go before a flush.
