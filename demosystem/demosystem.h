@@ -243,6 +243,8 @@ public:
     bool gui_silentmusic;     // demomusic is the editor's silence: the project has no music
     s_guimessage gui_messages[GUI_MAXMESSAGES];  // newest last
     int gui_nummessages;
+    int gui_snap;             // grid subdivision that moves and new keys snap to (GRID_*)
+    bool gui_barsbeats;       // times shown as bars:beats, else as seconds
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
@@ -374,6 +376,8 @@ public:
     void DrawSoundWave();
     void DrawTimeLine();
     void DrawMarkers();
+    // Bars, beats and grid steps over the waveform band, from the project's tempo.
+    void DrawRuler();
     void DrawCursor();
     void DrawMessages();
     // guifont1 for the properties line `id` when it is the selected one, else guifont2.

@@ -12,6 +12,7 @@
 
 #include "core/coredebug.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/demosystem_grid.h"
 #include "mox/mox.h"
 
 namespace {
@@ -32,6 +33,9 @@ constexpr int COLOR_CURVE = 0xff00ff00;
 constexpr int COLOR_CAMERA = 0xffffff00;
 constexpr int COLOR_TRANSFORM = 0xff2080ff;
 constexpr int COLOR_PICKED = 0xff405060;
+constexpr int COLOR_BAR = 0xffa0a0a0;
+constexpr int COLOR_BEAT = 0xff505050;
+constexpr int COLOR_STEP = 0xff383838;
 // Message marks by log level: error, warning, anything else.
 constexpr int COLOR_MESSAGE[3] = {(int)0xffff4040, (int)0xffffc040, (int)0xff40c040};
 constexpr int COLOR_MESSAGEBOX = 0xc0000000;
@@ -47,6 +51,7 @@ constexpr int LIST_ROWS = 16, LIST_STEP = 32;
 constexpr int PICTURE_W = 320, PICTURE_H = 240;
 constexpr int MESSAGE_STEP = 36;  // on-screen message lines, upwards from the timeline
 constexpr int SILENT_RATE = 44100;
+constexpr int RULER_MINGAP = 4;  // grid lines closer than this many pixels are left out
 
 const char *const CREDIT_LINE = "FENTRO v0.2b - timeline editor";
 
@@ -194,6 +199,7 @@ void c_demo::DrawGUI() {
     if (bmp_waveform.textureid)
         MOX_DrawBitmap(gui_timelinex, gui_timeliney + MARKERSTRIP, bmp_waveform);
 
+    DrawRuler();
     DrawTimeLine();
     DrawMarkers();
 
@@ -342,6 +348,37 @@ void c_demo::DrawTimeLine() {
         text(4, ssy + 8, font, "[%d] %s", i + 1, dl.name);
     }
     text(4, gui_timeliney + MARKERSTRIP, guifont1, "Zoom: %.2f", gui_zoom);
+    text(4, gui_timeliney + MARKERSTRIP + 40, guifont2, "Grid: %s", GridDivisionName(gui_snap));
+}
+
+void c_demo::DrawRuler() {
+    const int scale = std::max(1, (int)(gui_zoom * 64));
+    const int rate = GridRate(*this);
+    const double beat = GridBeatFrames(bpm, rate);
+    if (beat <= 0) return;
+    const double step = GridStepFrames(bpm, rate, gui_snap);
+    const int top = gui_timeliney + MARKERSTRIP;
+    const int band = std::max(gui_waveformheight, 0);
+    // One pass per kind of line, finest first, so that bars end up on top.
+    struct s_lines {
+        double spacing;
+        int height, colour;
+    } kinds[3] = {{step, band / 8, COLOR_STEP},
+                  {beat, band / 4, COLOR_BEAT},
+                  {beat * GRID_BEATSPERBAR, band, COLOR_BAR}};
+    const double first = position;
+    const double last = position + (double)(gui_width - gui_timelinex) * scale;
+    for (const s_lines &k : kinds) {
+        if (k.spacing <= 0 || k.spacing / scale < RULER_MINGAP) continue;
+        for (double n = std::ceil(first / k.spacing); n * k.spacing <= last; n += 1) {
+            const long long t = (long long)std::floor(n * k.spacing + 0.5);
+            const int x = time_x(t, position, scale, gui_timelinex);
+            if (x < gui_timelinex || x >= gui_width) continue;
+            MOX_DrawBox(x, top, k.colour == COLOR_BAR ? 2 : 1, k.height, k.colour);
+            if (k.colour == COLOR_BAR)
+                text(x + 4, top, guifont2, "%lld", (long long)n + 1);
+        }
+    }
 }
 
 void c_demo::HoldTransformKeys(s_demolayer *dl) {

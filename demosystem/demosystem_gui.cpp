@@ -17,6 +17,7 @@
 #include "core/coredebug.h"
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/demosystem_grid.h"
 #include "demosystem/demosystem_undo.h"
 #include "mox/mox.h"
 
@@ -43,6 +44,8 @@ constexpr int SILENTSECONDS = 60;       // least length of the timeline without 
 constexpr int SILENTRATE = 44100;
 // Undo and redo keys (virtual keys), read beside the key word.
 constexpr int UNDOKEY = 'U', REDOKEY = 'R', REDOKEY2 = 'Y';
+// Grid keys: the next subdivision (Shift: the one before), bars:beats or seconds.
+constexpr int GRIDKEY = 'G', TIMEFORMATKEY = 'B';
 
 constexpr char PROJECTFILE[] = "demo.fentro";
 constexpr char BACKUPFILE[] = "backup.fentro";
@@ -57,6 +60,11 @@ int ClampToInt(double v) {
 
 // t moved by d frames, the sum taken in single precision and truncated.
 int MoveTime(int t, float d) { return ClampToInt((float)t + d); }
+
+// A time moved by a held arrow: onto the beat grid while snapping is on.
+int MoveOnGrid(const c_demo &demo, int t, float d) {
+    return demo.gui_snap != GRID_OFF ? GridMove(demo, t, d) : MoveTime(t, d);
+}
 
 // Frames of music per GUI pixel; at least 1 so that a zoom near 0 cannot divide by zero.
 int TimelineScale(float zoom) {
@@ -240,6 +248,8 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     gui_selected_eventtype = 0;
     gui_selected_parameter = 0;
     gui_zoom = 8.0f;
+    gui_snap = GRID_OFF;
+    gui_barsbeats = true;
     gui_paused = false;
     gui_visible = true;
     guifont1 = font1;
@@ -514,6 +524,12 @@ void c_demo::HandleGUI() {
     } else if (pressed == REDOKEY || pressed == REDOKEY2) {
         Redo();
     } else {
+        if (pressed == GRIDKEY) {
+            gui_snap = GridCycle(gui_snap, (key & MOX_PAD_SHIFT) ? -1 : 1);
+            core_log(LOG_PROGRESS, "edit.grid", "- Grid: %s\n", GridDivisionName(gui_snap));
+        } else if (pressed == TIMEFORMATKEY) {
+            gui_barsbeats = !gui_barsbeats;
+        }
         HandleCommands(key, keytrig, mousetrigger);
     }
 
@@ -571,8 +587,8 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
                         // the cursor; a full layer or a stale pick places nothing.
                         if (gui_selected_resource < numresources && l->numevents >= 0 &&
                             l->numevents < DEMO_MAXEVENTS) {
-                            AddEvent(l, ontimeline((double)cursortime - LABELHALF * scale),
-                                     gui_selected_resource);
+                            const int at = ClampToInt((double)cursortime - LABELHALF * scale);
+                            AddEvent(l, ontimeline(GridSnap(*this, at)), gui_selected_resource);
                             gui_selected_resource = -1;
                         }
                     } else {
@@ -632,8 +648,8 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
     const bool layerselected = gui_selected_layer >= 0;
     auto addtransformkey = [&] {
         if (sel && sel->numevents_transform >= 0 && sel->numevents_transform < DEMO_MAXKEYS) {
-            AddEventTransform(sel, ontimeline(cursortime), CURVE_SMOOTH, 0, 0, 0, 0, 0, 0, 1, 1,
-                              1);
+            AddEventTransform(sel, ontimeline(GridSnap(*this, cursortime)), CURVE_SMOOTH, 0, 0, 0,
+                              0, 0, 0, 1, 1, 1);
         }
     };
     if (keytrig & MOX_PAD_TAB) {
@@ -642,7 +658,8 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
             if (key & MOX_PAD_CTRL) {
                 addtransformkey();
             } else if (sel && sel->numevents_value >= 0 && sel->numevents_value < DEMO_MAXKEYS) {
-                AddEventValue(sel, ontimeline(cursortime), VALUE_BLEND, CURVE_LINEAR, 0.5f);
+                AddEventValue(sel, ontimeline(GridSnap(*this, cursortime)), VALUE_BLEND,
+                              CURVE_LINEAR, 0.5f);
             }
         } else if (gui_selected_markerarea > 0) {
             if (MarkerCount(*this) < DEMO_MAXMARKERS) AddMarker(position, 0);
@@ -708,8 +725,8 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
                 if (keytrig & MOX_PAD_LEFT) c.t = GetPreviousMarkerPosition(c.t);
                 if (keytrig & MOX_PAD_RIGHT) c.t = GetNextMarkerPosition(c.t);
             } else {
-                if (key & MOX_PAD_LEFT) c.t = MoveTime(c.t, -d);
-                if (key & MOX_PAD_RIGHT) c.t = MoveTime(c.t, d);
+                if (key & MOX_PAD_LEFT) c.t = MoveOnGrid(*this, c.t, -d);
+                if (key & MOX_PAD_RIGHT) c.t = MoveOnGrid(*this, c.t, d);
             }
             break;
         }
@@ -743,14 +760,14 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
             } else {
                 if (key & MOX_PAD_LEFT) {
                     const int tprevious = n > 0 ? sel->event_value[n - 1].t : 0;
-                    v.t = MoveTime(v.t, -d);
+                    v.t = MoveOnGrid(*this, v.t, -d);
                     if (v.t < tprevious) v.t = tprevious;
                 }
                 if (key & MOX_PAD_RIGHT) {
                     const int tnext = n < KindCount(*sel, EDIT_VALUE) - 1
                                           ? sel->event_value[n + 1].t
                                           : LASTKEYBOUND;
-                    v.t = MoveTime(v.t, d);
+                    v.t = MoveOnGrid(*this, v.t, d);
                     if (v.t > tnext) v.t = tnext;
                 }
                 if ((key & MOX_PAD_UP) && v.value < 1.0f) v.value += 0.05f;
@@ -880,8 +897,8 @@ void c_demo::HandleEffectParameter(s_effectevent *evt, int key, int keytrig) {
             if (keytrig & MOX_PAD_LEFT) evt->t = GetPreviousMarkerPosition(evt->t);
             if (keytrig & MOX_PAD_RIGHT) evt->t = GetNextMarkerPosition(evt->t);
         } else {
-            if (key & MOX_PAD_LEFT) evt->t = MoveTime(evt->t, -d);
-            if (key & MOX_PAD_RIGHT) evt->t = MoveTime(evt->t, d);
+            if (key & MOX_PAD_LEFT) evt->t = MoveOnGrid(*this, evt->t, -d);
+            if (key & MOX_PAD_RIGHT) evt->t = MoveOnGrid(*this, evt->t, d);
         }
     } else if (line == 1) {
         if (ctrl) {
@@ -898,9 +915,15 @@ void c_demo::HandleEffectParameter(s_effectevent *evt, int key, int keytrig) {
                 evt->length = ClampToInt(e - evt->t);
             }
         } else {
-            if (key & MOX_PAD_RIGHT) evt->length = MoveTime(evt->length, d);
+            // With snapping on, the event's end moves along the grid.
+            auto moveend = [&](float by) {
+                if (gui_snap == GRID_OFF) return MoveTime(evt->length, by);
+                const int end = ClampToInt((double)evt->t + evt->length);
+                return ClampToInt((double)GridMove(*this, end, by) - evt->t);
+            };
+            if (key & MOX_PAD_RIGHT) evt->length = moveend(d);
             if (key & MOX_PAD_LEFT) {
-                evt->length = MoveTime(evt->length, -d);
+                evt->length = moveend(-d);
                 if (evt->length < 0) evt->length = 0;
             }
         }
@@ -926,8 +949,8 @@ void c_demo::HandleTransformParameter(s_transformevent *evt, s_effectevent *, in
             if (keytrig & MOX_PAD_LEFT) evt->t = GetPreviousMarkerPosition(evt->t);
             if (keytrig & MOX_PAD_RIGHT) evt->t = GetNextMarkerPosition(evt->t);
         } else {
-            if (key & MOX_PAD_LEFT) evt->t = MoveTime(evt->t, -d);
-            if (key & MOX_PAD_RIGHT) evt->t = MoveTime(evt->t, d);
+            if (key & MOX_PAD_LEFT) evt->t = MoveOnGrid(*this, evt->t, -d);
+            if (key & MOX_PAD_RIGHT) evt->t = MoveOnGrid(*this, evt->t, d);
         }
     } else if (line == 1) {
         // The arrows cycle through the first four curve types.
