@@ -16,6 +16,7 @@
 #include "coresound/coresound.h"
 #include "coresound/soundclock.h"
 #include "demosystem/demosystem.h"
+#include "demosystem/framepacer.h"
 #include "demosystem/invite/invite.h"
 #include "mox/mox.h"
 
@@ -83,9 +84,6 @@ bool parse_size(const char *text, int *w, int *h)
     const std::string width(text, x);
     return parse_int(width.c_str(), 16, 8192, w) && parse_int(x + 1, 16, 8192, h);
 }
-
-// A frame slower than this is not waited for: the picture then trails the sound.
-constexpr double MAXAHEAD = 0.2;
 
 // A day of music is far beyond any production; the bound keeps the frame arithmetic in range.
 constexpr double MAXSECONDS = 86400;
@@ -208,21 +206,23 @@ int coremain(int argc, char **args)
 
     int demoexit = 0;
     bool timing_ok = true;
-    double drawtime = 0;  // smoothed time from reading the position to presenting the frame
+    s_framepacer pacer;
     while (!demoexit) {
         MOX_WaitRefresh();
-        // Each frame shows the music where it will be heard when the frame appears.
+        // Each frame shows the music where it will be heard when the frame appears, and is
+        // held until that moment.
         const double started = soundclock_now();
-        Soundsystem_SetHeardAhead(drawtime);
+        Soundsystem_SetHeardAhead(framepacer_budget(pacer));
         MOX_ClearFrameBuffer(0);
         // Asked before the frame reads its position, so the last frame shows the music's end.
         if (!Soundsystem_IsHeard(gbd_demo.demomusic)) demoexit = 1;
         gbd_demo.HandleDemo();
         MOX_GetKeys(&key, &keytrig);
         if (key & 0x8000) demoexit = 1;
-        MOX_SwapBuffers();
+        const double swapat = framepacer_swapat(pacer, started);
+        const double ready = MOX_SwapBuffersAt(swapat);
         const double presented = soundclock_now();
-        drawtime += (std::min(presented - started, MAXAHEAD) - drawtime) / 8;
+        framepacer_record(&pacer, started, ready, std::max(ready, swapat), presented);
         // Written through at once: closing the window ends the process without returning here.
         if (timing && timing_ok)
             timing_ok = fprintf(timing, "%.6f %d\n", presented, gbd_demo.position) > 0 &&

@@ -1,9 +1,11 @@
 // Video layer: start-up, frame pacing, statistics, textures, render-state caches, 2D and 3D
 // projections, quads, lines and the presentation pass.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "core/coredebug.h"
 #include "mox/mox.h"
@@ -47,6 +49,23 @@ void draw_quad_arrays(const GLfloat *vertices, const GLfloat *texcoords) {
   glTexCoordPointer(2, GL_FLOAT, 0, texcoords);
   glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_BYTE, quad_index);
   MOX_stats_numtriangles += 2;
+}
+
+double mox_monotonic() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Sleeps until the monotonic moment `when`; a moment already past returns at once.
+void mox_sleepuntil(double when) {
+  if (when <= mox_monotonic()) return;
+  timespec t;
+  t.tv_sec = time_t(when);
+  t.tv_nsec = long((when - double(t.tv_sec)) * 1e9);
+  if (t.tv_nsec >= 1000000000L) t.tv_nsec = 999999999L;
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+  }
 }
 
 // A quad wholly outside the current framebuffer is rejected before any GL call.
@@ -207,10 +226,12 @@ void MOX_ReadFrameBuffer(int id, unsigned char *rgba) {
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
 }
 
-void MOX_SwapBuffers() {
-  if (!mox_videocheck("MOX_SwapBuffers")) return;
+void MOX_SwapBuffers() { MOX_SwapBuffersAt(0); }
+
+double MOX_SwapBuffersAt(double swapat) {
+  if (!mox_videocheck("MOX_SwapBuffers")) return mox_monotonic();
   s_framebuffer *f = MOX_FrameBuffer;
-  if (!f) return;
+  if (!f) return mox_monotonic();
   s_framebufferdata &d = MOX_framebufferdata[f->id];
   const bool offscreen = mox_presenttarget >= 0 && mox_presenttarget < MOX_numframebuffers;
   if (MOX_framebuffers_enabled) {
@@ -251,6 +272,8 @@ void MOX_SwapBuffers() {
   if (shaded) MOX_UnbindShader();
 
   glFinish();
+  const double ready = mox_monotonic();
+  mox_sleepuntil(swapat);
   if (!offscreen) {
     mox_swapbuffers();
   } else if (!MOX_framebuffers_enabled) {
@@ -272,6 +295,7 @@ void MOX_SwapBuffers() {
   MOX_stats_numlines = 0;
   MOX_stats_numtexturebinds = 0;
   MOX_stats_numstateswitches = 0;
+  return ready;
 }
 
 void MOX_SwapBuffersBasic() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 #include "gl_context.h"
@@ -255,13 +256,25 @@ TEST_F(VideoTest, FramebuffersKeepTheirOwnPictures) {
   EXPECT_EQ(gltest_pixel(164, 131), 0xFF000000u);
 }
 
-TEST_F(VideoTest, PresentationIsUprightWithoutPostShader) {
-  MOX_ClearFrameBuffer(0xFF000000);
-  MOX_BindTexture(mox_whitetexture_id);
-  MOX_DrawColorQuad(0, 0, 256, 10, 1, 0, 0, 1);
-  MOX_SwapBuffers();
-  EXPECT_EQ(window_pixel(5, 5), 0xFF0000FFu);
-  EXPECT_EQ(window_pixel(5, 200), 0xFF000000u);
+double monotonic_now() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// A frame held until a moment is swapped no earlier, and is the same picture.
+TEST_F(VideoTest, PresentationIsUprightWithoutPostShaderAndHeldUntilAsked) {
+  for (double hold : {0.0, 0.05}) {
+    MOX_ClearFrameBuffer(0xFF000000);
+    MOX_BindTexture(mox_whitetexture_id);
+    MOX_DrawColorQuad(0, 0, 256, 10, 1, 0, 0, 1);
+    const double swapat = hold > 0 ? monotonic_now() + hold : 0;
+    const double ready = MOX_SwapBuffersAt(swapat);
+    EXPECT_GE(monotonic_now(), swapat);
+    EXPECT_LE(ready, monotonic_now());
+    EXPECT_EQ(window_pixel(5, 5), 0xFF0000FFu);
+    EXPECT_EQ(window_pixel(5, 200), 0xFF000000u);
+  }
 }
 
 TEST_F(VideoTest, PresentationIgnoresBlendingLeftOnByTheFrame) {

@@ -102,6 +102,10 @@ float MOX_WaitRefresh();
 int MOX_GetFPS();
 void MOX_GetRenderStatus(int *triangles, int *texturebinds, int *stateswitches);
 void MOX_SwapBuffers();
+// MOX_SwapBuffers, holding the finished frame until the CLOCK_MONOTONIC moment `swapat`
+// (seconds) before swapping; a moment already past swaps at once. Returns the moment the
+// frame was finished, before any holding, so a caller can learn how long its frames take.
+double MOX_SwapBuffersAt(double swapat);
 void MOX_SwapBuffersBasic();
 // With a framebuffer id, MOX_SwapBuffers draws its presentation pass into that framebuffer
 // (of the window's size) instead of the window and swaps nothing; -1 presents to the window.
