@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "coresound/coresound.h"
 #include "demosystem/demofunction.h"
@@ -171,6 +173,50 @@ struct s_guimessage {
 constexpr int GUI_MAXMESSAGES = 6;
 
 struct s_edithistory;
+struct s_guilayout;
+
+// An entry of a layer's tables: layer, edit kind and index, with the time (and, for an effect
+// event, the length) it had when a mouse drag began.
+struct s_guientry {
+    int layer, kind, index;
+    int t0, length0;
+};
+
+// What a held left button is doing.
+enum {
+    DRAG_NONE = 0,
+    DRAG_ENTRIES,  // moving the selected events and keys in time
+    DRAG_LENGTH,   // moving an effect event's end
+    DRAG_MARKER,   // moving the selected marker alone
+    DRAG_SEEK,     // moving the play position along the waveform band
+    DRAG_BOX       // spanning a box that selects what it touches
+};
+
+struct s_guidrag {
+    int mode;
+    int startx, starty;  // cursor where the button went down
+    int anchor;          // time of the entry or marker under the cursor, or the seek time
+    bool moved;          // the cursor left the press's place far enough to move anything
+    std::vector<s_guientry> entries;  // what moves, with the times it started from
+};
+
+// Copied events and keys, times counted from the earliest of them, layers from the first.
+struct s_guiclipboard {
+    struct effect {
+        int layer, t, length, type, id, numvalues;
+        float value[DEMO_MAXVALUES];
+    };
+    std::vector<effect> effects;
+    std::vector<std::pair<int, s_valueevent>> values;
+    std::vector<std::pair<int, s_transformevent>> transforms;
+    std::vector<std::pair<int, s_cameraevent>> cameras;
+    int span;    // from the earliest start to the latest end
+    int origin;  // layer of the first copied entry
+    int first;   // time of the earliest copied entry
+    bool Empty() const {
+        return effects.empty() && values.empty() && transforms.empty() && cameras.empty();
+    }
+};
 
 // The built-in vertex stage of every shader and post shader.
 extern const char vv_demo[];
@@ -245,6 +291,16 @@ public:
     int gui_nummessages;
     int gui_snap;             // grid subdivision that moves and new keys snap to (GRID_*)
     bool gui_barsbeats;       // times shown as bars:beats, else as seconds
+    int gui_windowwidth, gui_windowheight;  // the window size the editor screen was made for
+    // Every selected event and key, the one of the gui_selected_ fields among them; empty, or
+    // without that one, the selection is that one alone.
+    std::vector<s_guientry> gui_selection;
+    s_guidrag gui_drag;
+    s_guiclipboard gui_clipboard;
+    int gui_wheel;             // the wheel's count last read
+    bool gui_help;             // the key list covers the screen
+    bool gui_renaming;         // the selected layer's name is being typed
+    std::string gui_typed;     // the name typed so far
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
@@ -369,6 +425,45 @@ public:
     void HandleTransformParameter(s_transformevent *evt, s_effectevent *parent, int key,
                                   int keytrig);
 
+    // The editor screen's layout for its size, the layers, the zoom and the position: the
+    // places that drawing and hit tests share.
+    s_guilayout Layout() const;
+    // Copies the layout's places into the gui_ fields that describe them.
+    void ApplyLayout(const s_guilayout &layout);
+    // Makes the editor screen width x height (a window that changed size): its framebuffers,
+    // the waveform and the layout follow. False when a framebuffer could not be remade.
+    bool ResizeGUI(int width, int height);
+    // True when entry n of edit kind `kind` on layer `layer` is selected.
+    bool IsSelected(int layer, int kind, int n) const;
+    // The selected events and keys, the primary one first; empty when none is selected.
+    std::vector<s_guientry> SelectedEntries() const;
+    // Mouse: a left press at the cursor (after the click's selection), a frame with the left
+    // button held, its release; the wheel's turn by `notches` (Ctrl held: zoom).
+    void BeginDrag(const s_guilayout &layout, bool shift);
+    void UpdateDrag(const s_guilayout &layout, bool ctrl);
+    void EndDrag(const s_guilayout &layout, bool shift);
+    void HandleWheel(int notches, bool ctrl);
+    // A time moved by the mouse, snapped where the editor snaps.
+    int SnapTime(int t);
+    // Clipboard of events and keys: copy the selection, cut (copy, then delete), paste at the
+    // play position on the selected layer (or where they came from), duplicate right after
+    // the selection. Each selects what it made; false when there was nothing to do.
+    bool CopySelection();
+    bool CutSelection();
+    bool PasteClipboard(int at);
+    bool DuplicateSelection();
+    // Removes the selected events and keys; false when none is selected.
+    bool DeleteSelection();
+    // Layers: swap the selected layer with the one above (+1) or below (-1); typing a name.
+    bool MoveLayer(int direction);
+    void HandleRename(int pressed, int key);
+    // The keys of the help screen and of the selected layer (order, name, hiding), by the
+    // virtual key pressed this frame.
+    void HandleLayerKeys(int pressed);
+    // After a left press selected the entry under the cursor (or none): with Shift the entry
+    // joins or leaves the selection `before`; a press on one of several selected keeps them.
+    void Reselect(std::vector<s_guientry> before, bool shift);
+
     // Editor drawing into gui_framebuffer_id; DrawGUI also renews position and
     // gui_timeliney and holds transform keys inside their parent effect event.
     void DrawGUI();
@@ -380,6 +475,8 @@ public:
     void DrawRuler();
     void DrawCursor();
     void DrawMessages();
+    // The list of every key and mouse action over the whole screen.
+    void DrawHelp();
     // guifont1 for the properties line `id` when it is the selected one, else guifont2.
     s_font *SelectParamFont(int id);
     void DrawProperties(int id);

@@ -13,6 +13,7 @@
 #include "core/coredebug.h"
 #include "demosystem/demosystem.h"
 #include "demosystem/demosystem_grid.h"
+#include "demosystem/demosystem_layout.h"
 #include "mox/mox.h"
 
 namespace {
@@ -36,6 +37,7 @@ constexpr int COLOR_PICKED = 0xff405060;
 constexpr int COLOR_BAR = 0xffa0a0a0;
 constexpr int COLOR_BEAT = 0xff505050;
 constexpr int COLOR_STEP = 0xff383838;
+constexpr int COLOR_HELPBACK = 0xf0101820;
 // Message marks by log level: error, warning, anything else.
 constexpr int COLOR_MESSAGE[3] = {(int)0xffff4040, (int)0xffffc040, (int)0xff40c040};
 constexpr int COLOR_MESSAGEBOX = 0xc0000000;
@@ -43,11 +45,8 @@ constexpr int COLOR_MESSAGEBOX = 0xc0000000;
 constexpr unsigned WAVE_BAR = 0xffffff00u;
 constexpr unsigned WAVE_ZERO = 0xffffffffu;
 
-constexpr int ROW = 64;  // layer row height
-constexpr int MARKERSTRIP = 32;
-constexpr int PREVIEW_X = 384, PREVIEW_Y = 64;
-constexpr int LINE_STEP = 40;  // properties and help lines
-constexpr int LIST_ROWS = 16, LIST_STEP = 32;
+// Design sizes (pixels of the 1920 x 1080 screen), scaled through the layout.
+constexpr int PREVIEW_X = 384;
 constexpr int PICTURE_W = 320, PICTURE_H = 240;
 constexpr int MESSAGE_STEP = 36;  // on-screen message lines, upwards from the timeline
 constexpr int SILENT_RATE = 44100;
@@ -66,7 +65,55 @@ const char *const HELP_LINES[] = {"L/R=Move Item/Position",
                                   "BACK/DEL=Delete Item",
                                   "Z=Save Project",
                                   "X=Clear Project",
-                                  "U=Undo  R/Y=Redo  ESC=Quit"};
+                                  "U=Undo  R/Y=Redo  ESC=Quit",
+                                  "F1=All keys and mouse"};
+
+// The help screen: '#' starts a heading.
+const char *const HELP_SCREEN[] = {
+    "#Play and view",
+    "Space: pause / resume    Enter, 1: pause",
+    "Left/Right held: scrub (nothing selected)",
+    "Ctrl+Left/Right: previous / next marker",
+    "Up/Down held: zoom    Ctrl+Up/Down: zoom by 1",
+    "Shift+Up/Down: scroll the resource list",
+    "Wheel: scroll in time    Ctrl+Wheel: zoom",
+    "Click or drag on the waveform: seek",
+    "Tab: hide / show the editor (nothing selected)",
+    "#Select",
+    "Click: select a marker, layer, event or key",
+    "Shift+Click: add to / take from the selection",
+    "Drag on a layer's empty part: box select",
+    "Shift+Drag: box adds to the selection",
+    "Right click, Space, Enter: select nothing",
+    "Shift+Left/Right: previous / next entry",
+    "#Edit",
+    "Drag an event or key: move it (all selected)",
+    "Drag an event's end: change its length",
+    "Up/Down: choose a line  Left/Right: change",
+    "Ctrl+Left/Right: snap to markers",
+    "Tab: value key at the cursor (layer selected)",
+    "Ctrl+Tab, Alt, C: transform key",
+    "Delete, Backspace, 2: delete the selection",
+    "Shift+Delete: delete all of that kind",
+    "Ctrl+C copy  Ctrl+X cut  Ctrl+V paste",
+    "Ctrl+D: duplicate after the selection",
+    "U: undo    R, Y: redo",
+    "#Markers",
+    "Click the marker strip, Tab: add a marker",
+    "Drag a marker: move it alone",
+    "Left/Right held: move between neighbours",
+    "Shift+Up/Down: change its kind",
+    "Ctrl+Left/Right: move all markers",
+    "#Layers",
+    "Click the label: show / hide the layer",
+    "H: show / hide the selected layer",
+    "F2: rename (type, Enter keeps, Escape drops)",
+    "Page Up/Down: move the layer up / down",
+    "#Project",
+    "Z: save    X: clear markers and events",
+    "Shift+X: markers only  Alt+X: events only",
+    "Escape: quit (asks once with unsaved edits)",
+    "F1: this list"};
 
 // Short names of resource types in the list; sounds and unknown types show none.
 const char *resource_type_name(int type) {
@@ -92,6 +139,39 @@ int bounded(int n, int cap) { return std::clamp(n, 0, cap); }
 
 bool typed_id_ok(int id) { return id >= 0 && id < DEMO_MAXRESOURCES; }
 
+// Size of the text drawn by text(): the layout's scale of the frame being drawn.
+float textscale = 1.0f;
+
+// Width of a line of text at the current text scale.
+int text_width(const s_font &font, const char *line) {
+    float w = 0;
+    for (const char *p = line; *p; p++) {
+        const int i = (int8_t)(uint8_t)((uint8_t)*p - 31);
+        if (i >= 0 && i < MOX_FONTGLYPHS) w += (font.fontwidth[i] + font.spacing) * textscale;
+    }
+    return (int)w;
+}
+
+// Draws a line at the current text scale: at design size as the font layer draws it, else
+// glyph by glyph, each scaled.
+void draw_line(int x, int y, const s_font &font, const char *line) {
+    if (textscale == 1.0f) {
+        MOX_DrawText(x, y, font, "%s", line);
+        return;
+    }
+    float cx = (float)x;
+    for (const char *p = line; *p; p++) {
+        const int i = (int8_t)(uint8_t)((uint8_t)*p - 31);
+        // The glyphs the font layer draws: '\x1f' .. '|', the space only advancing.
+        if (i < 0 || i > 93) continue;
+        const float advance = (float)font.fontwidth[i] * textscale;
+        if (i > 0 && font.fontwidth[i] > 0)
+            MOX_DrawScaledSprite((int)cx, y, advance, (float)font.height * textscale,
+                                 font.fontchar[i], 1);
+        cx += advance + (i == 1 ? 0.0f : font.spacing * textscale);
+    }
+}
+
 // printf-style text; nothing without a font.
 __attribute__((format(printf, 4, 5))) void text(int x, int y, const s_font *font,
                                                 const char *format, ...) {
@@ -101,21 +181,14 @@ __attribute__((format(printf, 4, 5))) void text(int x, int y, const s_font *font
     va_start(args, format);
     vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    MOX_DrawText(x, y, *font, "%s", line);
+    draw_line(x, y, *font, line);
 }
 
-// x of time t on the timeline. Done in 64 bits and held far outside the screen, so that
-// extreme times neither overflow nor reach the drawing calls as huge coordinates.
-int time_x(long long t, int position, int scale, int timelinex) {
-    const long long x = timelinex + (t - position) / scale;
-    return (int)std::clamp(x, -(1LL << 24), 1LL << 24);
-}
-
-// Row offset of a value key: 0.0 lies 56 pixels, 1.0 lies 8 pixels below the row's top.
+// Row offset of a value key: 0.0 lies 56 design pixels, 1.0 lies 8 below the row's top.
 // Values far outside 0..1 (or not numbers) are held where they still lie off the row.
-int value_y(float value) {
+int value_y(const s_guilayout &L, float value) {
     if (std::isnan(value)) value = 0.0f;
-    return 56 - (int)(std::clamp(value, -1000.0f, 1000.0f) * 48);
+    return (int)std::lround((56 - (int)(std::clamp(value, -1000.0f, 1000.0f) * 48)) * L.scale);
 }
 
 // Sample value of the music at index i, 16-bit range; 0 outside the buffer.
@@ -152,12 +225,29 @@ int c_demo::PresentPreview() {
     return usable ? target : framebuffer_id;
 }
 
+s_guilayout c_demo::Layout() const {
+    return GuiLayout(gui_width, gui_height, bounded(numlayers, DEMO_MAXLAYERS), renderwidth,
+                     renderheight, gui_zoom, position);
+}
+
+void c_demo::ApplyLayout(const s_guilayout &L) {
+    gui_layerheight = L.row;
+    gui_waveformheight = L.waveform;
+    gui_timelinex = L.timelinex;
+    gui_timeliney = L.timeliney;
+    gui_sliderx = L.sliderx;
+    gui_detailsx = L.detailsx;
+    gui_detailsy = L.detailsy;
+    gui_resourcex = L.resourcex;
+    gui_resourcey = L.resourcey;
+}
+
 void c_demo::DrawGUI() {
     const long long offset = (long long)Soundsystem_GetHeardOffset(demomusic);
     position = (int)std::min<long long>(offset, INT_MAX);
-    const int layers = bounded(numlayers, DEMO_MAXLAYERS);
-    const int blockheight = (layers + 2) * ROW + MARKERSTRIP;
-    gui_timeliney = gui_height - blockheight;
+    const s_guilayout L = Layout();
+    ApplyLayout(L);
+    textscale = L.scale;
     // Without its framebuffer the editor would paint over whatever is current.
     if (gui_framebuffer_id < 0 || gui_framebuffer_id >= MOX_numframebuffers) return;
 
@@ -168,17 +258,13 @@ void c_demo::DrawGUI() {
     MOX_DisableRenderState(MOX_STATE_ALPHATEST);
     MOX_DrawBox(0, 0, gui_width, gui_height, COLOR_BACKGROUND);
 
-    const int previewwidth = gui_width - 2 * PREVIEW_X;
-    if (previewwidth > 0 && renderwidth > 0 && renderheight > 0) {
-        // Held below 2^24 pixels: the render size comes from the project file.
-        const float height = (float)previewwidth * (float)renderheight / (float)renderwidth;
-        const int previewheight = (int)std::min(height, (float)(1 << 24));
-        MOX_DrawFrameBuffer(PREVIEW_X, PREVIEW_Y, previewwidth, previewheight, preview);
-    }
+    if (L.previeww > 0 && L.previewh > 0)
+        MOX_DrawFrameBuffer(L.previewx, L.previewy, L.previeww, L.previewh, preview);
 
-    if (guifont2) MOX_DrawCenteredText(0, *guifont2, "%s", CREDIT_LINE);
+    if (guifont2) text((gui_width - text_width(*guifont2, CREDIT_LINE)) / 2, 0, guifont2, "%s",
+                       CREDIT_LINE);
     // A star after the title while there are changes that are not saved.
-    text(4, 0, guifont1, "%s (%d,%d)%s", title, renderwidth, renderheight,
+    text(L.Px(4), 0, guifont1, "%s (%d,%d)%s", title, renderwidth, renderheight,
          Unsaved() ? " *" : "");
 
     // Play time: the music's rate turns frames into minutes, seconds and hundredths; without
@@ -190,42 +276,77 @@ void c_demo::DrawGUI() {
     const int seconds = (int)(frames / rate % 60);
     const int hundredths = (int)(frames * 100 / rate % 100);
     const int length = silent ? (int)(TimelineEnd() / rate) : duration;
-    text(gui_width - PREVIEW_X, 0, guifont1, "%02d:%02d.%02d / %02d:%02d.%02d%s", minutes,
+    text(gui_width - L.Px(PREVIEW_X), 0, guifont1, "%02d:%02d.%02d / %02d:%02d.%02d%s", minutes,
          seconds, hundredths, length / 60, length % 60, 0, silent ? " no music" : "");
 
     DrawSoundWave();
-    MOX_DrawBox(0, gui_timeliney, gui_width, blockheight, COLOR_BACKGROUND);
-    MOX_DrawBox(0, gui_timeliney + MARKERSTRIP, gui_width, blockheight - MARKERSTRIP, COLOR_BLACK);
+    MOX_DrawBox(0, L.timeliney, gui_width, L.blockheight, COLOR_BACKGROUND);
+    MOX_DrawBox(0, L.timeliney + L.markerstrip, gui_width, L.blockheight - L.markerstrip,
+                COLOR_BLACK);
     if (bmp_waveform.textureid)
-        MOX_DrawBitmap(gui_timelinex, gui_timeliney + MARKERSTRIP, bmp_waveform);
+        MOX_DrawScaledBitmap(L.timelinex, L.timeliney + L.markerstrip,
+                             (float)bmp_waveform.width, (float)L.waveform, bmp_waveform, 1);
 
     DrawRuler();
     DrawTimeLine();
     DrawMarkers();
 
-    const int slider = gui_timelinex + gui_sliderx;
-    MOX_DrawBox(slider - 2, gui_timeliney, 4, blockheight, COLOR_POSITION);
-    MOX_DrawBox(slider - 16, gui_timeliney, 32, 32, COLOR_POSITION);
+    const int slider = L.timelinex + L.sliderx;
+    MOX_DrawBox(slider - L.Px(2), L.timeliney, L.Px(4), L.blockheight, COLOR_POSITION);
+    MOX_DrawBox(slider - L.Px(16), L.timeliney, L.Px(32), L.markerstrip, COLOR_POSITION);
+
+    if (gui_drag.mode == DRAG_BOX && gui_drag.moved) {
+        // The selection box being spanned, as a white outline.
+        const int x0 = std::min(gui_drag.startx, gui_cursorx);
+        const int y0 = std::min(gui_drag.starty, gui_cursory);
+        const int w = std::abs(gui_cursorx - gui_drag.startx);
+        const int h = std::abs(gui_cursory - gui_drag.starty);
+        const int edge = L.Px(2);
+        MOX_DrawBox(x0, y0, w, edge, COLOR_WHITE);
+        MOX_DrawBox(x0, y0 + h - edge, w, edge, COLOR_WHITE);
+        MOX_DrawBox(x0, y0, edge, h, COLOR_WHITE);
+        MOX_DrawBox(x0 + w - edge, y0, edge, h, COLOR_WHITE);
+    }
 
     DrawProperties(0);
     DrawResources();
     DrawMessages();
+    if (gui_help) DrawHelp();
     DrawCursor();
 }
 
+void c_demo::DrawHelp() {
+    const s_guilayout L = Layout();
+    MOX_DrawBox(0, 0, gui_width, gui_height, COLOR_HELPBACK);
+    text(L.Px(32), L.Px(24), guifont1, "Keys and mouse (F1 closes this list)");
+    // Columns of lines, as many as the screen's height takes.
+    const int top = L.Px(80), step = L.Px(34), columnwidth = L.Px(620);
+    const int rows = std::max(1, (gui_height - top - L.Px(16)) / step);
+    int n = 0;
+    for (const char *line : HELP_SCREEN) {
+        const int x = L.Px(32) + (n / rows) * columnwidth, y = top + (n % rows) * step;
+        const bool heading = line[0] == '#';
+        text(x, y, heading ? guifont1 : guifont2, "%s", heading ? line + 1 : line);
+        n++;
+    }
+}
+
 void c_demo::DrawMessages() {
+    const s_guilayout L = Layout();
     s_guimessage shown[GUI_MAXMESSAGES];
     const int n = ShownMessages(shown, MOX_GetMillis());
+    const int step = L.Px(MESSAGE_STEP);
+    const int left = L.Px(PREVIEW_X);
     // Newest lowest, just above the marker numbers over the timeline.
-    int y = gui_timeliney - 16 - MESSAGE_STEP * n;
-    for (int i = 0; i < n; i++, y += MESSAGE_STEP) {
-        const int width = (int)strlen(shown[i].text) * 16 + 40;
-        MOX_DrawBox(PREVIEW_X, y, std::min(width, gui_width - 2 * PREVIEW_X), MESSAGE_STEP - 4,
+    int y = L.timeliney - L.Px(16) - step * n;
+    for (int i = 0; i < n; i++, y += step) {
+        const int width = (int)strlen(shown[i].text) * L.Px(16) + L.Px(40);
+        MOX_DrawBox(left, y, std::min(width, gui_width - 2 * left), step - L.Px(4),
                     COLOR_MESSAGEBOX);
-        MOX_DrawBox(PREVIEW_X + 4, y + 8, 16, 16,
+        MOX_DrawBox(left + L.Px(4), y + L.Px(8), L.Px(16), L.Px(16),
                     COLOR_MESSAGE[std::clamp(shown[i].level, (int)LOG_ERROR, (int)LOG_PROGRESS)]);
-        text(PREVIEW_X + 28, y + 4, shown[i].level <= LOG_WARNING ? guifont1 : guifont2, "%s",
-             shown[i].text);
+        text(left + L.Px(28), y + L.Px(4), shown[i].level <= LOG_WARNING ? guifont1 : guifont2,
+             "%s", shown[i].text);
     }
 }
 
@@ -233,17 +354,20 @@ void c_demo::DrawSoundWave() {
     const int height = bmp_waveform.height;
     const int width = bmp_waveform.width;
     if (!bmp_waveform.data || width <= 0 || height <= 0) return;
-    const int centery = (int)(gui_waveformheight * 0.6);
-    const int scale = std::max(1, (int)(gui_zoom * 64));
+    const s_guilayout L = Layout();
+    const int centery = (int)(height * 0.6);
+    const int scale = L.frames;
     const int nc = demomusic.numchannels;
-    // The start steps in whole pixels of time, so the picture stays still between them.
-    const long long start = (long long)position * nc / scale * scale;
+    // Column 0 lies under the timeline's left edge. The start steps in whole pixels of time,
+    // so the picture stays still between them.
+    const long long left = L.TimeAt(L.timelinex);
+    const long long start = left * nc / scale * scale;
     const bool zero_line = centery >= 0 && centery < height;
 
     // Written straight into the pixel buffer and uploaded once.
     unsigned *data = bmp_waveform.data;
     memset(data, 0, (size_t)width * height * sizeof *data);
-    const double amplitude = gui_waveformheight * 0.6 / 32768;
+    const double amplitude = height * 0.6 / 32768;
     long long soundoffset = start;
     const long long step = (long long)scale * nc;
     for (int x = 0; x < width; x++) {
@@ -260,10 +384,20 @@ void c_demo::DrawSoundWave() {
 }
 
 void c_demo::DrawTimeLine() {
-    const int scale = std::max(1, (int)(gui_zoom * 64));
+    const s_guilayout L = Layout();
     const int layers = bounded(numlayers, DEMO_MAXLAYERS);
-    int ssy = gui_height - ROW;
-    for (int i = 0; i < layers; i++, ssy -= ROW) {
+    const int row = L.row;
+    // Marks of a selection of several entries, by layer and kind, so that each entry is
+    // looked up once however many are selected.
+    const std::vector<s_guientry> selection = SelectedEntries();
+    static std::vector<char> marks[DEMO_MAXLAYERS][EDIT_CAMERA + 1];
+    if (selection.size() > 1) {
+        for (auto &kinds : marks)
+            for (auto &m : kinds) m.assign(DEMO_MAXKEYS, 0);
+        for (const s_guientry &e : selection) marks[e.layer][e.kind][e.index] = 1;
+    }
+    for (int i = 0; i < layers; i++) {
+        const int ssy = L.RowTop(i);
         s_demolayer &dl = layer[i];
         const s_font *font = dl.visible ? guifont1 : guifont2;
         const bool this_layer = gui_selected_layer == i;
@@ -271,10 +405,15 @@ void c_demo::DrawTimeLine() {
         const int numvalue = bounded(dl.numevents_value, DEMO_MAXKEYS);
         const int numtransform = bounded(dl.numevents_transform, DEMO_MAXKEYS);
         const int numcamera = bounded(dl.numevents_camera, DEMO_MAXKEYS);
-        auto x_of = [&](long long t) { return time_x(t, position, scale, gui_timelinex); };
+        auto x_of = [&](long long t) { return L.TimeX(t); };
+        auto chosen = [&](int kind, int n) {
+            if (selection.size() > 1) return marks[i][kind][n] != 0;
+            return gui_selected_layer == i && gui_selected_eventtype == kind &&
+                   gui_selected_event == n;
+        };
 
-        MOX_DrawBox(gui_timelinex + 4, ssy + 2, gui_width - gui_timelinex + 8, 60,
-                    COLOR_BACKGROUND);
+        MOX_DrawBox(L.timelinex + L.Px(4), ssy + L.Px(2), gui_width - L.timelinex + L.Px(8),
+                    row - L.Px(4), COLOR_BACKGROUND);
 
         // Parent of the selected transform key, when it is one of this layer's.
         int selected_parent = -1;
@@ -282,83 +421,91 @@ void c_demo::DrawTimeLine() {
             gui_selected_event < numtransform)
             selected_parent = dl.event_transform[gui_selected_event].parent;
 
+        const int o4 = L.Px(4), o8 = L.Px(8);
         for (int e = 0; e < numevents; e++) {
             const s_effectevent &ev = dl.event[e];
             const int sx = x_of(ev.t);
-            const int eventwidth = (int)std::clamp(ev.length / scale, -(1 << 24), 1 << 24);
-            if (!(gui_timelinex - eventwidth < sx && sx < gui_width)) continue;
-            MOX_DrawBox(sx + 4, ssy, eventwidth, ROW, COLOR_BLACK);
-            if (this_layer && gui_selected_eventtype == EDIT_EFFECT && gui_selected_event == e)
-                MOX_DrawBox(sx, ssy, eventwidth - 4, ROW, COLOR_WHITE);
-            if (selected_parent == e) MOX_DrawBox(sx, ssy, eventwidth - 4, ROW, COLOR_SELECTED);
-            MOX_DrawBox(sx + 4, ssy + 4, eventwidth - 8, 56,
+            const int eventwidth = (int)std::clamp(ev.length / L.frames, -(1 << 24), 1 << 24);
+            if (!(L.timelinex - eventwidth < sx && sx < gui_width)) continue;
+            MOX_DrawBox(sx + o4, ssy, eventwidth, row, COLOR_BLACK);
+            if (chosen(EDIT_EFFECT, e)) MOX_DrawBox(sx, ssy, eventwidth - o4, row, COLOR_WHITE);
+            if (selected_parent == e) MOX_DrawBox(sx, ssy, eventwidth - o4, row, COLOR_SELECTED);
+            MOX_DrawBox(sx + o4, ssy + o4, eventwidth - o8, row - o8,
                         (int)FENTRO_COLOR_EVENT[((ev.type % 7) + 7) % 7]);
             const char *name = ev.id >= 0 && ev.id < bounded(numresources, DEMO_MAXRESOURCES)
                                    ? resource[ev.id].name
                                    : "";
-            text(sx + 4, ssy + 4, font, "[%s]   %s", table_name(text_effecttype, ev.type), name);
+            text(sx + o4, ssy + o4, font, "[%s]   %s", table_name(text_effecttype, ev.type), name);
         }
 
         // The value keys of a layer form one curve, whatever their type.
+        const int dot = L.Px(4), rim = L.Px(6);
         for (int v = 0; v + 1 < numvalue; v++) {
             const s_valueevent &k1 = dl.event_value[v];
             const s_valueevent &k2 = dl.event_value[v + 1];
             const int sx = x_of(k1.t);
             const int sx2 = x_of(k2.t);
-            if (!(gui_timelinex < sx2 && sx < gui_width)) continue;
-            const int y1 = ssy + value_y(k1.value);
-            const int y2 = ssy + value_y(k2.value);
+            if (!(L.timelinex < sx2 && sx < gui_width)) continue;
+            const int y1 = ssy + value_y(L, k1.value);
+            const int y2 = ssy + value_y(L, k2.value);
             MOX_DrawLine(sx, y1 - 1, sx2, y2 - 1, COLOR_WHITE);
             MOX_DrawLine(sx, y1 + 1, sx2, y2 + 1, COLOR_BLACK);
             MOX_DrawLine(sx, y1, sx2, y2, COLOR_CURVE);
-            MOX_DrawBox(sx - 6, y1 - 6, 12, 12, COLOR_BLACK);
-            MOX_DrawBox(sx2 - 6, y2 - 6, 12, 12, COLOR_BLACK);
-            const bool value_selected = this_layer && gui_selected_eventtype == EDIT_VALUE;
-            MOX_DrawBox(sx - 4, y1 - 4, 8, 8,
-                        value_selected && gui_selected_event == v ? COLOR_SELECTED : COLOR_WHITE);
-            MOX_DrawBox(
-                sx2 - 4, y2 - 4, 8, 8,
-                value_selected && gui_selected_event == v + 1 ? COLOR_SELECTED : COLOR_WHITE);
+            MOX_DrawBox(sx - rim, y1 - rim, 2 * rim, 2 * rim, COLOR_BLACK);
+            MOX_DrawBox(sx2 - rim, y2 - rim, 2 * rim, 2 * rim, COLOR_BLACK);
+            MOX_DrawBox(sx - dot, y1 - dot, 2 * dot, 2 * dot,
+                        chosen(EDIT_VALUE, v) ? COLOR_SELECTED : COLOR_WHITE);
+            MOX_DrawBox(sx2 - dot, y2 - dot, 2 * dot, 2 * dot,
+                        chosen(EDIT_VALUE, v + 1) ? COLOR_SELECTED : COLOR_WHITE);
         }
 
+        const int box = L.keybox;
         for (int c = 0; c < numcamera; c++) {
             const int sx = x_of(dl.event_camera[c].t);
-            if (!(gui_timelinex <= sx && sx < gui_width)) continue;
-            const bool selected =
-                this_layer && gui_selected_eventtype == EDIT_CAMERA && gui_selected_event == c;
-            MOX_DrawBox(sx, ssy + 8, 16, 48, COLOR_BLACK);
-            MOX_DrawBox(sx + 2, ssy + 10, 12, 44, selected ? COLOR_SELECTED : COLOR_CAMERA);
+            if (!(L.timelinex <= sx && sx < gui_width)) continue;
+            MOX_DrawBox(sx, ssy + L.Px(8), box, row - L.Px(16), COLOR_BLACK);
+            MOX_DrawBox(sx + L.Px(2), ssy + L.Px(10), box - L.Px(4), row - L.Px(20),
+                        chosen(EDIT_CAMERA, c) ? COLOR_SELECTED : COLOR_CAMERA);
         }
 
         HoldTransformKeys(&dl);
+        const int corner = L.Px(4), top = ssy + L.Px(24);
         for (int k = 0; k < numtransform; k++) {
             const s_transformevent &key = dl.event_transform[k];
             const int sx = x_of(key.t);
-            if (!(gui_timelinex <= sx && sx < gui_width)) continue;
-            const bool selected =
-                this_layer && gui_selected_eventtype == EDIT_TRANSFORM && gui_selected_event == k;
-            MOX_DrawBox(sx, ssy + 24, 16, 16, selected ? COLOR_SELECTED : COLOR_TRANSFORM);
-            MOX_DrawBox(sx, ssy + 24, 4, 4, COLOR_BLACK);
-            MOX_DrawBox(sx + 12, ssy + 24, 4, 4, COLOR_BLACK);
-            MOX_DrawBox(sx, ssy + 36, 4, 4, COLOR_BLACK);
-            MOX_DrawBox(sx + 12, ssy + 36, 4, 4, COLOR_BLACK);
+            if (!(L.timelinex <= sx && sx < gui_width)) continue;
+            MOX_DrawBox(sx, top, box, box,
+                        chosen(EDIT_TRANSFORM, k) ? COLOR_SELECTED : COLOR_TRANSFORM);
+            MOX_DrawBox(sx, top, corner, corner, COLOR_BLACK);
+            MOX_DrawBox(sx + box - corner, top, corner, corner, COLOR_BLACK);
+            MOX_DrawBox(sx, top + box - corner, corner, corner, COLOR_BLACK);
+            MOX_DrawBox(sx + box - corner, top + box - corner, corner, corner, COLOR_BLACK);
         }
 
-        MOX_DrawBox(0, ssy, gui_timelinex, ROW, this_layer ? COLOR_BACKGROUND : COLOR_BLACK);
-        text(4, ssy + 8, font, "[%d] %s", i + 1, dl.name);
+        MOX_DrawBox(0, ssy, L.timelinex, row, this_layer ? COLOR_BACKGROUND : COLOR_BLACK);
+        if (this_layer && gui_renaming) {
+            // The name being typed, with a caret, over a lighter box.
+            MOX_DrawBox(L.Px(2), ssy + L.Px(4), L.timelinex - L.Px(4), row - L.Px(8),
+                        COLOR_PICKED);
+            text(L.Px(4), ssy + L.Px(8), guifont1, "[%d] %s_", i + 1, gui_typed.c_str());
+        } else {
+            text(L.Px(4), ssy + L.Px(8), font, "[%d] %s", i + 1, dl.name);
+        }
     }
-    text(4, gui_timeliney + MARKERSTRIP, guifont1, "Zoom: %.2f", gui_zoom);
-    text(4, gui_timeliney + MARKERSTRIP + 40, guifont2, "Grid: %s", GridDivisionName(gui_snap));
+    text(L.Px(4), L.timeliney + L.markerstrip, guifont1, "Zoom: %.2f", gui_zoom);
+    text(L.Px(4), L.timeliney + L.markerstrip + L.Px(40), guifont2, "Grid: %s",
+         GridDivisionName(gui_snap));
 }
 
 void c_demo::DrawRuler() {
-    const int scale = std::max(1, (int)(gui_zoom * 64));
+    const s_guilayout L = Layout();
+    const int scale = L.frames;
     const int rate = GridRate(*this);
     const double beat = GridBeatFrames(bpm, rate);
     if (beat <= 0) return;
     const double step = GridStepFrames(bpm, rate, gui_snap);
-    const int top = gui_timeliney + MARKERSTRIP;
-    const int band = std::max(gui_waveformheight, 0);
+    const int top = L.timeliney + L.markerstrip;
+    const int band = std::max(L.waveform, 0);
     // One pass per kind of line, finest first, so that bars end up on top.
     struct s_lines {
         double spacing;
@@ -366,17 +513,17 @@ void c_demo::DrawRuler() {
     } kinds[3] = {{step, band / 8, COLOR_STEP},
                   {beat, band / 4, COLOR_BEAT},
                   {beat * GRID_BEATSPERBAR, band, COLOR_BAR}};
-    const double first = position;
-    const double last = position + (double)(gui_width - gui_timelinex) * scale;
+    const double first = (double)L.TimeAt(L.timelinex);
+    const double last = (double)L.TimeAt(gui_width);
     for (const s_lines &k : kinds) {
-        if (k.spacing <= 0 || k.spacing / scale < RULER_MINGAP) continue;
+        if (k.spacing <= 0 || k.spacing / scale < L.Px(RULER_MINGAP)) continue;
         for (double n = std::ceil(first / k.spacing); n * k.spacing <= last; n += 1) {
             const long long t = (long long)std::floor(n * k.spacing + 0.5);
-            const int x = time_x(t, position, scale, gui_timelinex);
-            if (x < gui_timelinex || x >= gui_width) continue;
-            MOX_DrawBox(x, top, k.colour == COLOR_BAR ? 2 : 1, k.height, k.colour);
+            const int x = L.TimeX(t);
+            if (x < L.timelinex || x >= gui_width) continue;
+            MOX_DrawBox(x, top, k.colour == COLOR_BAR ? L.Px(2) : 1, k.height, k.colour);
             if (k.colour == COLOR_BAR)
-                text(x + 4, top, guifont2, "%lld", (long long)n + 1);
+                text(x + L.Px(4), top, guifont2, "%lld", (long long)n + 1);
         }
     }
 }
@@ -396,32 +543,35 @@ void c_demo::HoldTransformKeys(s_demolayer *dl) {
 }
 
 void c_demo::DrawMarkers() {
-    const int scale = std::max(1, (int)(gui_zoom * 64));
+    const s_guilayout L = Layout();
     if (gui_selected_markerarea > 0)
-        MOX_DrawBox(gui_timelinex, gui_timeliney, gui_width - gui_timelinex, MARKERSTRIP,
+        MOX_DrawBox(L.timelinex, L.timeliney, gui_width - L.timelinex, L.markerstrip,
                     COLOR_MARKERAREA);
     const int count = bounded(nummarkers, DEMO_MAXMARKERS);
     for (int i = 0; i < count; i++) {
-        const int sx = time_x(marker[i].t, position, scale, gui_timelinex);
-        if (!(gui_timelinex <= sx && sx < gui_width)) continue;
+        const int sx = L.TimeX(marker[i].t);
+        if (!(L.timelinex <= sx && sx < gui_width)) continue;
         if (i == gui_selected_marker)
-            MOX_DrawBox(sx, gui_timeliney, 24, MARKERSTRIP, COLOR_SELECTED);
-        MOX_DrawBox(sx + 4, gui_timeliney + 4, 16, 24,
+            MOX_DrawBox(sx, L.timeliney, L.markerbox, L.markerstrip, COLOR_SELECTED);
+        MOX_DrawBox(sx + L.Px(4), L.timeliney + L.Px(4), L.Px(16), L.markerstrip - L.Px(8),
                     (int)FENTRO_COLOR_MARKERTYPE[marker[i].type & 3]);
-        text(sx + 30, gui_timeliney - 12, guifont1, "%d", i);
+        text(sx + L.Px(30), L.timeliney - L.Px(12), guifont1, "%d", i);
     }
 }
 
 void c_demo::DrawCursor() {
+    const s_guilayout L = Layout();
     if (gui_selected_resource >= 0) {
-        MOX_DrawBox(gui_cursorx - 128, gui_cursory, 256, 48, COLOR_PICKED);
+        MOX_DrawBox(gui_cursorx - L.Px(128), gui_cursory, L.Px(256), L.Px(48), COLOR_PICKED);
         if (gui_selected_resource < bounded(numresources, DEMO_MAXRESOURCES))
-            text(gui_cursorx - 126, gui_cursory, guifont1, "%s",
+            text(gui_cursorx - L.Px(126), gui_cursory, guifont1, "%s",
                  resource[gui_selected_resource].name);
         return;
     }
-    if (spr_guicursor) MOX_DrawSprite(gui_cursorx, gui_cursory, *spr_guicursor);
-    MOX_DrawBox(gui_cursorx, gui_cursory, 16, 16, COLOR_WHITE);
+    if (spr_guicursor)
+        MOX_DrawScaledSprite(gui_cursorx, gui_cursory, spr_guicursor->width * L.scale,
+                             spr_guicursor->height * L.scale, *spr_guicursor, 1);
+    MOX_DrawBox(gui_cursorx, gui_cursory, L.Px(16), L.Px(16), COLOR_WHITE);
 }
 
 s_font *c_demo::SelectParamFont(int id) {
@@ -429,18 +579,21 @@ s_font *c_demo::SelectParamFont(int id) {
 }
 
 void c_demo::DrawProperties(int) {
-    const int x = gui_detailsx + 4;
+    const s_guilayout L = Layout();
+    const int detailsx = L.detailsx, detailsy = L.detailsy;
+    const int x = detailsx + L.Px(4);
     const int resources = bounded(numresources, DEMO_MAXRESOURCES);
-    auto line_y = [&](int n) { return gui_detailsy + 64 + LINE_STEP * n; };
+    auto line_y = [&](int n) { return detailsy + L.Px(64) + L.linestep * n; };
+    const float picturew = PICTURE_W * L.scale, pictureh = PICTURE_H * L.scale;
 
     if (gui_selected_resource >= 0) {
-        text(gui_detailsx, gui_detailsy, guifont1, "Resource Properties:");
+        text(detailsx, detailsy, guifont1, "Resource Properties:");
         if (gui_selected_resource >= resources) return;
         const s_demoresource &r = resource[gui_selected_resource];
-        text(x, gui_detailsy + 64, guifont2, "Name: %s", r.name);
-        text(x, gui_detailsy + 96, guifont2, "Filename: %s", r.filename);
+        text(x, detailsy + L.Px(64), guifont2, "Name: %s", r.name);
+        text(x, detailsy + L.Px(96), guifont2, "Filename: %s", r.filename);
         if (r.type == RESOURCE_SPRITE && typed_id_ok(r.id))
-            MOX_DrawScaledSprite(x, gui_detailsy + 128, PICTURE_W, PICTURE_H, resource_sprite[r.id],
+            MOX_DrawScaledSprite(x, detailsy + L.Px(128), picturew, pictureh, resource_sprite[r.id],
                                  1);
         return;
     }
@@ -455,20 +608,20 @@ void c_demo::DrawProperties(int) {
             case EDIT_EFFECT: {
                 if (n < 0 || n >= bounded(dl.numevents, DEMO_MAXEVENTS)) return;
                 s_effectevent &e = dl.event[n];
-                text(gui_detailsx, gui_detailsy, guifont1, "Event %d - %s", n,
+                text(detailsx, detailsy, guifont1, "Event %d - %s", n,
                      table_name(text_effecttype, e.type));
                 const s_demoresource *d = e.id >= 0 && e.id < resources ? &resource[e.id] : nullptr;
                 int top = 0;  // extra offset of the lines below a picture
                 if (e.type == EFFECT_IMAGE) {
                     if (d && typed_id_ok(d->id)) {
                         if (d->type == RESOURCE_TEXTURE)
-                            MOX_DrawScaledBitmap(x, line_y(0), PICTURE_W, PICTURE_H,
+                            MOX_DrawScaledBitmap(x, line_y(0), picturew, pictureh,
                                                  resource_texture[d->id], 1);
                         else
-                            MOX_DrawScaledSprite(x, line_y(0), PICTURE_W, PICTURE_H,
+                            MOX_DrawScaledSprite(x, line_y(0), picturew, pictureh,
                                                  resource_sprite[d->id], 1);
                     }
-                    top = PICTURE_H;
+                    top = L.Px(PICTURE_H);
                 }
                 text(x, top + line_y(0), SelectParamFont(0), "Time: %d", e.t);
                 text(x, top + line_y(1), SelectParamFont(1), "Length: %d", e.length);
@@ -493,7 +646,7 @@ void c_demo::DrawProperties(int) {
             case EDIT_VALUE: {
                 if (n < 0 || n >= bounded(dl.numevents_value, DEMO_MAXKEYS)) return;
                 const s_valueevent &v = dl.event_value[n];
-                text(gui_detailsx, gui_detailsy, guifont1, "Value Event: %d", n);
+                text(detailsx, detailsy, guifont1, "Value Event: %d", n);
                 text(x, line_y(0), SelectParamFont(0), "Time: %d", v.t);
                 text(x, line_y(1), SelectParamFont(1), "Type: %s",
                      table_name(text_valuetype, v.type));
@@ -505,7 +658,7 @@ void c_demo::DrawProperties(int) {
             case EDIT_TRANSFORM: {
                 if (n < 0 || n >= bounded(dl.numevents_transform, DEMO_MAXKEYS)) return;
                 const s_transformevent &k = dl.event_transform[n];
-                text(gui_detailsx, gui_detailsy, guifont1, "Transform Event: %d", n);
+                text(detailsx, detailsy, guifont1, "Transform Event: %d", n);
                 text(x, line_y(0), SelectParamFont(0), "Time: %d", k.t);
                 text(x, line_y(1), SelectParamFont(1), "Curvetype: %s",
                      table_name(text_curvetype, k.curvetype));
@@ -523,7 +676,7 @@ void c_demo::DrawProperties(int) {
             case EDIT_CAMERA: {
                 if (n < 0 || n >= bounded(dl.numevents_camera, DEMO_MAXKEYS)) return;
                 const s_cameraevent &c = dl.event_camera[n];
-                text(gui_detailsx, gui_detailsy, guifont1, "Camera Event: %d", n);
+                text(detailsx, detailsy, guifont1, "Camera Event: %d", n);
                 text(x, line_y(0), SelectParamFont(0), "Time: %d", c.t);
                 const char *const labels[7] = {"FOV",      "Position X", "Position Y", "Position Z",
                                                "Target X", "Target Y",   "Target Z"};
@@ -537,27 +690,48 @@ void c_demo::DrawProperties(int) {
         }
     }
 
-    text(gui_detailsx, gui_detailsy, guifont1, "How to use:");
-    int y = gui_detailsy + 48;
+    const int markers = bounded(nummarkers, DEMO_MAXMARKERS);
+    if (gui_selected_marker >= 0 && gui_selected_marker < markers) {
+        // A marker: its time as the play time shows it, and its kind with its colour.
+        const s_marker &m = marker[gui_selected_marker];
+        const uint64_t rate = gui_silentmusic || !HasMusic() ? SILENT_RATE : demomusic.samplerate;
+        const uint64_t frames = (uint64_t)std::max(m.t, 0);
+        text(detailsx, detailsy, guifont1, "Marker %d", gui_selected_marker);
+        text(x, line_y(0), guifont2, "Time: %02d:%02d.%02d", (int)(frames / (rate * 60)),
+             (int)(frames / rate % 60), (int)(frames * 100 / rate % 100));
+        text(x, line_y(1), guifont2, "Kind: %d", m.type & 3);
+        MOX_DrawBox(x + L.Px(160), line_y(1) + L.Px(2), L.Px(16), L.Px(24),
+                    (int)FENTRO_COLOR_MARKERTYPE[m.type & 3]);
+        return;
+    }
+
+    text(detailsx, detailsy, guifont1, "How to use:");
+    // The lines close up where the timeline leaves less room than their usual spacing.
+    const int count = (int)(sizeof HELP_LINES / sizeof *HELP_LINES);
+    int y = detailsy + L.Px(48);
+    const int room = (L.timeliney - L.Px(32) - y) / (count - 1);
+    const int step = std::max(1, std::min(L.linestep, room));
     for (const char *line : HELP_LINES) {
-        text(gui_detailsx, y, guifont2, "%s", line);
-        y += LINE_STEP;
+        text(detailsx, y, guifont2, "%s", line);
+        y += step;
     }
 }
 
 void c_demo::DrawResources() {
-    text(gui_resourcex, gui_resourcey, guifont1, "Resources:");
+    const s_guilayout L = Layout();
+    const int rx = L.resourcex;
+    text(rx, L.resourcey, guifont1, "Resources:");
     const int resources = bounded(numresources, DEMO_MAXRESOURCES);
-    for (int k = 0; k < LIST_ROWS; k++) {
+    for (int k = 0; k < L.listrows; k++) {
         const int i = gui_resourcestart + k;
         if (i >= resources) break;
         if (i < 0) continue;
         const s_demoresource &r = resource[i];
-        const int y = gui_resourcey + 64 + LIST_STEP * k;
-        if (r.loadOK == 0) MOX_DrawBox(gui_resourcex, y + 24, 16, 16, COLOR_SELECTED);
+        const int y = L.listtop + L.listrow * k;
+        if (r.loadOK == 0) MOX_DrawBox(rx, y + L.Px(24), L.Px(16), L.Px(16), COLOR_SELECTED);
         const s_font *font = i == gui_selected_resource ? guifont1 : guifont2;
-        text(gui_resourcex, y, font, "%02d", r.id);
-        text(gui_resourcex + 48, y, font, "%s", resource_type_name(r.type));
-        text(gui_resourcex + 180, y, font, "%s", r.name);
+        text(rx, y, font, "%02d", r.id);
+        text(rx + L.Px(48), y, font, "%s", resource_type_name(r.type));
+        text(rx + L.Px(180), y, font, "%s", r.name);
     }
 }

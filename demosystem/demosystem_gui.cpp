@@ -18,6 +18,7 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
 #include "demosystem/demosystem_grid.h"
+#include "demosystem/demosystem_layout.h"
 #include "demosystem/demosystem_undo.h"
 #include "mox/mox.h"
 
@@ -25,14 +26,9 @@ int gui_consolelevel = LOG_PROGRESS;
 
 namespace {
 
-constexpr int ROWHEIGHT = 64;       // a layer row; hit tests use this, not gui_layerheight
-constexpr int MARKERSTRIP = 32;     // rows of the marker strip at the top of the timeline
-constexpr int MARKERBOX = 24;       // a marker's box right of its time, in GUI pixels
-constexpr int KEYBOX = 16;          // a key's box, in GUI pixels
-constexpr int LABELHALF = 128;      // half the width of a picked resource's label
-constexpr int RESOURCEROWS = 16;    // rows of the resource list
-constexpr int RESOURCEROW = 32;     // height of one resource row
-constexpr int RESOURCEWIDTH = 480;  // clickable width of the resource list
+constexpr int ROWHEIGHT = 64;       // a layer row at design size
+constexpr int MARKERSTRIP = 32;     // the marker strip at design size
+constexpr int LABELHALF = 128;      // half the width of a picked resource's label (design)
 constexpr int LASTKEYBOUND = 99999999;  // how far the last value key may move forward
 constexpr int MARKERBACKOFF = 8192;     // Ctrl+Left looks for markers this far behind
 constexpr int MARKERSHIFT = 512;        // Ctrl+Left/Right move every marker this far
@@ -64,12 +60,6 @@ int MoveTime(int t, float d) { return ClampToInt((float)t + d); }
 // A time moved by a held arrow: onto the beat grid while snapping is on.
 int MoveOnGrid(const c_demo &demo, int t, float d) {
     return demo.gui_snap != GRID_OFF ? GridMove(demo, t, d) : MoveTime(t, d);
-}
-
-// Frames of music per GUI pixel; at least 1 so that a zoom near 0 cannot divide by zero.
-int TimelineScale(float zoom) {
-    const int scale = ClampToInt(zoom * 64);
-    return scale > 0 ? scale : 1;
 }
 
 // Entries of an edit kind on a layer, never more than the table holds; 0 for no kind.
@@ -255,6 +245,12 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     guifont1 = font1;
     guifont2 = font2;
     spr_guicursor = cursor;
+    // The places of a screen of this size; the timeline block's top waits for the first
+    // drawing, which knows the layers.
+    ApplyLayout(Layout());
+    gui_timeliney = height - MARKERSTRIP;
+    gui_windowwidth = MOX_video.width;
+    gui_windowheight = MOX_video.height;
     MOX_CreateBitmap(gui_width, gui_waveformheight, &bmp_waveform);
     gui_framebuffer_id = MOX_CreateFrameBuffer(gui_width, gui_height, MOX_FRAMEBUFFER_LINEAR);
     // The presentation pass draws at the window's size.
@@ -264,6 +260,11 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     gui_gesture = 0;
     gui_quitasked = false;
     gui_quit = false;
+    gui_selection.clear();
+    gui_drag = s_guidrag{};
+    gui_wheel = mox_mouse_z;
+    gui_help = false;
+    gui_renaming = false;
 
     // What did not load is said once on the screen. Without music a silent one of the
     // project's length keeps the clock: play, pause, scrubbing and jumps work as with music.
@@ -320,8 +321,20 @@ void c_demo::KeepTablesInOrder() {
             return gui_selected_layer == i && gui_selected_eventtype == kind ? &gui_selected_event
                                                                            : nullptr;
         };
+        // The selection of several entries and a drag's entries follow theirs.
+        auto follow = [&](int kind, const std::vector<int> &moved) {
+            if (moved.empty()) return;
+            for (std::vector<s_guientry> *list : {&gui_selection, &gui_drag.entries}) {
+                for (s_guientry &e : *list) {
+                    if (e.layer == i && e.kind == kind && e.index >= 0 &&
+                        e.index < (int)moved.size())
+                        e.index = moved[e.index];
+                }
+            }
+        };
         const int numevents = KindCount(l, EDIT_EFFECT);
         const std::vector<int> moved = SortByTime(l.event, numevents, selected(EDIT_EFFECT));
+        follow(EDIT_EFFECT, moved);
         const int numtransform = KindCount(l, EDIT_TRANSFORM);
         if (!moved.empty()) {
             for (int k = 0; k < numtransform; k++) {
@@ -330,9 +343,12 @@ void c_demo::KeepTablesInOrder() {
             }
         }
         HoldTransformKeys(&l);
-        SortByTime(l.event_transform, numtransform, selected(EDIT_TRANSFORM));
-        SortByTime(l.event_value, KindCount(l, EDIT_VALUE), selected(EDIT_VALUE));
-        SortByTime(l.event_camera, KindCount(l, EDIT_CAMERA), selected(EDIT_CAMERA));
+        follow(EDIT_TRANSFORM,
+               SortByTime(l.event_transform, numtransform, selected(EDIT_TRANSFORM)));
+        follow(EDIT_VALUE,
+               SortByTime(l.event_value, KindCount(l, EDIT_VALUE), selected(EDIT_VALUE)));
+        follow(EDIT_CAMERA,
+               SortByTime(l.event_camera, KindCount(l, EDIT_CAMERA), selected(EDIT_CAMERA)));
     }
     SortByTime(marker, MarkerCount(*this), &gui_selected_marker);
 }
@@ -409,7 +425,36 @@ void GuiLogSink(int level, const char *id, const char *text, void *user) {
     }
 }
 
+bool c_demo::ResizeGUI(int width, int height) {
+    if (width <= 0 || height <= 0) return false;
+    gui_windowwidth = width;
+    gui_windowheight = height;
+    bool ok = MOX_ResizeFrameBuffer(gui_framebuffer_id, width, height);
+    ok = MOX_ResizeFrameBuffer(gui_previewbuffer_id, width, height) && ok;
+    if (!ok) {
+        core_log(LOG_WARNING, "edit.resize_failed",
+                 "- Editor: the screen could not follow the window to %dx%d\n", width, height);
+        return false;
+    }
+    gui_width = width;
+    gui_height = height;
+    const s_guilayout layout = Layout();
+    ApplyLayout(layout);
+    // The waveform band: a column per screen pixel, as high as the band.
+    MOX_DeleteBitmap(&bmp_waveform);
+    MOX_CreateBitmap(gui_width, layout.waveform, &bmp_waveform);
+    gui_resourcestart = std::clamp(gui_resourcestart, 0,
+                                   std::max(0, numresources - layout.listrows));
+    core_log(LOG_DEBUG, "edit.resized", "- Editor screen %dx%d\n", width, height);
+    return true;
+}
+
 void c_demo::UpdateGUI() {
+    // A window the user resized: the editor screen takes its new size.
+    if (gui_windowwidth > 0 && gui_windowheight > 0 &&
+        (MOX_video.width != gui_windowwidth || MOX_video.height != gui_windowheight)) {
+        ResizeGUI(MOX_video.width, MOX_video.height);
+    }
     if (gui_visible) {
         DrawGUI();
         HandleGUI();
@@ -464,7 +509,9 @@ int c_demo::GetNextMarkerPosition(int currentpos) {
 int c_demo::GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy) {
     *type = 0;
     if (!dlayer) return -1;
-    const long long box = (long long)KEYBOX * TimelineScale(gui_zoom);
+    const s_guilayout L = Layout();
+    const long long box = (long long)L.keybox * L.frames;
+    const int keytop = L.Px(24), keybottom = L.Px(40);
     const long long p = pos;
     for (int i = 0; i < dlayer->numevents_camera && i < DEMO_MAXKEYS; i++) {
         const long long t = dlayer->event_camera[i].t;
@@ -475,7 +522,7 @@ int c_demo::GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy) {
     }
     for (int i = 0; i < dlayer->numevents_transform && i < DEMO_MAXKEYS; i++) {
         const long long t = dlayer->event_transform[i].t;
-        if (t <= p && p < t + box && 24 < sy && sy < 40) {
+        if (t <= p && p < t + box && keytop < sy && sy < keybottom) {
             *type = EDIT_TRANSFORM;
             return i;
         }
@@ -497,6 +544,61 @@ int c_demo::GetSelectedEvent(s_demolayer *dlayer, int *type, int pos, int sy) {
     return -1;
 }
 
+void c_demo::Reselect(std::vector<s_guientry> before, bool shift) {
+    const s_guientry hit{gui_selected_layer, gui_selected_eventtype, gui_selected_event, 0, 0};
+    const bool found = gui_selected_eventtype != 0 && gui_selected_event >= 0;
+    auto same = [&](const s_guientry &e) {
+        return e.layer == hit.layer && e.kind == hit.kind && e.index == hit.index;
+    };
+    const auto at = std::find_if(before.begin(), before.end(), same);
+    auto make = [&](std::vector<s_guientry> entries) {
+        if (entries.empty()) {
+            gui_selection.clear();
+            return;
+        }
+        gui_selected_layer = entries[0].layer;
+        gui_selected_eventtype = entries[0].kind;
+        gui_selected_event = entries[0].index;
+        gui_selection = std::move(entries);
+    };
+    if (shift) {
+        // Shift adds the entry to the selection, or takes a selected one out of it.
+        if (!found) {
+            make(std::move(before));
+        } else if (at != before.end()) {
+            before.erase(at);
+            if (before.empty()) gui_selected_eventtype = 0, gui_selected_event = -1;
+            make(std::move(before));
+        } else {
+            before.insert(before.begin(), hit);
+            make(std::move(before));
+        }
+        return;
+    }
+    // A press on an entry of a selection of several keeps them all, to be dragged together.
+    if (found && at != before.end() && before.size() > 1) {
+        std::iter_swap(before.begin(), at);
+        make(std::move(before));
+        return;
+    }
+    gui_selection.clear();
+}
+
+void c_demo::HandleLayerKeys(int pressed) {
+    if (pressed == MOX_VK_F1) gui_help = !gui_help;
+    s_demolayer *l = SelectedLayer(*this);
+    if (!l) return;
+    if (pressed == MOX_VK_F1 + 1) {
+        gui_renaming = true;
+        gui_typed.assign(l->name, strnlen(l->name, sizeof l->name));
+    } else if (pressed == 'H') {
+        l->visible = !l->visible;
+    } else if (pressed == MOX_VK_PRIOR || pressed == MOX_VK_NEXT) {
+        // Page Up moves the layer a row up the screen: one place later in the order.
+        MoveLayer(pressed == MOX_VK_PRIOR ? 1 : -1);
+    }
+}
+
 void c_demo::HandleGUI() {
     int key = 0, keytrig = 0;
     MOX_GetKeys(&key, &keytrig);
@@ -514,23 +616,47 @@ void c_demo::HandleGUI() {
     gui_cursorx = MOX_video.width > 0 ? (int)((long long)gui_width * mx / MOX_video.width) : mx;
     gui_cursory =
         MOX_video.height > 0 ? (int)((long long)gui_height * my / MOX_video.height) : my;
-    // A key held on from the last frame continues its gesture; anything pressed starts one.
-    if (keytrig || mousetrigger || pressed > 0 || !key) gui_gesture++;
-    if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
-    HandleQuit(keytrig);
+    int wheel = gui_wheel, wheeldirection = 0;
+    MOX_GetMouseWheel(&wheel, &wheeldirection);
+    const int notches = wheel - gui_wheel;
+    gui_wheel = wheel;
+    // A key held on from the last frame continues its gesture, and so does a drag with the
+    // left button; anything pressed starts one.
+    const bool dragging = gui_drag.mode != DRAG_NONE && (gui_mousebutton & 1);
+    if (keytrig || mousetrigger || pressed > 0 || notches || (!key && !dragging)) gui_gesture++;
 
-    if (pressed == UNDOKEY) {
-        Undo();
-    } else if (pressed == REDOKEY || pressed == REDOKEY2) {
-        Redo();
+    const bool ctrl = key & MOX_PAD_CTRL;
+    if (gui_renaming) {
+        // Typing a layer's name: the keys are letters until Enter or Escape.
+        HandleRename(pressed, key);
+    } else if (pressed == UNDOKEY || pressed == REDOKEY || pressed == REDOKEY2) {
+        if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
+        HandleQuit(keytrig);
+        if (pressed == UNDOKEY ? Undo() : Redo()) {
+            gui_selection.clear();
+            gui_drag = s_guidrag{};
+        }
     } else {
+        if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
+        HandleQuit(keytrig);
         if (pressed == GRIDKEY) {
             gui_snap = GridCycle(gui_snap, (key & MOX_PAD_SHIFT) ? -1 : 1);
             core_log(LOG_PROGRESS, "edit.grid", "- Grid: %s\n", GridDivisionName(gui_snap));
         } else if (pressed == TIMEFORMATKEY) {
             gui_barsbeats = !gui_barsbeats;
         }
-        HandleCommands(key, keytrig, mousetrigger);
+        int trig = keytrig;
+        if (ctrl && (pressed == 'C' || pressed == 'X' || pressed == 'V' || pressed == 'D')) {
+            // Ctrl with C, X, V or D is the clipboard's, not the letters' own commands.
+            trig &= ~(MOX_PAD_ALT | MOX_PAD_X);
+            if (pressed == 'C') CopySelection();
+            if (pressed == 'X') CutSelection();
+            if (pressed == 'V') PasteClipboard(position);
+            if (pressed == 'D') DuplicateSelection();
+        }
+        HandleLayerKeys(pressed);
+        HandleCommands(key, trig, mousetrigger);
+        HandleWheel(notches, ctrl);
     }
 
     // The selected line is one the panel shows; a shader or function event carries as many
@@ -553,22 +679,27 @@ void c_demo::HandleGUI() {
 }
 
 void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
-    const int scale = TimelineScale(gui_zoom);
-    const int cursortime =
-        ClampToInt((double)position + (double)(gui_cursorx - gui_timelinex) * scale);
+    const s_guilayout L = Layout();
+    const int scale = L.frames;
+    const int cursortime = ClampToInt((double)L.TimeAt(gui_cursorx));
     // Keys and events are added inside the timeline, wherever the cursor is.
     auto ontimeline = [&](double t) { return (int)std::clamp<double>(t, 0, TimelineEnd()); };
 
+    const bool shift = key & MOX_PAD_SHIFT;
+    const bool leftpressed = (mousetrigger & 1) && (gui_mousebutton & 1);
     if (mousetrigger) {
         if (gui_mousebutton & 2) {
             gui_selected_resource = -1;
             ClearSelection();
+            gui_drag = s_guidrag{};
         }
         if (gui_mousebutton & 1) {
+            std::vector<s_guientry> before = SelectedEntries();
+            bool rowmiss = false;  // the press fell on a layer row's timeline, on no entry
             ClearSelection();
-            if (gui_cursory >= gui_timeliney) {
-                if (gui_cursory < gui_timeliney + MARKERSTRIP) {
-                    const long long box = (long long)MARKERBOX * scale;
+            if (gui_cursory >= L.timeliney) {
+                if (gui_cursory < L.timeliney + L.markerstrip) {
+                    const long long box = (long long)L.markerbox * scale;
                     for (int i = 0; i < MarkerCount(*this); i++) {
                         const long long t = marker[i].t;
                         if (t < cursortime && cursortime < t + box) gui_selected_marker = i;
@@ -576,38 +707,50 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
                     gui_selected_markerarea = 1;
                 }
                 for (int i = 0; i < numlayers && i < DEMO_MAXLAYERS; i++) {
-                    const int sy = gui_height - ROWHEIGHT - ROWHEIGHT * i;
-                    if (!(sy < gui_cursory && gui_cursory < sy + ROWHEIGHT)) continue;
+                    const int sy = L.RowTop(i);
+                    if (!(sy < gui_cursory && gui_cursory < sy + L.row)) continue;
                     gui_selected_layer = i;
                     s_demolayer *l = &layer[i];
-                    if (gui_cursorx <= gui_timelinex) {
+                    if (gui_cursorx <= L.timelinex) {
                         l->visible = !l->visible;
                     } else if (gui_selected_resource >= 0) {
                         // The new event starts at the left edge of the label that follows
                         // the cursor; a full layer or a stale pick places nothing.
                         if (gui_selected_resource < numresources && l->numevents >= 0 &&
                             l->numevents < DEMO_MAXEVENTS) {
-                            const int at = ClampToInt((double)cursortime - LABELHALF * scale);
+                            const int at =
+                                ClampToInt((double)cursortime - L.Px(LABELHALF) * scale);
                             AddEvent(l, ontimeline(GridSnap(*this, at)), gui_selected_resource);
                             gui_selected_resource = -1;
                         }
                     } else {
                         gui_selected_event = GetSelectedEvent(l, &gui_selected_eventtype,
                                                               cursortime, gui_cursory - sy);
+                        rowmiss = gui_selected_eventtype == 0;
+                        Reselect(std::move(before), shift);
                     }
                 }
-            } else if (gui_resourcex < gui_cursorx &&
-                       gui_cursorx < gui_resourcex + RESOURCEWIDTH &&
-                       gui_cursory > gui_resourcey) {
-                for (int k = 0; k < RESOURCEROWS; k++) {
-                    const int ry = gui_resourcey + 64 + RESOURCEROW * k;
+            } else if (L.resourcex < gui_cursorx && gui_cursorx < L.resourcex + L.listwidth &&
+                       gui_cursory > L.resourcey) {
+                for (int k = 0; k < L.listrows; k++) {
+                    const int ry = L.listtop + L.listrow * k;
                     const int r = gui_resourcestart + k;
-                    if (ry <= gui_cursory && gui_cursory < ry + RESOURCEROW && r >= 0 &&
+                    if (ry <= gui_cursory && gui_cursory < ry + L.listrow && r >= 0 &&
                         r < numresources) {
                         gui_selected_resource = r;
                     }
                 }
             }
+            if (leftpressed) BeginDrag(L, shift);
+            // Shift and a box add to the selection.
+            if (leftpressed && rowmiss && shift) gui_drag.mode = DRAG_BOX;
+        }
+    }
+    if (!leftpressed && gui_drag.mode != DRAG_NONE) {
+        if (gui_mousebutton & 1) {
+            UpdateDrag(L, key & MOX_PAD_CTRL);
+        } else {
+            EndDrag(L, shift);
         }
     }
 
@@ -669,7 +812,9 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
     }
     if (keytrig & MOX_PAD_ALT) addtransformkey();
     if ((keytrig & MOX_PAD_BACKSPACE) && gui_selected_eventtype != 0) {
-        if (SelectedEntryValid(*this)) {
+        if (SelectedEntries().size() > 1 && !(key & MOX_PAD_SHIFT)) {
+            DeleteSelection();
+        } else if (SelectedEntryValid(*this)) {
             const int kind = gui_selected_eventtype;
             if (key & MOX_PAD_SHIFT) {
                 const int n = KindCount(*sel, kind);
@@ -692,7 +837,6 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
     // A selection whose entry is gone acts on nothing.
     if (!SelectedEntryValid(*this)) return;
 
-    const bool shift = key & MOX_PAD_SHIFT;
     const bool ctrl = key & MOX_PAD_CTRL;
     const float d = gui_zoom * 512;
     const int kind = gui_selected_eventtype;
@@ -846,7 +990,7 @@ void c_demo::HandleMarkers(int key, int keytrig) {
 void c_demo::HandleNavigation(int key, int keytrig) {
     if (key & MOX_PAD_SHIFT) {
         if ((keytrig & MOX_PAD_UP) && gui_resourcestart >= 1) gui_resourcestart--;
-        if ((keytrig & MOX_PAD_DOWN) && gui_resourcestart < numresources - RESOURCEROWS) {
+        if ((keytrig & MOX_PAD_DOWN) && gui_resourcestart < numresources - Layout().listrows) {
             gui_resourcestart++;
         }
     } else if (key & MOX_PAD_CTRL) {

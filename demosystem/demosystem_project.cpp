@@ -92,6 +92,18 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// True when `word` stands in text as a whole word between blanks.
+bool HasWord(const char *text, const char *word) {
+    const size_t n = strlen(word);
+    for (const char *p = text; *p;) {
+        while (IsBlank(*p)) p++;
+        const char *start = p;
+        while (*p && !IsBlank(*p)) p++;
+        if ((size_t)(p - start) == n && strncmp(start, word, n) == 0) return true;
+    }
+    return false;
+}
+
 // State of one pass over a project file.
 struct LoadState {
     int lineno = 0;
@@ -339,13 +351,16 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
         }
         case REC_LAYER: {
             name[0] = '\0';
-            FindString(line, name, nullptr);
+            const char *after = FindString(line, name, nullptr);
             core_log(LOG_PROGRESS, "project.layer", "Layer: %s\n", name);
             const int n = demo->numlayers;
             demo->CreateLayer(demo->renderwidth, demo->renderheight, name);
             if (demo->numlayers > n) {
                 state.current = &demo->layer[n];
                 state.layerdropped = false;
+                // A word after the name: "hidden" keeps the layer out of the picture. Readers
+                // that know only the name read past it.
+                demo->layer[n].visible = !HasWord(after == line ? "" : after, "hidden");
             } else {
                 core_log(LOG_WARNING, "project.layer_dropped",
                          "- Project line %d: no room for layer %s (at most %d), its events are "
@@ -612,7 +627,7 @@ std::string c_demo::ProjectText() {
     }
     for (int l = 0; l < numlayers && l < DEMO_MAXLAYERS; l++) {
         const s_demolayer &dl = layer[l];
-        Appendf(out, "\n#layer \"%s\"\n", dl.name);
+        Appendf(out, "\n#layer \"%s\"%s\n", dl.name, dl.visible ? "" : " hidden");
         for (int i = 0; i < dl.numevents && i < DEMO_MAXEVENTS; i++) {
             const s_effectevent &e = dl.event[i];
             int numvalues = e.numvalues;

@@ -3,6 +3,7 @@
 #include "demosystem/demosystem_undo.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -83,6 +84,8 @@ s_editstate Capture(const c_demo &d, const s_editstate *like) {
                                 Bounded(l.numevents_transform, DEMO_MAXKEYS));
         s.cameras[i] = Table(like ? like->cameras[i] : nullptr, l.event_camera,
                              Bounded(l.numevents_camera, DEMO_MAXKEYS));
+        s.names[i].assign(l.name, strnlen(l.name, sizeof l.name));
+        s.visible[i] = l.visible;
     }
     return s;
 }
@@ -100,7 +103,8 @@ bool SameData(const s_editstate &a, const s_editstate &b) {
     for (int i = 0; i < DEMO_MAXLAYERS; i++) {
         if (!SameTable(a.events[i], b.events[i]) || !SameTable(a.values[i], b.values[i]) ||
             !SameTable(a.transforms[i], b.transforms[i]) ||
-            !SameTable(a.cameras[i], b.cameras[i]))
+            !SameTable(a.cameras[i], b.cameras[i]) || a.names[i] != b.names[i] ||
+            a.visible[i] != b.visible[i])
             return false;
     }
     return true;
@@ -144,6 +148,8 @@ void Apply(const s_editstate &s, c_demo *d) {
         l.numevents_value = Restore(s.values[i], l.event_value);
         l.numevents_transform = Restore(s.transforms[i], l.event_transform);
         l.numevents_camera = Restore(s.cameras[i], l.event_camera);
+        snprintf(l.name, sizeof l.name, "%s", s.names[i].c_str());
+        l.visible = s.visible[i];
     }
 }
 

@@ -1,12 +1,13 @@
 // Undo history of the timeline editor. Each state is a copy of what the editor can change (the
-// markers and every layer's four tables, effect events with their values) together with the
-// selection; a table that did not change is shared with the state before it, so a step costs
+// markers, every layer's name, visibility and four tables, effect events with their values)
+// together with the selection; a table that did not change is shared with the state before it, so a step costs
 // only the tables it touched. The editor records once a frame: a difference from the current
 // state becomes a new step, or, while a held key goes on changing the same thing, extends the
 // step it began.
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "demosystem/demosystem.h"
@@ -33,6 +34,8 @@ struct s_editstate {
     shared_table<s_valueevent> values[DEMO_MAXLAYERS];
     shared_table<s_transformevent> transforms[DEMO_MAXLAYERS];
     shared_table<s_cameraevent> cameras[DEMO_MAXLAYERS];
+    std::string names[DEMO_MAXLAYERS];
+    bool visible[DEMO_MAXLAYERS];
     s_editselection before;  // where the editor was when the step began (undo goes back there)
     s_editselection after;   // and when it was last extended (redo comes back there)
     uint32_t gesture;        // the input gesture that made the step

@@ -41,6 +41,7 @@ namespace {
 SDL_Window *winhandle;
 SDL_GLContext hrc;
 bool fullscreen;
+bool resizable;     // the user may resize the window: its new sizes reach MOX_video
 int displayindex;   // monitor of the window and of a full-screen mode
 int cursorcounter;  // cursor shown while >= 0, like the system's display counter
 
@@ -80,7 +81,7 @@ void run_requests() {
   for (auto *task : pending) (*task)();
 }
 
-enum InputKind { INPUT_KEY, INPUT_BUTTON, INPUT_WHEEL, INPUT_MOTION };
+enum InputKind { INPUT_KEY, INPUT_BUTTON, INPUT_WHEEL, INPUT_MOTION, INPUT_RESIZE };
 struct InputEvent {
   InputKind kind;
   int a, b;
@@ -186,6 +187,8 @@ bool handle_event(const SDL_Event &e) {
     case SDL_QUIT:
       return false;
     case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && resizable)
+        post_input(INPUT_RESIZE, e.window.data1, e.window.data2);
       return e.window.event != SDL_WINDOWEVENT_CLOSE;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -273,6 +276,7 @@ void drain_input() {
         mox_mousebuttonevent(ev.a, ev.b);
         break;
       case INPUT_WHEEL: mox_wheelevent(ev.a); break;
+      case INPUT_RESIZE: mox_resizeevent(ev.a, ev.b); break;
       case INPUT_MOTION:
         // A motion after a button release that waits stays behind it, so the click keeps
         // its place.
@@ -450,6 +454,10 @@ int mox_initwindow(int width, int height, int flags) {
   std::string failure;
   on_event_thread([&] {
     if (fullscreen && !(flags & 1)) restore_display();
+    resizable = (flags & MOX_VIDEO_RESIZABLE) != 0;
+    SDL_SetWindowResizable(winhandle, resizable ? SDL_TRUE : SDL_FALSE);
+    // The smallest window that still shows the editor's panels readable.
+    if (resizable) SDL_SetWindowMinimumSize(winhandle, 640, 360);
     SDL_SetWindowSize(winhandle, width, height);
     SDL_Rect bounds{};
     SDL_GetDisplayBounds(displayindex, &bounds);

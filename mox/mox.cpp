@@ -104,6 +104,13 @@ void mox_wheelevent(int delta) {
   }
 }
 
+void mox_resizeevent(int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  MOX_video.width = width;
+  MOX_video.height = height;
+  MOX_video.pitch = width;
+}
+
 int mox_joystick_padtype(int numbuttons) {
   return numbuttons == 10 || numbuttons == 14 ? numbuttons : 0;
 }

@@ -132,6 +132,44 @@ int MOX_CreateFrameBuffer(int width, int height, int flags) {
   return id;
 }
 
+bool MOX_ResizeFrameBuffer(int id, int width, int height) {
+  if (!mox_videocheck("MOX_ResizeFrameBuffer")) return false;
+  if (id < 0 || id >= MOX_numframebuffers) {
+    mox_badid("MOX_ResizeFrameBuffer", id);
+    return false;
+  }
+  if (width <= 0 || height <= 0 || width > MOX_MaxTextureSize() || height > MOX_MaxTextureSize()) {
+    core_log(LOG_ERROR, "mox.framebuffer_bad_size", "[MOX] Framebuffer size %dx%d refused\n", width, height);
+    return false;
+  }
+  s_framebuffer &f = MOX_framebuffers[id];
+  s_framebufferdata &d = MOX_framebufferdata[id];
+  if (f.width == width && f.height == height) return true;
+  // The texture names stay, so the framebuffer object keeps its attachments; only their
+  // storage is made anew. The read-back copy is made again at the new size when needed.
+  if (glActiveTexture) glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, d.texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  if (d.depthtexture) {
+    glBindTexture(GL_TEXTURE_2D, d.depthtexture);
+    if (GLEW_EXT_packed_depth_stencil)
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH24_STENCIL8_EXT, width, height, 0,
+                   GL_DEPTH_STENCIL_EXT, GL_UNSIGNED_INT_24_8_EXT, nullptr);
+    else
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, width, height, 0,
+                   GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, nullptr);
+  }
+  free(d.pixels);
+  d.pixels = nullptr;
+  f.width = width;
+  f.height = height;
+  MOX_lasttextureid = -1;
+  // The current framebuffer draws over its whole new size.
+  if (MOX_FrameBuffer == &f) glViewport(0, 0, width, height);
+  MOX_projectionmode = 1;
+  return true;
+}
+
 void MOX_SetFrameBuffer(int id) {
   if (!mox_videocheck("MOX_SetFrameBuffer")) return;
   if (id < 0 || id >= MOX_numframebuffers) {

@@ -30,8 +30,14 @@ const char *const USAGE =
     "as backup.fentro, and the ten latest saves as backup-YYYYMMDD-HHMMSS.fentro), X clears\n"
     "markers and events, Tab adds a key or hides the editor, U undoes, R or Y redoes,\n"
     "the arrows move, zoom and edit (the help text with nothing selected lists them),\n"
-    "the left mouse button selects, the right one cancels.\n"
+    "the left mouse button selects, the right one cancels; F1 lists every key.\n"
+    "Mouse: drag events, keys, an event's end or a marker in time; click or drag the\n"
+    "waveform to seek; wheel scrolls, Ctrl+wheel zooms; Shift+click and a box dragged on\n"
+    "an empty part of a layer select several. Ctrl+C copy, Ctrl+X cut, Ctrl+V paste at\n"
+    "the play position, Ctrl+D duplicate. Layers: H hides, F2 renames, Page Up/Down moves.\n"
     "Escape or closing the window ends the editor; with unsaved edits Escape asks once more.\n"
+    "  --size WxH        the window's size at the start (default 1920x1080); the window\n"
+    "                    can be resized at any time and the editor follows it\n"
     "  --quiet           only warnings and errors on the console\n"
     "  --verbose         trace lines too\n"
     "  --help            this text\n";
@@ -54,10 +60,22 @@ void LoadFonts() {
 int coremain(int argc, char *argv[]) {
     const char *dir = ".";
     bool havedir = false;
+    int width = 1920, height = 1080;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
             fputs(USAGE, stdout);
             return 0;
+        }
+        if (!strcmp(argv[i], "--size")) {
+            char end = 0;
+            if (i + 1 >= argc || sscanf(argv[i + 1], "%dx%d%c", &width, &height, &end) != 2 ||
+                width < 320 || height < 200 || width > 16384 || height > 16384) {
+                core_log(LOG_ERROR, "edit.bad_size", "fentro-edit: --size needs WxH, e.g. 1280x720\n");
+                fputs(USAGE, stderr);
+                return 2;
+            }
+            i++;
+            continue;
         }
         if (core_logoption(argv[i])) continue;
         if (argv[i][0] == '-' || havedir) {
@@ -80,7 +98,7 @@ int coremain(int argc, char *argv[]) {
         core_log(LOG_ERROR, "edit.mount_failed", "fentro-edit: %s could not be mounted as a directory\n", dir);
         return 1;
     }
-    MOX_InitVideo(1920, 1080, 0);
+    MOX_InitVideo(width, height, MOX_VIDEO_RESIZABLE);
     MOX_HideMouse();
     core_log(LOG_PROGRESS, "edit.init_sound", "- Init Sound\n");
     Soundsystem_Init(44100, 8, 2);
@@ -90,7 +108,7 @@ int coremain(int argc, char *argv[]) {
     MOX_LoadSprite("guicursor.tga", &cursor);
     const bool hascursor = cursor.bitmap && cursor.bitmap->data && cursor.width > 0;
     gbd_demo.Start();
-    gbd_demo.InitGUI(1920, 1080, &font1, &font2, hascursor ? &cursor : nullptr);
+    gbd_demo.InitGUI(width, height, &font1, &font2, hascursor ? &cursor : nullptr);
 
     for (;;) {
         MOX_WaitRefresh();

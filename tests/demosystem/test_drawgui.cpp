@@ -143,7 +143,11 @@ TEST_F(Screen, EventsAtZoomAndPosition) {
     AddEffect(1, 100000 - 300 * 256, 500 * 256, EFFECT_FUNCTION, 0);
     Draw();
 
-    const int top0 = layer_top(0), sx = TIMELINEX + 64;
+    // The playhead stands at TIMELINEX + gui_sliderx, with some time before it in view.
+    const int playhead = TIMELINEX + demo->gui_sliderx;
+    EXPECT_GT(demo->gui_sliderx, 0);
+    EXPECT_EQ(Pixel(playhead - 2, 1079), POSITION);
+    const int top0 = layer_top(0), sx = playhead + 64;
     EXPECT_EQ(Pixel(sx + 4, top0 + 30), EVENT_COLOURS[1]);
     EXPECT_EQ(Pixel(sx + 95, top0 + 30), EVENT_COLOURS[1]);
     EXPECT_EQ(Pixel(sx + 96, top0 + 30), BLACK);  // black background to sx + 103
@@ -159,8 +163,8 @@ TEST_F(Screen, EventsAtZoomAndPosition) {
     const int top1 = layer_top(1);
     EXPECT_EQ(Pixel(150, top1 + 30), BLACK);
     EXPECT_EQ(Pixel(TIMELINEX + 10, top1 + 30), EVENT_COLOURS[4]);
-    EXPECT_EQ(Pixel(TIMELINEX + 195, top1 + 30), EVENT_COLOURS[4]);
-    EXPECT_EQ(Pixel(TIMELINEX + 196, top1 + 30), BLACK);
+    EXPECT_EQ(Pixel(playhead + 195, top1 + 30), EVENT_COLOURS[4]);
+    EXPECT_EQ(Pixel(playhead + 196, top1 + 30), BLACK);
 }
 
 TEST_F(Screen, EventColoursByTypeAndNamesOutsideTheTables) {
@@ -481,23 +485,26 @@ TEST_F(Waveform, StartStepsInWholePixelsAndFollowsTheFirstChannel) {
         s[2 * f + 1] = -32768;
     }
     SetMusic16(s, 2);
-    Soundsystem_SetSoundOffset(&demo->demomusic, 1024 + 100);  // 2248 values: 4 steps of 512
+    Soundsystem_SetSoundOffset(&demo->demomusic, 1024 + 100);
     Draw();
     const s_bitmap &b = demo->bmp_waveform;
-    // Column x shows value 2048 + 1024 x: frame 1024 + 512 x of the left channel.
+    // The playhead has moved 2 pixels right of the timeline's left edge, which shows frame
+    // 100, rounded down to the step: column x shows frame 512 x of the left channel.
+    EXPECT_EQ(demo->gui_sliderx, 2);
     EXPECT_EQ(Column(b, 0), Expected(0, 0));
-    EXPECT_EQ(Column(b, 1), Expected(0, 0));
-    EXPECT_EQ(Column(b, 2), Expected(77, 95));  // 76 + 19.2
-    EXPECT_EQ(Column(b, 3), Expected(77, 95));
+    EXPECT_EQ(Column(b, 3), Expected(0, 0));
+    EXPECT_EQ(Column(b, 4), Expected(77, 95));  // 76 + 19.2
+    EXPECT_EQ(Column(b, 5), Expected(77, 95));
     const std::string before = Column(b, 3);
     Soundsystem_SetSoundOffset(&demo->demomusic, 1024 + 200);
     Draw();
     EXPECT_EQ(Column(b, 3), before);
-    // Zoom 0 draws at 1 frame a pixel: column x shows frame 1224 + x.
+    // Zoom 0 draws at 1 frame a pixel: column x shows frame 1224 - gui_sliderx + x.
     demo->gui_zoom = 0.0f;
     Draw();
-    EXPECT_EQ(Column(b, 823), Expected(0, 0));
-    EXPECT_EQ(Column(b, 824), Expected(77, 95));
+    const int lead = demo->gui_sliderx;
+    EXPECT_EQ(Column(b, 823 + lead), Expected(0, 0));
+    EXPECT_EQ(Column(b, 824 + lead), Expected(77, 95));
 }
 
 TEST_F(Waveform, EightBitAndEmptyMusic) {
@@ -540,14 +547,16 @@ TEST_F(Waveform, RewrittenEveryFrame) {
     MOX_ClearBitmap(b);
     Draw();
     EXPECT_EQ(Column(b, 3), Expected(77, 114));
-    // New samples at the same place, then a position where column 3 lies past the end.
+    // New samples at the same place, then a position where the third column right of the
+    // playhead lies past the end.
     for (int i = 0; i < 512 * 100; i++) ((int16_t *)music.data())[i] = -16384;
     Draw();
     EXPECT_EQ(Column(b, 3), Expected(37, 76));
     Soundsystem_SetSoundOffset(&demo->demomusic, 512 * 97);
     Draw();
-    EXPECT_EQ(Column(b, 3), Expected(0, 0));
-    EXPECT_EQ(Column(b, 2), Expected(37, 76));
+    const int lead = demo->gui_sliderx;
+    EXPECT_EQ(Column(b, lead + 3), Expected(0, 0));
+    EXPECT_EQ(Column(b, lead + 2), Expected(37, 76));
 }
 
 }  // namespace

@@ -230,7 +230,8 @@ TEST_F(Editor, PickedResourceIsPlacedBehindTheCursorOnce) {
 
     Seek(1000 * SCALE);
     const int x = 700;
-    const int cursortime = 1000 * SCALE + (x - TIMELINEX) * SCALE;
+    // The playhead stands where the position is drawn; the cursor time counts from there.
+    const int cursortime = 1000 * SCALE + (x - XOf(1000 * SCALE, 1000 * SCALE)) * SCALE;
     testing::internal::CaptureStdout();
     Click(x, RowTop(3) + 20);
     testing::internal::GetCapturedStdout();
@@ -267,7 +268,7 @@ TEST_F(Editor, TabAndAltAddKeysAtTheCursorTimeAndSelectThem) {
     Tap(MOX_VK_TAB);
     s_demolayer &l = d.layer[2];
     ASSERT_EQ(l.numevents_value, 1);
-    EXPECT_EQ(l.event_value[0].t, 2000 + 10 * SCALE);
+    EXPECT_EQ(l.event_value[0].t, 2000 + (TIMELINEX + 10 - XOf(2000, 2000)) * SCALE);
     EXPECT_EQ(l.event_value[0].type, VALUE_BLEND);
     EXPECT_EQ(l.event_value[0].curvetype, CURVE_LINEAR);
     EXPECT_FLOAT_EQ(l.event_value[0].value, 0.5f);
@@ -370,10 +371,11 @@ TEST_F(Editor, ClearCommandsEmptyTheirTablesAndTheSelection) {
     EXPECT_EQ(d.layer[0].numevents_value, 0);
     EXPECT_EQ(d.layer[4].numevents_camera, 0);
 
+    // (Ctrl+X is the clipboard's cut.)
     fill();
     d.gui_selected_markerarea = 1;
     d.gui_selected_marker = 0;
-    Tap('X', {MOX_VK_CONTROL});
+    Tap('X');
     EXPECT_EQ(d.nummarkers, 0);
     EXPECT_EQ(d.layer[0].numevents_value, 0);
     EXPECT_EQ(d.gui_selected_marker, -1);
@@ -668,11 +670,15 @@ TEST_F(Editor, ResourceListScrollsWithinItsRows) {
     for (int i = 0; i < 18; i++) Resource(i, RESOURCE_TEXTURE, "tex");
     Tap(MOX_VK_UP, {MOX_VK_SHIFT});
     EXPECT_EQ(d.gui_resourcestart, 0);
+    // Above five layers' timeline 15 rows fit: the list scrolls until the last one shows.
     for (int i = 0; i < 5; i++) Tap(MOX_VK_DOWN, {MOX_VK_SHIFT});
-    EXPECT_EQ(d.gui_resourcestart, 2);
-    // The rows follow the scroll position.
-    Click(100, 112 + 15 * 32 + 1);
+    EXPECT_EQ(d.gui_resourcestart, 3);
+    // The rows follow the scroll position; no row is drawn or hit below the last that fits.
+    Click(100, 112 + 14 * 32 + 1);
     EXPECT_EQ(d.gui_selected_resource, 17);
+    Click(100, 112 + 15 * 32 + 1, 2);
+    Click(100, 112 + 15 * 32 + 1);
+    EXPECT_EQ(d.gui_selected_resource, -1);
 }
 
 // Saving: Z writes demo.fentro into the mounted directory and keeps the version it replaces.

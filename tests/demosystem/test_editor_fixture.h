@@ -25,8 +25,13 @@ constexpr int MUSICFRAMES = 60 * 44100;
 
 // Top of layer i's row.
 constexpr int RowTop(int i) { return HEIGHT - 64 - 64 * i; }
+// The playhead moves right from the timeline's left edge until this many pixels of time lie
+// before it.
+constexpr int LEAD = 160;
 // GUI x of time t while the position is p.
-constexpr int XOf(int t, int p = 0) { return TIMELINEX + (t - p) / SCALE; }
+constexpr int XOf(int t, int p = 0) {
+    return TIMELINEX + (p / SCALE < LEAD ? p / SCALE : LEAD) + (t - p) / SCALE;
+}
 
 class Editor : public ::testing::Test {
 protected:

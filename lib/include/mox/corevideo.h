@@ -93,8 +93,11 @@ bool MOX_VideoReady();
 // made anew from id 0 at the new size.
 // flags: MOX_VIDEO_FULLSCREEN switches the display mode; MOX_VIDEO_HIDDEN keeps the window
 // hidden (for off-screen work such as capture).
+// MOX_VIDEO_RESIZABLE lets the user resize the window: MOX_video's size then follows the
+// window's drawing area (the presentation fills it); the framebuffers keep their sizes.
 constexpr int MOX_VIDEO_FULLSCREEN = 1;
 constexpr int MOX_VIDEO_HIDDEN = 2;
+constexpr int MOX_VIDEO_RESIZABLE = 4;
 void MOX_InitVideo(int width, int height, int flags);
 void MOX_CloseVideo();
 void MOX_SetRefreshRate(int rate);
@@ -120,6 +123,9 @@ void MOX_SetPallete(int palette, int count, const unsigned char *rgb);
 
 // Framebuffers. Creation returns -1 when the table is full.
 int MOX_CreateFrameBuffer(int width, int height, int flags);
+// Gives a framebuffer a new size (its contents are lost, its id stays); false for an id not in
+// use or a size GL cannot hold.
+bool MOX_ResizeFrameBuffer(int id, int width, int height);
 void MOX_SetFrameBuffer(int id);
 int MOX_GetFrameBufferWidth();
 int MOX_GetFrameBufferHeight();

@@ -79,6 +79,8 @@ constexpr int MOX_KEY_TAB = 0xF028, MOX_KEY_F1 = 0xF030;  // F1..F12: 0xF030..0x
 void mox_keyevent(int vk, int down);
 void mox_mousebuttonevent(int bit, int down);  // bit 1 left, 2 right, 4 middle
 void mox_wheelevent(int delta);
+// The window's drawing area became width x height (a resizable window): MOX_video follows.
+void mox_resizeevent(int width, int height);
 
 // Pure translations shared by the driver, the controllers and the tests.
 int mox_keyword(const int *keys);    // key word of a 256-entry key-state table
