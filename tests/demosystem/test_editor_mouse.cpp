@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "demosystem/demosystem_grid.h"
 #include "demosystem/demosystem_undo.h"
 #include "demosystem/test_editor_fixture.h"
 #include "log_capture.h"
@@ -194,6 +195,16 @@ TEST_F(Mouse, DraggingMovesEventsKeysAndAnEventsEndWithUndo) {
     EXPECT_EQ(l3.event_value[0].t, 100 * SCALE);
     EXPECT_EQ(l3.event_value[1].t, 400 * SCALE);
     EXPECT_EQ(EditHistoryUndoSteps(*d.gui_history), 0);
+
+    // With the grid on, a dragged event lands on the nearest beat (120 bpm: 22050 frames),
+    // its end too.
+    d.bpm = 120;
+    d.gui_snap = GRID_BEAT;
+    Drag(XOf(200 * SCALE), RowTop(1) + 10, XOf(200 * SCALE) + 40, RowTop(1) + 10);
+    EXPECT_EQ(l1.event[0].t, 3 * 22050);  // 100 + 40 pixels: 71680 frames
+    const int end = 3 * 22050 + 200 * SCALE;
+    Drag(XOf(end) - 2, RowTop(1) + 10, XOf(end) + 38, RowTop(1) + 10);
+    EXPECT_EQ(l1.event[0].t + l1.event[0].length, 9 * 22050);  // 189030 frames
 }
 
 TEST_F(Mouse, SeveralSelectedMoveTogetherAndABoxSelects) {
