@@ -12,6 +12,5 @@ if(NOT FENTRO_SANITIZE)
     target_compile_definitions(test_generator PRIVATE
       FENTRO_GEN_PROGRAM="$<TARGET_FILE:fentro-gen>")
     target_include_directories(test_generator PRIVATE ${CMAKE_SOURCE_DIR}/tools/gen)
-    target_sources(test_generator PRIVATE ${CMAKE_SOURCE_DIR}/tools/gen/tga.cpp)
   endif()
 endif()

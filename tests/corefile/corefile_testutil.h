@@ -1,55 +1,23 @@
-// Helpers for the file layer and image tool tests: scratch folders, files, running the
-// coreimage tool, capturing the layer's console lines.
+// Helpers for the file layer and image tool tests: running the coreimage tool, the ids of the
+// messages logged by a call, little-endian words of the image format.
 #pragma once
 #include <gtest/gtest.h>
 
 #include "log_capture.h"
+#include "support/scratch.h"
+#include "support/subprocess.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstdint>
 #include <functional>
-#include <sstream>
-#include <sys/wait.h>
 #include <string>
 #include <vector>
 
 namespace testutil {
 
-namespace fs = std::filesystem;
+using namespace test_support;
 
-// A scratch folder below the system's temporary folder, removed with everything in it.
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        std::string templ = (fs::temp_directory_path() / "corefile_test_XXXXXX").string();
-        if (!mkdtemp(templ.data())) ADD_FAILURE() << "mkdtemp failed";
-        path = templ;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string &name) const { return path + "/" + name; }
-};
-
-inline void writefile(const std::string &path, const std::string &bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
-
-inline std::string readfile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+inline void writefile(const fs::path &path, const std::string &bytes) { WriteFile(path, bytes); }
+inline std::string readfile(const fs::path &path) { return ReadFile(path); }
 
 struct ToolResult {
     int status;
@@ -60,12 +28,8 @@ struct ToolResult {
 // Runs the built coreimage tool with the given (shell-quoted where needed) arguments.
 inline ToolResult coreimage(const std::string &args)
 {
-    TempDir capture;
-    const std::string cmd = std::string("FENTRO_LOG_IDS=1 '" FENTRO_BINARY_DIR "/coreimage' ") + args + " >'" + (capture / "out") +
-                            "' 2>'" + (capture / "err") + "'";
-    const int raw = std::system(cmd.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return {status, readfile(capture / "out"), readfile(capture / "err")};
+    const ProgramRun run = RunProgram("/bin/sh", {"-c", "exec '" FENTRO_BINARY_DIR "/coreimage' " + args});
+    return {run.finished ? run.status : -1, run.out, run.err};
 }
 
 // Ids of the messages logged while fn runs.

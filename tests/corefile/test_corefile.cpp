@@ -84,7 +84,7 @@ TEST(CoreFileHash, DowncaseAndGetint)
 TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack)
 {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     auto log = idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1); });
     EXPECT_THAT(log, IsSupersetOf({"corefile.image_loading", "corefile.image_source", "corefile.image_files"}));
     EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
@@ -114,7 +114,7 @@ TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack)
 TEST_F(CoreFile, ImageHandleCursorIsAnAbsolutePosition)
 {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     auto log = idsof([&] { ASSERT_EQ(corefile_open("data/font.tga", &f, 0), 1); });
@@ -164,7 +164,7 @@ TEST_F(CoreFile, LinesStopAtTheEntryEnd)
 {
     writefile(dir / "src/a.txt", "line1\nline2");
     writefile(dir / "src/b.txt", "BBBB\n");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     ASSERT_EQ(corefile_open("a.txt", &f, 0), 1);
@@ -235,7 +235,7 @@ TEST_F(CoreFile, LongTextsReadLineByLineInBothModes)
     EXPECT_EQ(readlines("b.txt", 7), expected);
     corefile_closeimage();
 
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_EQ(readlines("b.txt", 6000), expected);
     EXPECT_EQ(readlines("b.txt", 7), expected);
@@ -271,7 +271,7 @@ TEST_F(CoreFile, LinesComeFromTheFileNowOpen)
 TEST_F(CoreFile, InterleavedHandlesShareTheImageStream)
 {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile a, b;
     ASSERT_EQ(corefile_open("demo.fentro", &a, 0), 1);
@@ -293,7 +293,7 @@ TEST_F(CoreFile, AppendedImageIsFoundThroughTheTrailer)
     writeproduction(dir);
     const std::string host = binarybytes(1000);
     writefile(dir / "host.bin", host);
-    ASSERT_EQ(coreimage("append '" + (dir / "host.bin") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("append '" + (dir / "host.bin").string() + "' '" + (dir / "src").string() + "'").status, 0);
     auto log = idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "host.bin").c_str(), 1), 1); });
     EXPECT_THAT(log, Contains("corefile.image_source"));
     ASSERT_EQ(corefile_image.numfiles, 4u);
@@ -321,7 +321,7 @@ TEST_F(CoreFile, NothingMountedOrMissingImageFindsNothing)
     EXPECT_EQ(corefile_feof(&f), 1);
     EXPECT_EQ(corefile_mountimage((dir / "outline.dat").c_str(), 7), 0);
     // A folder is not an image.
-    EXPECT_EQ(corefile_mountimage(dir.path.c_str(), 0), 0);
+    EXPECT_EQ(corefile_mountimage(dir.c_str(), 0), 0);
 }
 
 // Malformed images: each is refused with a message naming the failed check, keeps no
@@ -377,7 +377,7 @@ TEST_F(CoreFile, MalformedImagesAreRefused)
 TEST_F(CoreFile, ImagesAreReadOnly)
 {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 1), 0); }),
@@ -390,7 +390,7 @@ TEST_F(CoreFile, ImagesAreReadOnly)
 TEST_F(CoreFile, LoadBufferFollowsTheLocalPath)
 {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     char *text = static_cast<char *>(corefile_loadbuffer("demo.fentro"));
     ASSERT_NE(text, nullptr);
@@ -409,7 +409,7 @@ TEST_F(CoreFile, LocalPathRules)
     corefile_chdir("sub");
     EXPECT_STREQ(corefile_getpath(), "/");  // nothing mounted: nothing changes
     writefile(dir / "src/x", "1");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_THAT(idsof([] { corefile_chdir(".."); }), ElementsAre("corefile.localpath"));
     EXPECT_STREQ(corefile_getpath(), "/");
@@ -455,7 +455,7 @@ TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
     writefile(dir / "src/data/notes.txt", "1");
     writefile(dir / "src/data/sub/x.glsl", "123456");
     writefile(dir / "src/data/sub/deeper/z.tga", "1");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
 
     EXPECT_THAT(idsof([] { corefile_readdir("*.*"); }),
@@ -644,7 +644,7 @@ TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
     EXPECT_EQ(readall("a.txt"), "a");
     // A new mount replaces the old one.
     writefile(dir / "src/b.txt", "b");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat") + "' '" + (dir / "src") + "'").status, 0);
+    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
     EXPECT_EQ(readall("b.txt"), "b");
@@ -676,7 +676,7 @@ TEST_F(CoreFile, ImageMountRefusesSpecialFilesWithoutBlocking)
     LogCapture log;
     EXPECT_EQ(corefile_mountimage("/dev/null", 0), 0);
     EXPECT_TRUE(log.Has("corefile.image_missing"));
-    EXPECT_EQ(corefile_mountimage(dir.path.c_str(), 0), 0);
+    EXPECT_EQ(corefile_mountimage(dir.c_str(), 0), 0);
 }
 
 // A file saved through a symbolic link replaces the file the link points to; the link stays.

@@ -70,7 +70,7 @@ TEST(CoreImageTool, NamesThatLowerCaseAlikeAreAnError)
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("[coreimage.name_clash]"));
     EXPECT_FALSE(fs::exists(dir / "img.dat"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(CoreImageTool, ExtractRoundTripsADirectory)
@@ -147,7 +147,7 @@ TEST(CoreImageTool, BadInputIsReportedWithStatusOne)
     r = coreimage("create " + q(dir / "img.dat") + " " + q(dir / "nosuchdir"));
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("[coreimage.dir_unreadable]"));
-    r = coreimage("append " + q(dir / "nohost") + " " + q(dir.path));
+    r = coreimage("append " + q(dir / "nohost") + " " + q(dir.path()));
     EXPECT_EQ(r.status, 1);
 
     // A table whose entry count cannot fit the file, and one cut short.
@@ -162,7 +162,7 @@ TEST(CoreImageTool, BadInputIsReportedWithStatusOne)
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("[coreimage.malformed]"));
     EXPECT_FALSE(fs::exists(dir / "out"));
-    r = coreimage("list " + q(dir.path));
+    r = coreimage("list " + q(dir.path()));
     EXPECT_EQ(r.status, 1);
 }
 

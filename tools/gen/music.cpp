@@ -8,6 +8,7 @@
 // and written as 16-bit PCM. Only basic arithmetic is used (no C library maths, no clock),
 // so the same bytes come out on every run.
 #include "music.h"
+#include "wav.h"
 
 #include "core/coredebug.h"
 
@@ -967,16 +968,6 @@ void master(const Mix &m, std::vector<std::int16_t> &pcm) {
   }
 }
 
-void put16(unsigned char *p, unsigned v) {
-  p[0] = v & 0xff;
-  p[1] = (v >> 8) & 0xff;
-}
-
-void put32(unsigned char *p, std::uint32_t v) {
-  put16(p, v & 0xffff);
-  put16(p + 2, v >> 16);
-}
-
 }  // namespace
 
 bool gen_music(const char *outdir) {
@@ -997,24 +988,7 @@ bool gen_music(const char *outdir) {
   std::vector<std::int16_t> pcm;
   master(m, pcm);
 
-  // Canonical 44-byte header, then the interleaved little-endian samples.
-  const std::uint32_t data = std::uint32_t(pcm.size() * 2);
-  std::vector<unsigned char> file(44 + size_t(data));
-  unsigned char *h = file.data();
-  std::memcpy(h, "RIFF", 4);
-  put32(h + 4, data + 36);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  put32(h + 16, 16);
-  put16(h + 20, 1);
-  put16(h + 22, 2);
-  put32(h + 24, kMusicRate);
-  put32(h + 28, kMusicRate * 4);
-  put16(h + 32, 4);
-  put16(h + 34, 16);
-  std::memcpy(h + 36, "data", 4);
-  put32(h + 40, data);
-  for (size_t i = 0; i < pcm.size(); ++i) put16(h + 44 + 2 * i, std::uint16_t(pcm[i]));
-
+  const std::vector<std::uint8_t> file = wav_encode_pcm16(pcm.data(), pcm.size(), 2, kMusicRate);
   const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
   if (std::fclose(f) != 0 || !ok) {
     core_log(LOG_ERROR, "gen.music_write_error", "gen_music: write error on %s\n", path.c_str());
