@@ -23,12 +23,13 @@
 #include "coresound/audiodriver.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
-#include "demosystem/test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 #include "mox/mox.h"
 
 namespace {
 
-using namespace playback_media;
+using namespace test_support;
 
 constexpr int WIDTH = 1920, HEIGHT = 1080;
 constexpr int STEP_FRAMES = 735;
@@ -266,15 +267,15 @@ int main(int argc, char **argv) {
     Soundsystem_Init(44100, 8, 2);
     audiodriver_close();  // the position is set per frame; nothing mixes
 
-    ScratchDir dir;
+    TempDir dir;
     WriteFile(dir / "demo.fentro", Project());
     WriteFile(dir / "music.wav", SilentWav(60 * 44100));
-    WriteFile(dir / "picture.tga", Tga(512, 512, Gradient(512, 512, 0x40)));
-    WriteFile(dir / "emblem.tga", Tga(1024, 1024, Gradient(1024, 1024, 0xc0)));
-    WriteFile(dir / "panel.tga", Tga(256, 256, Gradient(256, 256, 0x80)));
+    WriteFile(dir / "picture.tga", TgaImage32(512, 512, Gradient(512, 512, 0x40)));
+    WriteFile(dir / "emblem.tga", TgaImage32(1024, 1024, Gradient(1024, 1024, 0xc0)));
+    WriteFile(dir / "panel.tga", TgaImage32(256, 256, Gradient(256, 256, 0x80)));
     WriteFile(dir / "waves.glsl", layer_shader);
     WriteFile(dir / "post.glsl", post_shader);
-    if (corefile_mountimage(dir.path.c_str(), 2) != 1) return 1;
+    if (corefile_mountimage(dir.c_str(), 2) != 1) return 1;
     static c_demofunction *const scenes[] = {&panelscene};
     demo.effects = {scenes, 1};
 

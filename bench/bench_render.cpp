@@ -14,11 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/production_fixture.h"
+#include "support/scratch.h"
+#include "support/subprocess.h"
 
 namespace {
 
-using namespace production_fixture;
+using namespace test_support;
 
 constexpr int FRAMES = 300;
 constexpr double TARGET = 1.5;
@@ -52,7 +53,7 @@ bool SameFiles(const fs::path &a, const fs::path &b)
     }
     std::sort(names.begin(), names.end());
     for (const std::string &n : names)
-        if (ReadText(a / n) != ReadText(b / n)) {
+        if (ReadFile(a / n) != ReadFile(b / n)) {
             fprintf(stderr, "%s differs\n", n.c_str());
             return false;
         }
@@ -68,9 +69,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "build the production first (outline.dat)\n");
         return 1;
     }
-    char scratch[] = "/tmp/bench_render_XXXXXX";
-    if (!mkdtemp(scratch)) return 1;
-    const fs::path dir = scratch;
+    const TempDir scratch("bench_render");
+    if (scratch.path().empty()) return 1;
+    const fs::path &dir = scratch.path();
     double reference = 1e30, normal = 1e30;
     bool same = true;
     for (int r = 0; r < rounds; ++r) {
@@ -84,7 +85,6 @@ int main(int argc, char **argv)
         fs::remove_all(a, ec);
         fs::remove_all(b, ec);
     }
-    fs::remove_all(dir);
     printf("capture of %d frames of the production at 1920x1080 to TGA files, best of %d round(s):\n", FRAMES,
            rounds);
     printf("  reference path %.1f s (%.2f frames/s)\n", reference, FRAMES / reference);

@@ -13,7 +13,6 @@ endif()
 # run it under Xvfb in the build folder).
 if(NOT FENTRO_SANITIZE)
   add_executable(bench_render ${CMAKE_SOURCE_DIR}/bench/bench_render.cpp)
-  target_include_directories(bench_render PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_compile_definitions(bench_render PRIVATE FENTRO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  target_link_libraries(bench_render PRIVATE fentro_test_support)
   add_dependencies(bench_render fentro-render production)
 endif()

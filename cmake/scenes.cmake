@@ -15,7 +15,7 @@ endforeach()
 if(NOT FENTRO_SANITIZE)
   add_executable(bench_finalscreen bench/bench_finalscreen.cpp)
   target_link_libraries(bench_finalscreen PRIVATE invite_scenes)
-  target_include_directories(bench_finalscreen PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(bench_finalscreen PRIVATE fentro_test_support)
 endif()
 
 # Seeking into the built-in production's scenes and scrubbing the end scene backwards (run it

@@ -16,32 +16,29 @@
 #include <vector>
 
 #include "log_capture.h"
-#include "mutation_rng.h"
+#include "support/media.h"
+#include "support/mutation.h"
+#include "support/scratch.h"
 
 namespace {
 
-using bytes_t = std::vector<uint8_t>;
-
-void put(bytes_t &b, size_t at, uint32_t v, int n)
-{
-    for (int i = 0; i < n && at + i < b.size(); ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
+using namespace test_support;
 
 bytes_t wav(int channels, int bits, uint32_t rate, uint32_t databytes, xorshift &rng)
 {
     bytes_t b(44 + databytes);
     memcpy(&b[0], "RIFF", 4);
-    put(b, 4, databytes + 36, 4);
+    PutLE(b, 4, databytes + 36, 4);
     memcpy(&b[8], "WAVEfmt ", 8);
-    put(b, 16, 16, 4);
-    put(b, 20, 1, 2);
-    put(b, 22, channels, 2);
-    put(b, 24, rate, 4);
-    put(b, 28, rate * channels * bits / 8, 4);
-    put(b, 32, channels * bits / 8, 2);
-    put(b, 34, bits, 2);
+    PutLE(b, 16, 16, 4);
+    PutLE(b, 20, 1, 2);
+    PutLE(b, 22, channels, 2);
+    PutLE(b, 24, rate, 4);
+    PutLE(b, 28, rate * channels * bits / 8, 4);
+    PutLE(b, 32, channels * bits / 8, 2);
+    PutLE(b, 34, bits, 2);
     memcpy(&b[36], "data", 4);
-    put(b, 40, databytes, 4);
+    PutLE(b, 40, databytes, 4);
     for (size_t i = 44; i < b.size(); ++i) b[i] = uint8_t(rng());
     return b;
 }
@@ -58,31 +55,13 @@ void mutate(bytes_t &f, xorshift &rng)
     static const uint32_t limits[] = {0, 1, 2, 3, 4, 7, 8, 15, 16, 17, 24, 32, 36, 44, 0x7FFFFFFF,
                                       0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu};
     static const size_t fields[] = {4, 16, 20, 22, 24, 28, 32, 34, 40};
-    const int count = 1 + (int)rng.below(3);
-    for (int m = 0; m < count; ++m) {
-        const size_t at = rng.below(f.size() + 1);
-        switch (rng.below(5)) {
-        case 0:
-            if (at < f.size()) f[at] ^= uint8_t(1 + rng.below(255));
-            break;
-        case 1:
-            f.resize(at);
-            break;
-        case 2: {
-            const size_t field = fields[rng.below(9)];
-            const uint32_t v = rng.below(2) ? limits[rng.below(18)] : uint32_t(rng.below(f.size() + 8));
-            put(f, field, v, field == 20 || field == 22 || field == 32 || field == 34 ? 2 : 4);
-            break;
-        }
-        case 3:
-            f.insert(f.begin() + (ptrdiff_t)at, 1 + rng.below(6), uint8_t(rng()));
-            break;
-        default:
-            if (at < f.size())
-                f.erase(f.begin() + (ptrdiff_t)at, f.begin() + (ptrdiff_t)std::min(f.size(), at + 1 + rng.below(6)));
-            break;
-        }
-    }
+    MutationEdits edits;
+    edits.field = [](bytes_t &b, size_t, xorshift &r) {
+        const size_t field = fields[r.below(9)];
+        const uint32_t v = r.below(2) ? limits[r.below(18)] : uint32_t(r.below(b.size() + 8));
+        PutLE(b, field, v, field == 20 || field == 22 || field == 32 || field == 34 ? 2 : 4);
+    };
+    Mutate(f, rng, edits);
 }
 
 // Loads `name` and checks the outcome against the file's bytes; true when it loaded.
@@ -119,25 +98,11 @@ bool load_and_check(const char *name, const bytes_t &file, int round)
 
 class WavMutations : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        corefile_closeimage();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { corefile_closeimage(); }
     void pack_and_load(uint64_t seed);
-    static void write(const std::string &path, const bytes_t &b)
-    {
-        FILE *f = fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        if (!b.empty()) fwrite(b.data(), 1, b.size(), f);
-        fclose(f);
-    }
-    const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_wav_mutations_files";
+    static void write(const std::string &path, const bytes_t &b) { ASSERT_TRUE(WriteFile(path, b)); }
+    const TempDir scratch_{"wav_mutations"};
+    const std::string dir_ = scratch_.str();
 };
 
 TEST_F(WavMutations, FromADirectoryEveryMutantLoadsWholeFramesOrIsRefused)
@@ -185,21 +150,10 @@ void WavMutations::pack_and_load(uint64_t seed)
         files.push_back(f);
         names.push_back("m" + std::to_string(i) + ".wav");
     }
-    std::vector<const char *> cnames;
-    std::vector<uint32_t> sizes;
-    for (size_t i = 0; i < files.size(); ++i) {
-        cnames.push_back(names[i].c_str());
-        sizes.push_back((uint32_t)files[i].size());
-    }
+    std::vector<std::pair<std::string, bytes_t>> entries;
+    for (size_t i = 0; i < files.size(); ++i) entries.push_back({names[i], files[i]});
     const std::string image = dir_ + "/sounds.dat";
-    FILE *out = fopen(image.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    char why[256] = "";
-    ASSERT_EQ(imageformat_writetable(out, 0, (uint32_t)files.size(), cnames.data(), sizes.data(), why, sizeof why), 1)
-        << why;
-    for (const bytes_t &f : files)
-        if (!f.empty()) fwrite(f.data(), 1, f.size(), out);
-    fclose(out);
+    ASSERT_TRUE(WriteResourceImage(image, entries));
     const int mounted = Quietly([&] { return corefile_mountimage(image.c_str(), 0); });
     ASSERT_EQ(mounted, 1);
     std::filesystem::remove(image);

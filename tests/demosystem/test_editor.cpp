@@ -9,7 +9,8 @@
 
 #include "core/corefile.h"
 #include "demosystem/test_editor_fixture.h"
-#include "demosystem/test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 #include "log_capture.h"
 
 namespace {
@@ -684,11 +685,11 @@ TEST_F(Editor, ResourceListScrollsWithinItsRows) {
 // Saving: Z writes demo.fentro into the mounted directory and keeps the version it replaces.
 class Saving : public Editor {
 protected:
-    playback_media::ScratchDir dir;
+    test_support::TempDir dir;
 
     void SetUp() override {
         Editor::SetUp();
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         snprintf(d.title, sizeof d.title, "saved");
         d.CreateMarker(4410, 2);
     }
@@ -711,8 +712,8 @@ protected:
 };
 
 TEST_F(Saving, KeepsThePreviousProjectAsBackup) {
-    playback_media::WriteFile(dir / "demo.fentro", "#title \"before\"\n");
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    test_support::WriteFile(dir / "demo.fentro", "#title \"before\"\n");
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     Save();
     const std::string first = Read("demo.fentro");
     EXPECT_EQ(first.rfind("#title \"saved\"\n", 0), 0u) << first;
@@ -726,29 +727,29 @@ TEST_F(Saving, KeepsThePreviousProjectAsBackup) {
 }
 
 TEST_F(Saving, FirstSaveHasNoBackup) {
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     Save();
-    EXPECT_TRUE(playback_media::fs::exists(dir / "demo.fentro"));
-    EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+    EXPECT_TRUE(test_support::fs::exists(dir / "demo.fentro"));
+    EXPECT_FALSE(test_support::fs::exists(dir / "backup.fentro"));
 }
 
 TEST_F(Saving, WritesNothingWithoutAMountedDirectory) {
-    playback_media::WriteFile(dir / "demo.fentro", "old");
+    test_support::WriteFile(dir / "demo.fentro", "old");
     LogCapture log;
     Save();
     EXPECT_EQ(Read("demo.fentro"), "old");
-    EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+    EXPECT_FALSE(test_support::fs::exists(dir / "backup.fentro"));
     EXPECT_TRUE(log.Has("project.save_nodir"));
     EXPECT_FALSE(log.Has("edit.saved"));
 }
 
 TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
-    playback_media::WriteFile(dir / "demo.fentro",
+    test_support::WriteFile(dir / "demo.fentro",
                               "// made by hand\n#renderwidth 64\n#renderheight 48\n#demotype 1\n"
                               "#evnt 1,2\n#marker 100,1\n\nsome notes\n#layer \"a\"\n"
                               "#eventvalue 0,1,0,0.125\n#eventvalue 10,1,0,0.005\n"
                               "#eventvalue 20,1,0,1234.567\n#eventvalue 30,1,0,0.5\n");
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     {
         LogCapture log;
         testing::internal::CaptureStdout();
@@ -780,8 +781,8 @@ TEST_F(Saving, WhatDidNotLoadIsSaidOnTheScreen) {
     std::string text = "#renderwidth 64\n#renderheight 48\n#demotype 1\n#marker x\n"
                        "#eventvalue 0,1,0,1\n";
     for (int i = 0; i < DEMO_MAXLAYERS + 1; i++) text += "#layer \"l\"\n#event 0,10,1,0,0:\n";
-    playback_media::WriteFile(dir / "demo.fentro", text);
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    test_support::WriteFile(dir / "demo.fentro", text);
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     gui_consolelevel = LOG_ERROR;
     core_setlogsink(GuiLogSink, &d);
     testing::internal::CaptureStdout();
@@ -797,29 +798,29 @@ TEST_F(Saving, WhatDidNotLoadIsSaidOnTheScreen) {
 }
 
 TEST_F(Saving, KeepsTheTenLatestSavesStamped) {
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     for (int i = 0; i < 10; i++) {
-        playback_media::WriteFile(dir / ("backup-2020010" + std::to_string(i) + "-120000.fentro"),
+        test_support::WriteFile(dir / ("backup-2020010" + std::to_string(i) + "-120000.fentro"),
                                   "old");
     }
-    playback_media::WriteFile(dir / "backup-notes.fentro", "mine");
+    test_support::WriteFile(dir / "backup-notes.fentro", "mine");
     Save();
     int stamped = 0;
     std::string newest;
-    for (const auto &entry : playback_media::fs::directory_iterator(dir.path)) {
+    for (const auto &entry : test_support::fs::directory_iterator(dir.path())) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("backup-20", 0) != 0) continue;
         stamped++;
         newest = std::max(newest, name);
     }
     EXPECT_EQ(stamped, 10);
-    EXPECT_FALSE(playback_media::fs::exists(dir / "backup-20200100-120000.fentro"));
-    EXPECT_TRUE(playback_media::fs::exists(dir / "backup-20200101-120000.fentro"));
-    EXPECT_TRUE(playback_media::fs::exists(dir / "backup-notes.fentro"));
+    EXPECT_FALSE(test_support::fs::exists(dir / "backup-20200100-120000.fentro"));
+    EXPECT_TRUE(test_support::fs::exists(dir / "backup-20200101-120000.fentro"));
+    EXPECT_TRUE(test_support::fs::exists(dir / "backup-notes.fentro"));
     EXPECT_EQ(Read(newest), Read("demo.fentro"));
 
     // The same text again makes no new copy and leaves the backup alone.
-    playback_media::WriteFile(dir / "backup.fentro", "kept");
+    test_support::WriteFile(dir / "backup.fentro", "kept");
     LogCapture log;
     Save();
     EXPECT_TRUE(log.Has("edit.save_unchanged"));
@@ -827,8 +828,8 @@ TEST_F(Saving, KeepsTheTenLatestSavesStamped) {
 }
 
 TEST_F(Saving, AFailedSaveSaysWhyAndKeepsTheEditsUnsaved) {
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
-    playback_media::fs::create_directory(dir / "demo.fentro");
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
+    test_support::fs::create_directory(dir / "demo.fentro");
     d.CreateMarker(300, 1);
     Frame();
     ASSERT_TRUE(d.Unsaved());
@@ -837,7 +838,7 @@ TEST_F(Saving, AFailedSaveSaysWhyAndKeepsTheEditsUnsaved) {
     EXPECT_TRUE(log.Has("project.save_failed"));
     EXPECT_FALSE(log.Has("edit.saved"));
     EXPECT_TRUE(d.Unsaved());
-    EXPECT_TRUE(playback_media::fs::is_directory(dir / "demo.fentro"));
+    EXPECT_TRUE(test_support::fs::is_directory(dir / "demo.fentro"));
 }
 
 }  // namespace

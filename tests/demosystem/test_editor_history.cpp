@@ -10,9 +10,10 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem_undo.h"
 #include "demosystem/test_editor_fixture.h"
-#include "demosystem/test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 #include "log_capture.h"
-#include "mutation_rng.h"
+#include "support/mutation.h"
 
 namespace {
 
@@ -32,13 +33,13 @@ const char PROJECT[] =
 
 class History : public Editor {
 protected:
-    playback_media::ScratchDir dir;
+    test_support::TempDir dir;
 
     void SetUp() override {
         Editor::SetUp();
-        ASSERT_FALSE(dir.path.empty());
-        playback_media::WriteFile(dir / "demo.fentro", PROJECT);
-        ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+        ASSERT_FALSE(dir.path().empty());
+        test_support::WriteFile(dir / "demo.fentro", PROJECT);
+        ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
         Quietly([&] { d.Load("demo.fentro"); });
         ASSERT_EQ(d.numlayers, 2);
         // The loaded project is the base of the history, as InitGUI makes it after a load.
@@ -82,11 +83,11 @@ TEST_F(History, ClearUndoSaveAndReloadGiveTheOriginalProject) {
     EXPECT_FALSE(d.Unsaved());
 
     // Saving the same text leaves the file and its backups alone.
-    const auto before = playback_media::fs::last_write_time(dir / "demo.fentro");
+    const auto before = test_support::fs::last_write_time(dir / "demo.fentro");
     Press('Z');
     EXPECT_EQ(Read("demo.fentro"), PROJECT);
-    EXPECT_EQ(playback_media::fs::last_write_time(dir / "demo.fentro"), before);
-    EXPECT_FALSE(playback_media::fs::exists(dir / "backup.fentro"));
+    EXPECT_EQ(test_support::fs::last_write_time(dir / "demo.fentro"), before);
+    EXPECT_FALSE(test_support::fs::exists(dir / "backup.fentro"));
 
     auto again = std::make_unique<c_demo>();
     Quietly([&] { again->Load("demo.fentro"); });
@@ -195,7 +196,7 @@ TEST_F(History, NoCommandSequenceLeavesATableOutOfOrder) {
     const int keys[] = {MOX_VK_LEFT, MOX_VK_RIGHT, MOX_VK_UP,    MOX_VK_DOWN, MOX_VK_TAB,
                         MOX_VK_MENU, MOX_VK_DELETE, 'U',         'R'};
     const int mods[] = {0, MOX_VK_CONTROL, MOX_VK_SHIFT};
-    xorshift rng{0x5eed2026};
+    test_support::xorshift rng{0x5eed2026};
     Quietly([&] {
         for (int step = 0; step < 3000; step++) {
             const size_t what = rng.below(10);

@@ -16,7 +16,8 @@
 #include "core/corefile.h"
 #include "gl_context.h"
 #include "log_capture.h"
-#include "mutation_rng.h"
+#include "support/mutation.h"
+#include "support/scratch.h"
 
 // The largest array allocation since it was last cleared: the mesh tables are arrays.
 static size_t largest_array = 0;
@@ -32,6 +33,7 @@ void operator delete[](void *p, size_t) noexcept { free(p); }
 
 namespace {
 
+using namespace test_support;
 using bytes_t = std::vector<unsigned char>;
 
 struct meshfile {
@@ -74,32 +76,14 @@ std::vector<bytes_t> valid_meshes()
 void mutate(bytes_t &f, xorshift &rng)
 {
     static const uint16_t limits[] = {0, 1, 2, 3, 7, 8, 9, 0x7FFF, 0x8000, 0xFFFE, 0xFFFF};
-    const int count = 1 + (int)rng.below(3);
-    for (int m = 0; m < count; ++m) {
-        const size_t at = rng.below(f.size() + 1);
-        switch (rng.below(5)) {
-        case 0:
-            if (at < f.size()) f[at] ^= uint8_t(1 + rng.below(255));
-            break;
-        case 1:
-            f.resize(at);
-            break;
-        case 2: {
-            // A 16-bit count or index, in the header or anywhere after it.
-            const size_t p = rng.below(3) == 0 ? 4 + 2 * rng.below(4) : at & ~size_t(1);
-            const uint16_t v = limits[rng.below(11)];
-            if (p + 1 < f.size()) f[p] = uint8_t(v), f[p + 1] = uint8_t(v >> 8);
-            break;
-        }
-        case 3:
-            f.insert(f.begin() + (ptrdiff_t)at, 1 + rng.below(6), uint8_t(rng()));
-            break;
-        default:
-            if (at < f.size())
-                f.erase(f.begin() + (ptrdiff_t)at, f.begin() + (ptrdiff_t)std::min(f.size(), at + 1 + rng.below(6)));
-            break;
-        }
-    }
+    MutationEdits edits;
+    // A 16-bit count or index, in the header or anywhere after it.
+    edits.field = [](bytes_t &b, size_t at, xorshift &r) {
+        const size_t p = r.below(3) == 0 ? 4 + 2 * r.below(4) : at & ~size_t(1);
+        const uint16_t v = limits[r.below(11)];
+        if (p + 1 < b.size()) PutLE(b, p, v, 2);
+    };
+    Mutate(f, rng, edits);
 }
 
 // Every index the display lists follow lies inside its table.
@@ -191,16 +175,11 @@ protected:
     void SetUp() override
     {
         GLTest::SetUp();
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
     }
-    void TearDown() override
-    {
-        corefile_closeimage();
-        std::filesystem::remove_all(dir_);
-    }
-    const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_mesh_mutations_files";
+    void TearDown() override { corefile_closeimage(); }
+    const TempDir scratch_{"mesh_mutations"};
+    const std::string dir_ = scratch_.str();
 };
 
 TEST_F(MeshMutationsGL, MutantsLoadedThroughTheFileLayerBuildAndDrawOrStayEmpty)
@@ -212,10 +191,7 @@ TEST_F(MeshMutationsGL, MutantsLoadedThroughTheFileLayerBuildAndDrawOrStayEmpty)
         bytes_t f = valid[round % valid.size()];
         mutate(f, rng);
         const std::string name = "m" + std::to_string(round) + ".msh";
-        FILE *out = fopen((dir_ + "/" + name).c_str(), "wb");
-        ASSERT_NE(out, nullptr);
-        if (!f.empty()) fwrite(f.data(), 1, f.size(), out);
-        fclose(out);
+        ASSERT_TRUE(WriteFile(dir_ + "/" + name, f));
         c_mesh m;
         std::vector<char> fn(name.begin(), name.end());
         fn.push_back('\0');

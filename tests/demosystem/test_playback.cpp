@@ -13,13 +13,14 @@
 #include "coresound/audiodriver.h"
 #include "coresound/coresound.h"
 #include "demosystem/demosystem.h"
-#include "demosystem/test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 #include "gl_context.h"
 #include "log_capture.h"
 
 namespace {
 
-using namespace playback_media;
+using namespace test_support;
 
 // Colours as 0xAARRGGBB for the files, and their 0xRRGGBB part for the checks.
 constexpr uint32_t RED = 0xffff0000, GREEN = 0xff00ff00, BLUE = 0xff0000ff, WHITE = 0xffffffff;
@@ -68,7 +69,7 @@ const char *const vertex_header = "#version 120\nvarying vec2 uvCoord;\n";
 class Playback : public ::testing::Test {
 protected:
     c_demo &demo = Demo();
-    ScratchDir dir;
+    TempDir dir;
     s_effecttable effects = {};  // handed to the demo object by Load
 
     void SetUp() override {
@@ -80,13 +81,13 @@ protected:
             return true;
         }();
         (void)sound;
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         WriteFile(dir / "music.wav", SilentWav(3 * 44100));
         WriteFile(dir / "red.tga", SolidTga(4, 4, RED));
         WriteFile(dir / "green.tga", SolidTga(4, 4, GREEN));
         WriteFile(dir / "blue.tga", SolidTga(4, 4, BLUE));
         WriteFile(dir / "white.tga", SolidTga(4, 4, WHITE));
-        ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+        ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
         demo.gui_visible = false;
         demo.guifont1 = nullptr;
     }
@@ -198,7 +199,7 @@ TEST_F(Playback, TwoLayersBlendOverTheBackground) {
 
 TEST_F(Playback, TextureIsStretchedOverTheLayer) {
     // 2 x 2 image: red, green on top; blue, white below.
-    WriteFile(dir / "quad.tga", Tga(2, 2, {RED, GREEN, BLUE, WHITE}));
+    WriteFile(dir / "quad.tga", TgaImage32(2, 2, {RED, GREEN, BLUE, WHITE}));
     Load("#texture 4 \"quad\" \"quad.tga\"\n"
          "#layer \"image\"\n"
          "#event 0,100000,1,0,0:\n",
@@ -219,7 +220,7 @@ TEST_F(Playback, SpriteFollowsItsTransformKeys) {
     // about 31 pixels at the camera's distance of 1 (45 degree field of view).
     std::vector<uint32_t> pixels(64 * 64, GREEN);
     std::fill(pixels.begin(), pixels.begin() + 64 * 32, RED);
-    WriteFile(dir / "sprite.tga", Tga(64, 64, pixels));
+    WriteFile(dir / "sprite.tga", TgaImage32(64, 64, pixels));
     Load("#sprite 0 \"sprite\" \"sprite.tga\"\n"
          "#layer \"3d\"\n"
          "#event 0,100000,1,0,0:\n"

@@ -21,12 +21,14 @@
 #include "mox/mox.h"
 #include "corefile/imageformat.h"
 #include "log_capture.h"
-#include "mox/test_tga_writer.h"
-#include "mutation_rng.h"
+#include "support/demo_owner.h"
+#include "support/media.h"
+#include "support/mutation.h"
+#include "support/scratch.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace test_support;
 
 const char *const base_project =
     "#title \"Mutations\"\n"
@@ -225,22 +227,14 @@ void evaluate(c_demo &d)
     }
 }
 
-// Frees what a loaded demo object owns; the graphics lists that point into it go first.
+// Releases a loaded demo object; the graphics lists and the shader table that point into it
+// go first.
 struct demo_deleter {
     void operator()(c_demo *d) const
     {
         MOX_FlushGraphics();
         MOX_numshaders = 0;
-        for (s_demolayer &l : d->layer)
-            for (int e = 0; e < l.numevents; ++e) delete[] l.event[e].value;
-        for (s_demoresource &r : d->resource) {
-            if ((r.type == RESOURCE_SHADER || r.type == RESOURCE_POSTSHADER) && r.datapointer)
-                delete[] static_cast<char *>(r.datapointer);
-            for (char *p : r.param) delete[] p;
-        }
-        for (s_spritesheet &s : d->resource_spritesheet) delete[] s.sprite;
-        free(d->demomusic.buffer);
-        delete d;
+        DemoRelease()(d);
     }
 };
 using demo_ptr = std::unique_ptr<c_demo, demo_deleter>;
@@ -250,32 +244,21 @@ std::vector<std::pair<std::string, bytes_t>> media()
 {
     std::vector<uint32_t> px(16 * 9, 0xFF336699u);
     for (int x : {3, 7, 12}) px[x] = 0xFFFFFFFFu;
-    bytes_t wav = {'R', 'I', 'F', 'F', 52, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                   1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 16, 0, 0, 0};
-    wav.resize(60, 0x11);
+    const bytes_t wav = Wav(2, 16, 44100, bytes_t(16, 0x11));
     const std::string shader = "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
-    return {{"a.tga", tga_image32(16, 9, px)}, {"a.wav", wav}, {"a.glsl", bytes_t(shader.begin(), shader.end())}};
+    return {{"a.tga", TgaImage32(16, 9, px)}, {"a.wav", wav}, {"a.glsl", bytes_t(shader.begin(), shader.end())}};
 }
 
 class ProjectMutations : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        corefile_closeimage();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { corefile_closeimage(); }
     // Mounts the folder holding the media and the given texts as p0.fentro, p1.fentro, ...
     void mount_folder(const std::vector<std::string> &texts)
     {
         corefile_closeimage();
-        for (const auto &m : media()) ASSERT_TRUE(write_bytes(dir_ + "/" + m.first, m.second));
+        for (const auto &m : media()) ASSERT_TRUE(WriteFile(dir_ + "/" + m.first, m.second));
         for (size_t i = 0; i < texts.size(); ++i)
-            ASSERT_TRUE(write_bytes(dir_ + "/p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())));
+            ASSERT_TRUE(WriteFile(dir_ + "/p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())));
         ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
     }
     // The same as one resource image, as the player reads its production: one file for
@@ -286,21 +269,8 @@ protected:
         std::vector<std::pair<std::string, bytes_t>> entries = media();
         for (size_t i = 0; i < texts.size(); ++i)
             entries.push_back({"p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())});
-        std::vector<const char *> names;
-        std::vector<uint32_t> sizes;
-        for (const auto &e : entries) {
-            names.push_back(e.first.c_str());
-            sizes.push_back((uint32_t)e.second.size());
-        }
         const std::string image = dir_ + "/mutants.dat";
-        FILE *out = fopen(image.c_str(), "wb");
-        ASSERT_NE(out, nullptr);
-        char why[256] = "";
-        ASSERT_EQ(imageformat_writetable(out, 0, (uint32_t)entries.size(), names.data(), sizes.data(), why, sizeof why), 1)
-            << why;
-        for (const auto &e : entries)
-            if (!e.second.empty()) fwrite(e.second.data(), 1, e.second.size(), out);
-        fclose(out);
+        ASSERT_TRUE(WriteResourceImage(image, entries));
         const int mounted = Quietly([&] { return corefile_mountimage(image.c_str(), 0); });
         ASSERT_EQ(mounted, 1);
     }
@@ -316,7 +286,8 @@ protected:
     // one is also saved and loaded again. Returns how many scenes were started.
     int run(const std::vector<std::string> &texts, bool saves);
 
-    const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_project_mutations_files";
+    const TempDir scratch_{"project_mutations"};
+    const std::string dir_ = scratch_.str();
     s_effecttable effects_ = {};
 };
 

@@ -12,11 +12,12 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
-#include "test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 
 namespace {
 
-using namespace playback_media;
+using namespace test_support;
 
 const char *const project =
     "#renderwidth 64\n#renderheight 64\n#demotype 1\n#music \"music.wav\"\n#resources\n"
@@ -42,7 +43,7 @@ protected:
         WriteFile(dir / "sheet.tga", SolidTga(32, 16, 0xFF0000FF));
         WriteFile(dir / "glow.glsl", "void main() { gl_FragColor = vec4(1.0); }\n");
         WriteFile(dir / "music.wav", SilentWav(44100));
-        ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+        ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     }
     void TearDown() override {
         MOX_FlushGraphics();
@@ -58,7 +59,7 @@ protected:
         demo.Release();
         ::testing::internal::GetCapturedStdout();
     }
-    ScratchDir dir;
+    TempDir dir;
 };
 
 // Whether a listed sprite or bitmap lies in the `bytes` bytes at `begin`.

@@ -11,7 +11,10 @@
 #include "gl_context.h"
 #include "log_capture.h"
 #include "mox/mox.h"
-#include "test_tga_writer.h"
+#include "support/media.h"
+#include "support/scratch.h"
+
+using namespace test_support;
 
 namespace {
 
@@ -28,10 +31,10 @@ class BitmapTest : public GLTest {
  protected:
   static void SetUpTestSuite() {
     std::filesystem::create_directories(kDir);
-    const bytes_t quad = tga_image32(2, 2, {RED, GREEN, BLUE, WHITE});
+    const bytes_t quad = TgaImage32(2, 2, {RED, GREEN, BLUE, WHITE});
     for (const char *name : {"lower.tga", "upper.TGA", "mixed.TgA", "x.png", "noext", ".tga"})
-      ASSERT_TRUE(write_bytes(kDir + "/" + name, quad));
-    ASSERT_TRUE(write_bytes(kDir + "/short.tga", bytes_t(quad.begin(), quad.end() - 1)));
+      ASSERT_TRUE(WriteFile(kDir + "/" + name, quad));
+    ASSERT_TRUE(WriteFile(kDir + "/short.tga", bytes_t(quad.begin(), quad.end() - 1)));
     ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
   }
   void TearDown() override { Quietly(MOX_FlushGraphics); }
@@ -52,7 +55,7 @@ TEST_F(BitmapTest, LoadsTgaWithTheExtensionInAnyCase) {
     EXPECT_NE(bm[i].textureid, 0);
     EXPECT_EQ(MOX_GetPixel(0, 0, bm[i]), RED);
     EXPECT_EQ(MOX_GetPixel(1, 1, bm[i]), WHITE);
-    EXPECT_EQ(bm[i].data[1], to_buffer(GREEN));
+    EXPECT_EQ(bm[i].data[1], ToBuffer(GREEN));
   }
   EXPECT_EQ(mox_numbitmaps, 3);
   EXPECT_EQ(mox_bitmaplist[2], &bm[2]);
@@ -116,7 +119,7 @@ TEST_F(BitmapTest, BadSizesGiveAnEmptyRecord) {
 TEST_F(BitmapTest, PicturesNoTextureCanHoldAreNotLoaded) {
   const int limit = MOX_MaxTextureSize();
   ASSERT_GT(limit, 0);
-  ASSERT_TRUE(write_bytes(kDir + "/wide.tga", tga_image32(limit + 1, 1, std::vector<uint32_t>(limit + 1, RED))));
+  ASSERT_TRUE(WriteFile(kDir + "/wide.tga", TgaImage32(limit + 1, 1, std::vector<uint32_t>(limit + 1, RED))));
   {
     LogCapture log;
     MOX_LoadBitmap("wide.tga", &bm[0]);
@@ -208,10 +211,10 @@ class BitmapDrawTest : public BitmapTest {
   }
   // The 2 x 2 image scaled by `s` at (x, y), with the black around it.
   void expect_image(int x, int y, int s, uint32_t tl, uint32_t tr, uint32_t bl, uint32_t br) {
-    EXPECT_EQ(gltest_pixel(x, y), to_buffer(tl));
-    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y), to_buffer(tr));
-    EXPECT_EQ(gltest_pixel(x, y + 2 * s - 1), to_buffer(bl));
-    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y + 2 * s - 1), to_buffer(br));
+    EXPECT_EQ(gltest_pixel(x, y), ToBuffer(tl));
+    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y), ToBuffer(tr));
+    EXPECT_EQ(gltest_pixel(x, y + 2 * s - 1), ToBuffer(bl));
+    EXPECT_EQ(gltest_pixel(x + 2 * s - 1, y + 2 * s - 1), ToBuffer(br));
     EXPECT_EQ(gltest_pixel(x - 1, y), 0xFF000000u);
     EXPECT_EQ(gltest_pixel(x, y - 1), 0xFF000000u);
     EXPECT_EQ(gltest_pixel(x + 2 * s, y + 2 * s - 1), 0xFF000000u);
@@ -227,8 +230,8 @@ TEST_F(BitmapDrawTest, DrawBitmapPlacesTheImageTopLeftAtXY) {
 TEST_F(BitmapDrawTest, ZoomedAndScaledBitmaps) {
   MOX_DrawZoomedBitmap(30, 40, 300, bm[0]);
   expect_image(30, 40, 3, RED, GREEN, BLUE, WHITE);
-  EXPECT_EQ(gltest_pixel(32, 42), to_buffer(RED));
-  EXPECT_EQ(gltest_pixel(33, 42), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(32, 42), ToBuffer(RED));
+  EXPECT_EQ(gltest_pixel(33, 42), ToBuffer(GREEN));
   MOX_DrawScaledBitmap(100, 100, 8, 8, bm[0], 0);
   expect_image(100, 100, 4, RED, GREEN, BLUE, WHITE);
 }
@@ -243,10 +246,10 @@ TEST_F(BitmapDrawTest, RotatedBitmapTurnsAboutItsCentreAtXY) {
 TEST_F(BitmapDrawTest, UpdatedPixelsShowAfterUpload) {
   MOX_DrawPixel(0, 0, (int)0xFF123456, bm[0]);
   MOX_DrawBitmap(10, 10, bm[0]);
-  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(10, 10), ToBuffer(RED));
   MOX_UpdateBitmap(bm[0]);
   MOX_DrawBitmap(10, 10, bm[0]);
-  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(0xFF123456));
+  EXPECT_EQ(gltest_pixel(10, 10), ToBuffer(0xFF123456));
 }
 
 TEST_F(BitmapDrawTest, AlphaAndAdditiveBitmaps) {

@@ -11,7 +11,10 @@
 #include "gl_context.h"
 #include "log_capture.h"
 #include "mox/mox.h"
-#include "test_tga_writer.h"
+#include "support/media.h"
+#include "support/scratch.h"
+
+using namespace test_support;
 
 namespace {
 
@@ -26,14 +29,14 @@ bytes_t example_font(int bpp) {
   const uint32_t blank = bpp == 32 ? 0x00000000u : 0xFFFF00FFu;  // transparent or keyed
   std::vector<uint32_t> px(20 * 3, 0xFFFFFFFFu);
   for (int x = 0; x < 20; ++x) px[x] = (x == 4 || x == 9) ? 0xFF00FF00u : blank;
-  if (bpp == 32) return tga_image32(20, 3, px);
+  if (bpp == 32) return TgaImage32(20, 3, px);
   bytes_t raw;
-  for (uint32_t p : px) put_bgr(raw, p, 24);
-  tga_header h;
+  for (uint32_t p : px) PutBgr(raw, p, 24);
+  TgaHeader h;
   h.width = 20;
   h.height = 3;
   h.descriptor = 0x20;
-  return tga_file(h, {}, raw);
+  return TgaFile(h, {}, raw);
 }
 
 // All 96 glyphs: glyph 0 is column 0, the space is 3 columns wide and transparent, glyph
@@ -51,7 +54,7 @@ bytes_t full_font() {
       for (int y = 1; y < kFullHeight; ++y)
         px[x + (size_t)y * width] = k == 1 ? 0 : glyph_colour(k);
   }
-  return tga_image32(width, kFullHeight, px);
+  return TgaImage32(width, kFullHeight, px);
 }
 
 // 100 markers two columns apart, then a wider last glyph.
@@ -59,7 +62,7 @@ bytes_t crowded_font() {
   const int width = 210;
   std::vector<uint32_t> px((size_t)width * 2, 0xFFFFFFFFu);
   for (int x = 0; x < width; ++x) px[x] = (x >= 3 && x <= 201 && (x - 3) % 2 == 0) ? ~0u : 0u;
-  return tga_image32(width, 2, px);
+  return TgaImage32(width, 2, px);
 }
 
 int glyph(char c) { return (unsigned char)c - 31; }
@@ -68,10 +71,10 @@ class FontTest : public GLTest {
  protected:
   static void SetUpTestSuite() {
     std::filesystem::create_directories(kDir);
-    ASSERT_TRUE(write_bytes(kDir + "/example32.tga", example_font(32)));
-    ASSERT_TRUE(write_bytes(kDir + "/example24.tga", example_font(24)));
-    ASSERT_TRUE(write_bytes(kDir + "/full.tga", full_font()));
-    ASSERT_TRUE(write_bytes(kDir + "/crowded.tga", crowded_font()));
+    ASSERT_TRUE(WriteFile(kDir + "/example32.tga", example_font(32)));
+    ASSERT_TRUE(WriteFile(kDir + "/example24.tga", example_font(24)));
+    ASSERT_TRUE(WriteFile(kDir + "/full.tga", full_font()));
+    ASSERT_TRUE(WriteFile(kDir + "/crowded.tga", crowded_font()));
     ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
   }
   void SetUp() override {

@@ -11,7 +11,10 @@
 #include "gl_context.h"
 #include "log_capture.h"
 #include "mox/mox.h"
-#include "test_tga_writer.h"
+#include "support/media.h"
+#include "support/scratch.h"
+
+using namespace test_support;
 
 namespace {
 
@@ -26,7 +29,7 @@ class SpriteTest : public GLTest {
   static void SetUpTestSuite() {
     std::filesystem::create_directories(kDir);
     // 2 x 2: red, green / keyed magenta, white.
-    ASSERT_TRUE(write_bytes(kDir + "/sprite.tga", tga_image32(2, 2, {RED, GREEN, MAGENTA, WHITE})));
+    ASSERT_TRUE(WriteFile(kDir + "/sprite.tga", TgaImage32(2, 2, {RED, GREEN, MAGENTA, WHITE})));
     ASSERT_EQ(corefile_mountimage(kDir.c_str(), 2), 1);
   }
   void SetUp() override {
@@ -117,29 +120,29 @@ TEST_F(SpriteTest, FullSpriteListRefusesNewSprites) {
 TEST_F(SpriteTest, SpritesDrawWithTheKeyedPixelsLeftOut) {
   load(&sp[0]);
   MOX_DrawSprite(10, 10, sp[0]);
-  EXPECT_EQ(gltest_pixel(10, 10), to_buffer(RED));
-  EXPECT_EQ(gltest_pixel(11, 10), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(10, 10), ToBuffer(RED));
+  EXPECT_EQ(gltest_pixel(11, 10), ToBuffer(GREEN));
   EXPECT_EQ(gltest_pixel(10, 11), BG);  // magenta became transparent
-  EXPECT_EQ(gltest_pixel(11, 11), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(11, 11), ToBuffer(WHITE));
   EXPECT_EQ(gltest_pixel(12, 10), BG);
 
   MOX_DrawMirroredSprite(20, 10, sp[0]);
-  EXPECT_EQ(gltest_pixel(20, 10), to_buffer(GREEN));
-  EXPECT_EQ(gltest_pixel(21, 10), to_buffer(RED));
-  EXPECT_EQ(gltest_pixel(20, 11), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(20, 10), ToBuffer(GREEN));
+  EXPECT_EQ(gltest_pixel(21, 10), ToBuffer(RED));
+  EXPECT_EQ(gltest_pixel(20, 11), ToBuffer(WHITE));
   EXPECT_EQ(gltest_pixel(21, 11), BG);
 
   MOX_DrawScaledSprite(30, 10, 4, 4, sp[0], 0);
-  EXPECT_EQ(gltest_pixel(31, 11), to_buffer(RED));
-  EXPECT_EQ(gltest_pixel(32, 11), to_buffer(GREEN));
+  EXPECT_EQ(gltest_pixel(31, 11), ToBuffer(RED));
+  EXPECT_EQ(gltest_pixel(32, 11), ToBuffer(GREEN));
   EXPECT_EQ(gltest_pixel(31, 12), BG);
-  EXPECT_EQ(gltest_pixel(33, 13), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(33, 13), ToBuffer(WHITE));
 
   MOX_DrawRotatedSprite(40, 10, sp[0], 180);
-  EXPECT_EQ(gltest_pixel(40, 10), to_buffer(WHITE));
+  EXPECT_EQ(gltest_pixel(40, 10), ToBuffer(WHITE));
   EXPECT_EQ(gltest_pixel(41, 10), BG);
-  EXPECT_EQ(gltest_pixel(40, 11), to_buffer(GREEN));
-  EXPECT_EQ(gltest_pixel(41, 11), to_buffer(RED));
+  EXPECT_EQ(gltest_pixel(40, 11), ToBuffer(GREEN));
+  EXPECT_EQ(gltest_pixel(41, 11), ToBuffer(RED));
 }
 
 TEST_F(SpriteTest, AlphaAndBlendSprites) {
@@ -171,7 +174,7 @@ TEST_F(SpriteTest, BoxesAndLinesUseTheirPackedColour) {
 
   MOX_DrawLine(20, 40, 60, 40, (int)0xFF00FF00);
   const uint32_t a = gltest_pixel(40, 39), b = gltest_pixel(40, 40);
-  EXPECT_TRUE(a == to_buffer(GREEN) || b == to_buffer(GREEN)) << std::hex << a << " " << b;
+  EXPECT_TRUE(a == ToBuffer(GREEN) || b == ToBuffer(GREEN)) << std::hex << a << " " << b;
   EXPECT_EQ(gltest_pixel(40, 45), 0xFF000000u);
 }
 

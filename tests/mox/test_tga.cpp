@@ -6,7 +6,10 @@
 #include <string>
 
 #include "mox/corebitmap.h"
-#include "test_tga_writer.h"
+#include "support/media.h"
+#include "support/scratch.h"
+
+using namespace test_support;
 
 namespace {
 
@@ -23,7 +26,7 @@ decoded decode(const bytes_t &file) {
   if (p) {
     d.ok = true;
     for (size_t i = 0; i < (size_t)d.info.width * d.info.height; ++i)
-      d.pixels.push_back(to_buffer(p[i]));  // the swap is its own inverse
+      d.pixels.push_back(ToBuffer(p[i]));  // the swap is its own inverse
     free(p);
   }
   return d;
@@ -34,15 +37,15 @@ const uint32_t E = 0xFF111111, F = 0xFF222222;
 
 bytes_t raw24(std::initializer_list<uint32_t> argb) {
   bytes_t out;
-  for (uint32_t p : argb) put_bgr(out, p, 24);
+  for (uint32_t p : argb) PutBgr(out, p, 24);
   return out;
 }
 
 TEST(TgaDecode, BottomLeftOriginPutsFirstStoredPixelOnLastRow) {
-  tga_header h;
+  TgaHeader h;
   h.width = 2;
   h.height = 2;
-  const decoded d = decode(tga_file(h, {}, raw24({A, B, C, D})));
+  const decoded d = decode(TgaFile(h, {}, raw24({A, B, C, D})));
   ASSERT_TRUE(d.ok) << d.info.error;
   EXPECT_EQ(d.at(0, 1), A);
   EXPECT_EQ(d.at(1, 1), B);
@@ -60,14 +63,14 @@ class TgaOrigin : public ::testing::TestWithParam<origin_case> {};
 
 TEST_P(TgaOrigin, PlacesFileOrderByCorner) {
   for (bool rle : {false, true}) {
-    tga_header h;
+    TgaHeader h;
     h.type = rle ? 10 : 2;
     h.width = 3;
     h.height = 2;
     h.descriptor = GetParam().descriptor;
     bytes_t px = raw24({A, B, C, D, E, F});
     if (rle) px.insert(px.begin(), 0x05);  // one raw packet of six pixels across the row end
-    const decoded d = decode(tga_file(h, {}, px));
+    const decoded d = decode(TgaFile(h, {}, px));
     ASSERT_TRUE(d.ok) << d.info.error;
     for (int i = 0; i < 6; ++i)
       EXPECT_EQ(d.pixels[i], GetParam().expected[i]) << "pixel " << i << (rle ? " rle" : "");
@@ -82,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                       origin_case{0x30, {C, B, A, F, E, D}}));  // top right
 
 TEST(TgaDecode, ColourKeyMakesNearMagentaTransparentWhateverItsAlpha) {
-  tga_header h;
+  TgaHeader h;
   h.width = 4;
   h.bpp = 32;
   h.descriptor = 0x20;
@@ -90,7 +93,7 @@ TEST(TgaDecode, ColourKeyMakesNearMagentaTransparentWhateverItsAlpha) {
                       0xF0, 0x00, 0xFF, 0xFF,   // blue 240: not keyed
                       0xF8, 0x0A, 0xF8, 0xFF,   // near magenta
                       0xF1, 0x0F, 0xF1, 0x00};  // bounds 241 / 15: keyed
-  const decoded d = decode(tga_file(h, {}, px));
+  const decoded d = decode(TgaFile(h, {}, px));
   ASSERT_TRUE(d.ok);
   EXPECT_EQ(d.at(0, 0), 0u);
   EXPECT_EQ(d.at(1, 0), 0xFFFF00F0u);
@@ -102,11 +105,11 @@ TEST(TgaDecode, ColourKeyMakesNearMagentaTransparentWhateverItsAlpha) {
 
 TEST(TgaDecode, SixteenAndFifteenBitPixels) {
   for (int bpp : {15, 16}) {
-    tga_header h;
+    TgaHeader h;
     h.width = 3;
     h.bpp = bpp;
     // 0x7FFF white, 0x7C00 red, 0x801F blue with bit 15 set (ignored).
-    const decoded d = decode(tga_file(h, {}, {0xFF, 0x7F, 0x00, 0x7C, 0x1F, 0x80}));
+    const decoded d = decode(TgaFile(h, {}, {0xFF, 0x7F, 0x00, 0x7C, 0x1F, 0x80}));
     ASSERT_TRUE(d.ok) << bpp;
     EXPECT_EQ(d.at(0, 0), 0xFFF8F8F8u);
     EXPECT_EQ(d.at(1, 0), 0xFFF80000u);
@@ -125,15 +128,15 @@ TEST(TgaDecode, WideRowsDecodeEveryPixel) {
   }
   for (int bpp : {24, 32}) {
     bytes_t px;
-    for (uint32_t p : argb) put_bgr(px, p, bpp);
-    tga_header h;
+    for (uint32_t p : argb) PutBgr(px, p, bpp);
+    TgaHeader h;
     h.width = 11;
     h.height = 2;
     h.bpp = bpp;
     h.descriptor = 0x20;
-    const decoded d = decode(tga_file(h, {}, px));
+    const decoded d = decode(TgaFile(h, {}, px));
     h.descriptor = 0x30;
-    const decoded m = decode(tga_file(h, {}, px));
+    const decoded m = decode(TgaFile(h, {}, px));
     ASSERT_TRUE(d.ok && m.ok);
     for (int i = 0; i < 22; ++i) {
       uint32_t want = bpp == 24 ? (argb[i] | 0xFF000000u) : argb[i];
@@ -145,44 +148,44 @@ TEST(TgaDecode, WideRowsDecodeEveryPixel) {
 }
 
 TEST(TgaDecode, RunLengthPacketsCrossRowEndsAndKeepTheLastRawPixel) {
-  tga_header h;
+  TgaHeader h;
   h.type = 10;
   h.width = 3;
   h.height = 2;
   h.descriptor = 0x20;
   bytes_t px = {0x84};  // run of 5 crossing the row end
-  put_bgr(px, A, 24);
+  PutBgr(px, A, 24);
   px.push_back(0x00);  // last packet: one raw pixel
-  put_bgr(px, B, 24);
+  PutBgr(px, B, 24);
   px.push_back(0x00);  // past the image: ignored
-  const decoded d = decode(tga_file(h, {}, px));
+  const decoded d = decode(TgaFile(h, {}, px));
   ASSERT_TRUE(d.ok) << d.info.error;
   EXPECT_EQ(d.pixels, (std::vector<uint32_t>{A, A, A, A, A, B}));
 
   // A run longer than what is left of the image is cut at its end.
   h.descriptor = 0x00;
   bytes_t runs = {0x81};
-  put_bgr(runs, C, 24);
+  PutBgr(runs, C, 24);
   runs.push_back(0xFF);  // 128 pixels, only 4 fit
-  put_bgr(runs, D, 24);
-  const decoded cut = decode(tga_file(h, {}, runs));
+  PutBgr(runs, D, 24);
+  const decoded cut = decode(TgaFile(h, {}, runs));
   ASSERT_TRUE(cut.ok);
   EXPECT_EQ(cut.pixels, (std::vector<uint32_t>{D, D, D, C, C, D}));
 }
 
 TEST(TgaDecode, RunLength32BitRunsAreKeyed) {
-  tga_header h;
+  TgaHeader h;
   h.type = 10;
   h.width = 2;
   h.bpp = 32;
-  const decoded d = decode(tga_file(h, {}, {0x81, 0xFF, 0x00, 0xFF, 0xFF}));
+  const decoded d = decode(TgaFile(h, {}, {0x81, 0xFF, 0x00, 0xFF, 0xFF}));
   ASSERT_TRUE(d.ok);
   EXPECT_EQ(d.pixels, (std::vector<uint32_t>{0, 0}));
 }
 
 TEST(TgaDecode, ColourMappedWith24And16BitEntries) {
   // Entries start at index 2; indices 0 and 1 are not given and stay transparent black.
-  tga_header h;
+  TgaHeader h;
   h.type = 1;
   h.width = 4;
   h.bpp = 8;
@@ -191,13 +194,13 @@ TEST(TgaDecode, ColourMappedWith24And16BitEntries) {
   h.maplength = 2;
   h.mapbits = 24;
   h.id = "an image id";
-  const decoded d = decode(tga_file(h, raw24({A, 0xFFFF00FF}), {2, 3, 0, 255}));
+  const decoded d = decode(TgaFile(h, raw24({A, 0xFFFF00FF}), {2, 3, 0, 255}));
   ASSERT_TRUE(d.ok) << d.info.error;
   EXPECT_EQ(d.pixels, (std::vector<uint32_t>{A, 0, 0, 0}));  // entry 3 is keyed magenta
 
   h.mapbits = 16;
   h.mapfirst = 0;
-  const decoded d16 = decode(tga_file(h, {0x00, 0x7C, 0xE0, 0x03}, {1, 0, 1, 1}));
+  const decoded d16 = decode(TgaFile(h, {0x00, 0x7C, 0xE0, 0x03}, {1, 0, 1, 1}));
   ASSERT_TRUE(d16.ok);
   EXPECT_EQ(d16.pixels, (std::vector<uint32_t>{0xFF00F800, 0xFFF80000, 0xFF00F800, 0xFF00F800}));
 
@@ -206,55 +209,55 @@ TEST(TgaDecode, ColourMappedWith24And16BitEntries) {
   h.mapbits = 24;
   h.mapfirst = 255;
   h.maplength = 3;
-  const decoded rle = decode(tga_file(h, raw24({B, C, D}), {0x83, 255}));
+  const decoded rle = decode(TgaFile(h, raw24({B, C, D}), {0x83, 255}));
   ASSERT_TRUE(rle.ok) << rle.info.error;
   EXPECT_EQ(rle.pixels, (std::vector<uint32_t>{B, B, B, B}));
 }
 
 TEST(TgaDecode, GreyImagesRawAndRunLength) {
-  tga_header h;
+  TgaHeader h;
   h.type = 3;
   h.width = 3;
   h.bpp = 8;
-  const decoded d = decode(tga_file(h, {}, {0x00, 0x80, 0xFF}));
+  const decoded d = decode(TgaFile(h, {}, {0x00, 0x80, 0xFF}));
   ASSERT_TRUE(d.ok);
   EXPECT_EQ(d.pixels, (std::vector<uint32_t>{0xFF000000, 0xFF808080, 0xFFFFFFFF}));
   h.type = 11;
-  const decoded r = decode(tga_file(h, {}, {0x01, 0x10, 0x20, 0x80, 0x30}));
+  const decoded r = decode(TgaFile(h, {}, {0x01, 0x10, 0x20, 0x80, 0x30}));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.pixels, (std::vector<uint32_t>{0xFF101010, 0xFF202020, 0xFF303030}));
 }
 
 TEST(TgaDecode, ColourMapOfATrueColourImageIsSkipped) {
-  tga_header h;
+  TgaHeader h;
   h.width = 1;
   h.maptype = 1;
   h.maplength = 2;
   h.mapbits = 32;  // not decodable, but not needed either
-  const decoded d = decode(tga_file(h, bytes_t(8, 0x55), raw24({A})));
+  const decoded d = decode(TgaFile(h, bytes_t(8, 0x55), raw24({A})));
   ASSERT_TRUE(d.ok) << d.info.error;
   EXPECT_EQ(d.at(0, 0), A);
 }
 
 TEST(TgaDecode, TwoWayInterleavedRowsAreRestored) {
   // Top-left origin; file rows are image rows 0, 2, 1, 3.
-  tga_header h;
+  TgaHeader h;
   h.width = 1;
   h.height = 4;
   h.descriptor = 0x20 | 0x40;
-  const decoded d = decode(tga_file(h, {}, raw24({A, C, B, D})));
+  const decoded d = decode(TgaFile(h, {}, raw24({A, C, B, D})));
   ASSERT_TRUE(d.ok);
   EXPECT_EQ(d.pixels, (std::vector<uint32_t>{A, B, C, D}));
 }
 
 TEST(TgaDecode, UnsupportedFormatsAreReported) {
-  auto rejects = [](tga_header h, const bytes_t &map, const bytes_t &px) {
-    const decoded d = decode(tga_file(h, map, px));
+  auto rejects = [](TgaHeader h, const bytes_t &map, const bytes_t &px) {
+    const decoded d = decode(TgaFile(h, map, px));
     EXPECT_FALSE(d.ok);
     EXPECT_NE(d.info.error, nullptr);
     return d.info.error ? std::string(d.info.error) : std::string();
   };
-  tga_header h;
+  TgaHeader h;
   h.bpp = 12;
   EXPECT_EQ(rejects(h, {}, bytes_t(4, 0)), "unsupported pixel depth");
   h.bpp = 24;
@@ -272,7 +275,7 @@ TEST(TgaDecode, UnsupportedFormatsAreReported) {
   h.maptype = 0;
   h.maplength = 0;
   EXPECT_EQ(rejects(h, {}, {0}), "colour-mapped image without a colour map");
-  h = tga_header{};
+  h = TgaHeader{};
   h.width = 0;
   EXPECT_EQ(rejects(h, {}, {}), "empty image");
   h.width = 65535;
@@ -297,15 +300,15 @@ void expect_prefixes_fail(const bytes_t &file) {
 }
 
 TEST(TgaDecode, TruncatedFilesAreRejected) {
-  tga_header h;
+  TgaHeader h;
   h.width = 2;
   h.height = 2;
   h.id = "xy";
-  expect_prefixes_fail(tga_file(h, {}, raw24({A, B, C, D})));
+  expect_prefixes_fail(TgaFile(h, {}, raw24({A, B, C, D})));
 
   h.type = 10;
   h.bpp = 32;
-  expect_prefixes_fail(tga_file(h, {}, {0x80, 1, 2, 3, 4, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
+  expect_prefixes_fail(TgaFile(h, {}, {0x80, 1, 2, 3, 4, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
                                         11, 12}));
 
   h.type = 9;
@@ -313,17 +316,17 @@ TEST(TgaDecode, TruncatedFilesAreRejected) {
   h.maptype = 1;
   h.maplength = 3;
   h.mapbits = 16;
-  expect_prefixes_fail(tga_file(h, bytes_t(6, 0x11), {0x01, 0, 1, 0x81, 2}));
+  expect_prefixes_fail(TgaFile(h, bytes_t(6, 0x11), {0x01, 0, 1, 0x81, 2}));
 }
 
 TEST(TgaDecode, HugeSizeInAShortFileIsRejectedBeforeAllocating) {
-  tga_header h;
+  TgaHeader h;
   h.width = 65535;
   h.height = 65535;
   h.bpp = 32;
   for (int type : {2, 10}) {
     h.type = type;
-    const decoded d = decode(tga_file(h, {}, bytes_t(64, 0)));
+    const decoded d = decode(TgaFile(h, {}, bytes_t(64, 0)));
     EXPECT_FALSE(d.ok);
     EXPECT_EQ(d.info.width, 65535);
   }

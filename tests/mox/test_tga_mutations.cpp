@@ -13,11 +13,13 @@
 #include "core/corefile.h"
 #include "log_capture.h"
 #include "mox/mox.h"
-#include "test_tga_writer.h"
-#include "mutation_rng.h"
+#include "support/media.h"
+#include "support/mutation.h"
+#include "support/scratch.h"
 
 namespace {
 
+using namespace test_support;
 
 bytes_t random_bytes(xorshift &rng, size_t n) {
   bytes_t out(n);
@@ -32,22 +34,22 @@ std::vector<bytes_t> valid_images() {
   const int w = 5, h = 3, n = w * h;
   for (int bpp : {15, 16, 24, 32})
     for (int descriptor : {0x00, 0x10, 0x20, 0x30, 0x40, 0x80}) {
-      tga_header t;
+      TgaHeader t;
       t.width = w;
       t.height = h;
       t.bpp = bpp;
       t.descriptor = descriptor | (bpp == 32 ? 8 : 0);
-      images.push_back(tga_file(t, {}, random_bytes(rng, (size_t)n * ((bpp + 7) / 8))));
+      images.push_back(TgaFile(t, {}, random_bytes(rng, (size_t)n * ((bpp + 7) / 8))));
     }
-  tga_header grey;
+  TgaHeader grey;
   grey.type = 3;
   grey.width = w;
   grey.height = h;
   grey.bpp = 8;
   grey.id = "grey";
-  images.push_back(tga_file(grey, {}, random_bytes(rng, n)));
+  images.push_back(TgaFile(grey, {}, random_bytes(rng, n)));
   for (int bits : {16, 24}) {
-    tga_header mapped;
+    TgaHeader mapped;
     mapped.type = 1;
     mapped.width = w;
     mapped.height = h;
@@ -58,13 +60,13 @@ std::vector<bytes_t> valid_images() {
     mapped.mapbits = bits;
     bytes_t index(n);
     for (uint8_t &i : index) i = (uint8_t)(250 + rng() % 6);
-    images.push_back(tga_file(mapped, random_bytes(rng, 6 * (size_t)bits / 8), index));
+    images.push_back(TgaFile(mapped, random_bytes(rng, 6 * (size_t)bits / 8), index));
     mapped.type = 9;
-    images.push_back(tga_file(mapped, random_bytes(rng, 6 * (size_t)bits / 8), {0x8E, 251}));
+    images.push_back(TgaFile(mapped, random_bytes(rng, 6 * (size_t)bits / 8), {0x8E, 251}));
   }
   // Run-length: a run across the row end, then raw packets to the last pixel.
   for (int bpp : {8, 16, 24, 32}) {
-    tga_header rle;
+    TgaHeader rle;
     rle.type = bpp == 8 ? 11 : 10;
     rle.width = w;
     rle.height = h;
@@ -77,59 +79,36 @@ std::vector<bytes_t> valid_images() {
     data.push_back(7);
     bytes_t raw = random_bytes(rng, 8 * px);
     data.insert(data.end(), raw.begin(), raw.end());
-    images.push_back(tga_file(rle, {}, data));
+    images.push_back(TgaFile(rle, {}, data));
   }
   // A colour map in front of true-colour pixels is skipped.
-  tga_header skipped;
+  TgaHeader skipped;
   skipped.width = w;
   skipped.height = h;
   skipped.maptype = 1;
   skipped.maplength = 3;
   skipped.mapbits = 32;
-  images.push_back(tga_file(skipped, random_bytes(rng, 12), random_bytes(rng, (size_t)n * 3)));
+  images.push_back(TgaFile(skipped, random_bytes(rng, 12), random_bytes(rng, (size_t)n * 3)));
   return images;
-}
-
-// Replaces a header field (or any byte pair) with a value at or near a limit.
-void set_word(bytes_t &f, size_t at, uint16_t v) {
-  if (at < f.size()) f[at] = (uint8_t)v;
-  if (at + 1 < f.size()) f[at + 1] = (uint8_t)(v >> 8);
 }
 
 void mutate(bytes_t &f, xorshift &rng) {
   static const uint16_t limits[] = {0, 1, 2, 127, 128, 255, 256, 0x7FFF, 0x8000, 0xFFFE, 0xFFFF};
   static const size_t fields[] = {0, 1, 2, 3, 5, 7, 12, 14, 16, 17};
-  const int count = 1 + (int)rng.below(3);
-  for (int m = 0; m < count; ++m) {
-    const size_t at = rng.below(f.size() + 1);
-    switch (rng.below(6)) {
-      case 0:
-        if (at < f.size()) f[at] ^= (uint8_t)(1 + rng.below(255));
-        break;
-      case 1:
-        f.resize(at);
-        break;
-      case 2: {
-        const size_t field = fields[rng.below(10)];
-        const uint16_t v = limits[rng.below(11)];
-        if (field == 0 || field == 1 || field == 2 || field == 7 || field >= 16) {
-          if (field < f.size()) f[field] = (uint8_t)v;
-        } else {
-          set_word(f, field, v);
-        }
-        break;
-      }
-      case 3:
-        f.insert(f.begin() + (ptrdiff_t)at, 1 + rng.below(8), (uint8_t)rng());
-        break;
-      case 4:
-        if (at < f.size()) f.erase(f.begin() + (ptrdiff_t)at, f.begin() + (ptrdiff_t)std::min(f.size(), at + 1 + rng.below(8)));
-        break;
-      default:  // a run-length packet header at its extremes
-        if (at < f.size()) f[at] = rng.below(2) ? 0xFF : 0x7F;
-        break;
-    }
-  }
+  MutationEdits edits;
+  // A header field at or near a limit: the one-byte fields take its low byte.
+  edits.field = [](bytes_t &b, size_t, xorshift &r) {
+    const size_t field = fields[r.below(10)];
+    const uint16_t v = limits[r.below(11)];
+    const bool byte = field == 0 || field == 1 || field == 2 || field == 7 || field >= 16;
+    PutLE(b, field, v, byte ? 1 : 2);
+  };
+  // A run-length packet header at its extremes.
+  edits.extra = [](bytes_t &b, size_t at, xorshift &r) {
+    if (at < b.size()) b[at] = r.below(2) ? 0xFF : 0x7F;
+  };
+  edits.maxrun = 8;
+  Mutate(f, rng, edits);
 }
 
 TEST(TgaMutations, EveryMutantDecodesWholeOrIsRefusedWithAReason) {
@@ -178,7 +157,7 @@ TEST(TgaMutations, HeaderSizesAtTheLimitsNeverAllocateBeyondTheFile) {
                  {0x2000, 0x2000, "truncated"}};
   for (const auto &c : cases)
     for (int type : {1, 2, 3, 9, 10, 11}) {
-      tga_header t;
+      TgaHeader t;
       t.type = type;
       t.width = c.width;
       t.height = c.height;
@@ -186,7 +165,7 @@ TEST(TgaMutations, HeaderSizesAtTheLimitsNeverAllocateBeyondTheFile) {
       t.maptype = (type & 7) == 1;
       t.maplength = t.maptype ? 256 : 0;
       t.mapbits = 24;
-      const bytes_t f = tga_file(t, bytes_t(t.maplength * 3, 0), bytes_t(64, 0xFF));
+      const bytes_t f = TgaFile(t, bytes_t(t.maplength * 3, 0), bytes_t(64, 0xFF));
       s_tgainfo info;
       EXPECT_EQ(MOX_DecodeTGA(f.data(), f.size(), &info), nullptr) << type;
       ASSERT_NE(info.error, nullptr);
@@ -196,25 +175,21 @@ TEST(TgaMutations, HeaderSizesAtTheLimitsNeverAllocateBeyondTheFile) {
 
 class TgaFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
-  }
+  void SetUp() override { ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1); }
   void TearDown() override {
     MOX_FlushGraphics();
     corefile_closeimage();
-    std::filesystem::remove_all(dir_);
   }
   // Writes a new file each time (rewriting one is far slower on some file systems) and
   // returns its name.
   std::string put(const bytes_t &f) {
     const std::string name = "in" + std::to_string(files_++) + ".tga";
-    EXPECT_TRUE(write_bytes(dir_ + "/" + name, f));
+    EXPECT_TRUE(WriteFile(dir_ + "/" + name, f));
     return name;
   }
   int files_ = 0;
-  const std::string dir_ = std::string(FENTRO_BINARY_DIR) + "/test_tga_mutations_files";
+  const TempDir scratch_{"tga_mutations"};
+  const std::string dir_ = scratch_.str();
 };
 
 // Glyph k spans columns [first, first + width) of the image, and every glyph lies inside it.
@@ -275,7 +250,7 @@ TEST_F(TgaFiles, MutantsLoadAsBitmapSpriteAndFontOrLeaveEmptyRecords) {
 TEST_F(TgaFiles, MarkerInColumnZeroAndWideGlyphsStayInside) {
   std::vector<uint32_t> px(320 * 2, 0xFFFFFFFFu);
   for (int x = 0; x < 320; ++x) px[x] = (x == 0 || x == 5 || x == 305) ? 0xFF00FF00u : 0;
-  const std::string name = put(tga_image32(320, 2, px));
+  const std::string name = put(TgaImage32(320, 2, px));
   static s_font font;
   LogCapture log;
   MOX_LoadFont(name.c_str(), &font);
@@ -301,7 +276,7 @@ TEST_F(TgaFiles, RandomMarkerRowsCutGlyphsInsideTheImage) {
     for (int x = 0; x < width; ++x) px[x] = rng.below(density * 8) == 0 ? 0xFF00FF00u : 0;
     if (rng.below(4) == 0) px[0] = 0xFF00FF00u;
     if (rng.below(4) == 0 && width > 1) px[1] = 0xFF00FF00u;
-    const std::string name = put(tga_image32(width, height, px));
+    const std::string name = put(TgaImage32(width, height, px));
     static s_font font;
     Quietly([&] {
       MOX_LoadFont(name.c_str(), &font);

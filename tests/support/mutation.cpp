@@ -20,7 +20,7 @@ void Mutate(std::vector<uint8_t> &f, xorshift &rng, const MutationEdits &edits) 
             f.resize(at);
             break;
         case 2:
-            edits.field(f, rng);
+            edits.field(f, at, rng);
             break;
         case 3:
             f.insert(f.begin() + ptrdiff_t(at), 1 + rng.below(edits.maxrun), uint8_t(rng()));

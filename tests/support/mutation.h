@@ -23,10 +23,10 @@ struct xorshift {
 // Stores the `width` low bytes of `v` little-endian at `at`, as far as the file reaches.
 void PutLE(std::vector<uint8_t> &f, size_t at, uint32_t v, int width);
 
-// A format's own edits: `field` sets a header field or count to a value at or near a limit;
-// `extra`, when given, is one more kind of edit at position `at`.
+// A format's own edits at the edit's random position `at`: `field` sets a header field or
+// count to a value at or near a limit; `extra`, when given, is one more kind of edit.
 struct MutationEdits {
-    std::function<void(std::vector<uint8_t> &f, xorshift &rng)> field;
+    std::function<void(std::vector<uint8_t> &f, size_t at, xorshift &rng)> field;
     std::function<void(std::vector<uint8_t> &f, size_t at, xorshift &rng)> extra;
     size_t maxrun = 6;  // longest run inserted or erased
 };

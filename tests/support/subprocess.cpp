@@ -123,4 +123,9 @@ ProgramRun RunBuilt(const std::string &name, const std::vector<std::string> &arg
     return RunProgram(std::string(FENTRO_BINARY_DIR) + "/" + name, args, options);
 }
 
+int PackImage(const std::string &image, const std::string &folder) {
+    const ProgramRun run = RunBuilt("coreimage", {"create", image, folder});
+    return run.finished ? run.status : -1;
+}
+
 }  // namespace test_support

@@ -37,4 +37,8 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
 ProgramRun RunBuilt(const std::string &name, const std::vector<std::string> &args,
                     const RunOptions &options = {});
 
+// Packs every file below `folder` into the resource image `image` with the built coreimage
+// tool; its exit status.
+int PackImage(const std::string &image, const std::string &folder);
+
 }  // namespace test_support

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "demosystem/test_playback_media.h"
-#include "production_fixture.h"
+#include "support/media.h"
+#include "support/scratch.h"
+#include "support/subprocess.h"
 
 namespace {
 
-using namespace playback_media;
-using production_fixture::ProgramRun;
+using namespace test_support;
+using test_support::ProgramRun;
 
 constexpr double TIME_LIMIT_SECONDS = 120;
 
@@ -21,7 +22,7 @@ constexpr double TIME_LIMIT_SECONDS = 120;
 // them as one text.
 ProgramRun RunEditor(const fs::path &cwd, const std::vector<std::string> &args,
                      const std::vector<std::string> &env = {}) {
-    ProgramRun run = production_fixture::RunProgram(FENTRO_BINARY_DIR "/fentro-edit", args, cwd,
+    ProgramRun run = test_support::RunProgram(FENTRO_BINARY_DIR "/fentro-edit", args, cwd,
                                                     env, TIME_LIMIT_SECONDS);
     run.out += run.err;
     return run;
@@ -29,11 +30,11 @@ ProgramRun RunEditor(const fs::path &cwd, const std::vector<std::string> &args,
 
 class FentroEdit : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempDir dir;
 
     void SetUp() override {
         if (!getenv("DISPLAY")) GTEST_SKIP() << "no display: run under Xvfb";
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         ASSERT_TRUE(fs::exists(FENTRO_BINARY_DIR "/fentro-edit")) << "build fentro-edit first";
     }
 };
@@ -45,9 +46,9 @@ TEST_F(FentroEdit, EditsAFolderPastItsMusicUntilEscape) {
               "#music \"music.wav\"\n#resources\n#texture 0 \"dots\" \"dots.tga\"\n"
               "#marker 11025,1\n#layer \"picture\"\n#event 0,100000,1,0,0:\n");
     WriteFile(prod / "music.wav", SilentWav(4410));  // a tenth of a second
-    WriteFile(prod / "dots.tga", Tga(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+    WriteFile(prod / "dots.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
     // At the 15 ms frame pace, 30 frames outlast the music several times.
-    const ProgramRun run = RunEditor(dir.path, {"prod"}, {"MOX_ESCAPE_AFTER_FRAMES=30"});
+    const ProgramRun run = RunEditor(dir.path(), {"prod"}, {"MOX_ESCAPE_AFTER_FRAMES=30"});
     ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out;
     EXPECT_EQ(run.signal, 0) << run.out;
     EXPECT_EQ(run.status, 0) << run.out;
@@ -61,24 +62,24 @@ TEST_F(FentroEdit, EditsAFolderPastItsMusicUntilEscape) {
 
 TEST_F(FentroEdit, RefusesAFolderThatCannotBeMounted) {
     // Errors still show with --quiet.
-    const ProgramRun run = RunEditor(dir.path, {"--quiet", "missing"});
+    const ProgramRun run = RunEditor(dir.path(), {"--quiet", "missing"});
     ASSERT_TRUE(run.finished) << run.out;
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("[edit.mount_failed]"), std::string::npos) << run.out;
 }
 
 TEST_F(FentroEdit, HelpExplainsItAndOtherOptionsAreRefused) {
-    const ProgramRun help = RunEditor(dir.path, {"--help"});
+    const ProgramRun help = RunEditor(dir.path(), {"--help"});
     ASSERT_TRUE(help.finished) << help.out;
     EXPECT_EQ(help.status, 0) << help.out;
     EXPECT_NE(help.out.find("usage: fentro-edit [DIR]"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("backup.fentro"), std::string::npos) << help.out;
 
-    const ProgramRun bad = RunEditor(dir.path, {"--fast"});
+    const ProgramRun bad = RunEditor(dir.path(), {"--fast"});
     ASSERT_TRUE(bad.finished) << bad.out;
     EXPECT_EQ(bad.status, 2) << bad.out;
     EXPECT_NE(bad.out.find("[edit.bad_option]"), std::string::npos) << bad.out;
-    const ProgramRun two = RunEditor(dir.path, {"a", "b"});
+    const ProgramRun two = RunEditor(dir.path(), {"a", "b"});
     EXPECT_EQ(two.status, 2) << two.out;
 }
 

@@ -9,13 +9,13 @@
 #include <fstream>
 #include <string>
 
-#include "demosystem/test_playback_media.h"
-#include "tools/production_fixture.h"
+#include "support/media.h"
+#include "support/scratch.h"
+#include "support/subprocess.h"
 
 namespace {
 
-using namespace playback_media;
-using namespace production_fixture;
+using namespace test_support;
 
 // Long enough for start-up and a second of music on a loaded machine.
 constexpr double TIME_LIMIT_SECONDS = 120;
@@ -27,9 +27,7 @@ ProgramRun RunPlayer(const fs::path &folder, const std::vector<std::string> &env
 
 // 8-bit mono music at a constant level, so that what the device plays is not silence.
 std::string LoudWav(uint32_t frames) {
-    std::string w = SilentWav(frames);
-    std::fill(w.begin() + 44, w.end(), char(0xC0));
-    return w;
+    return Text(Wav(1, 8, 44100, bytes_t(frames, 0xC0)));
 }
 
 struct TimingLine {
@@ -56,11 +54,11 @@ std::vector<TimingLine> ReadTiming(const fs::path &file) {
 
 class Player : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempDir dir;
 
     void SetUp() override {
         if (!getenv("DISPLAY")) GTEST_SKIP() << "no display: run under Xvfb";
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         ASSERT_TRUE(fs::exists(FENTRO_BINARY_DIR "/invite")) << "build the player first";
     }
 
@@ -83,19 +81,19 @@ protected:
                   "#event 0,10000000,3,1,5:0,0,0,0,0.5\n"
                   "#eventvalue 0,1,0,0.5\n"
                   "#eventvalue 10000000,1,0,0.5\n");
-        WriteFile(src / "music.wav", music.empty() ? SilentWav((uint32_t)(seconds * 44100)) : music);
-        WriteFile(src / "stripes.tga", Tga(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+        WriteFile(src / "music.wav", music.empty() ? Text(SilentWav((uint32_t)(seconds * 44100))) : music);
+        WriteFile(src / "stripes.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
         WriteFile(src / "glow.glsl",
                   "#version 120\nvarying vec2 uvCoord;\nuniform float time;\nuniform float amount;\n"
                   "void main() { gl_FragColor = vec4(uvCoord, fract(time) * amount, 1.0); }\n");
         fs::remove(dir / "outline.dat");
-        ASSERT_EQ(Coreimage(dir / "outline.dat", src), 0);
+        ASSERT_EQ(PackImage(dir / "outline.dat", src), 0);
     }
 };
 
 TEST_F(Player, EndsWhenItsMusicEnds) {
     Pack(1.0);
-    const ProgramRun run = RunPlayer(dir.path);
+    const ProgramRun run = RunPlayer(dir.path());
     ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out << run.err;
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -109,7 +107,7 @@ TEST_F(Player, EndsWhenItsMusicEnds) {
 
 TEST_F(Player, EndsWhenEscapeIsPressed) {
     Pack(60.0);
-    const ProgramRun run = RunPlayer(dir.path, {"MOX_ESCAPE_AFTER_FRAMES=5"});
+    const ProgramRun run = RunPlayer(dir.path(), {"MOX_ESCAPE_AFTER_FRAMES=5"});
     ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out << run.err;
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -119,14 +117,14 @@ TEST_F(Player, EndsWhenEscapeIsPressed) {
 }
 
 TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
-    const ProgramRun missing = RunPlayer(dir.path);
+    const ProgramRun missing = RunPlayer(dir.path());
     EXPECT_EQ(missing.status, 1) << missing.out << missing.err;
     EXPECT_NE(missing.out.find("[player.bad_image]"), std::string::npos) << missing.out << missing.err;
     // Refused before any window or sound is brought up.
     EXPECT_EQ(missing.out.find("[demo.init_sound]"), std::string::npos) << missing.out;
 
     Pack(1.0);
-    const std::string image = ReadText(dir / "outline.dat");
+    const std::string image = ReadFile(dir / "outline.dat");
     const std::vector<std::pair<std::string, std::string>> broken = {
         {"empty.dat", ""},
         {"truncated.dat", image.substr(0, image.size() / 2)},
@@ -135,16 +133,16 @@ TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
     };
     for (const auto &[name, bytes] : broken) {
         WriteFile(dir / name, bytes);
-        const ProgramRun run = RunPlayer(dir.path, {}, {name});
+        const ProgramRun run = RunPlayer(dir.path(), {}, {name});
         EXPECT_EQ(run.status, 1) << name << "\n" << run.out << run.err;
         EXPECT_NE(run.out.find("[player.bad_image]"), std::string::npos) << name << "\n" << run.out;
     }
     fs::create_directory(dir / "folder.dat");
-    EXPECT_EQ(RunPlayer(dir.path, {}, {"folder.dat"}).status, 1);
+    EXPECT_EQ(RunPlayer(dir.path(), {}, {"folder.dat"}).status, 1);
 
     // A music file that is not a WAV file: nothing can be played in time.
     Pack(1.0, "RIFF but not a wave file at all");
-    const ProgramRun music = RunPlayer(dir.path);
+    const ProgramRun music = RunPlayer(dir.path());
     EXPECT_EQ(music.status, 1) << music.out << music.err;
     EXPECT_NE(music.out.find("[player.bad_music]"), std::string::npos) << music.out;
 }
@@ -164,11 +162,11 @@ TEST_F(Player, CommandLineRefusals) {
     for (const auto &args : refused) {
         std::string shown;
         for (const std::string &a : args) shown += a + " ";
-        const ProgramRun run = RunPlayer(dir.path, {}, args);
+        const ProgramRun run = RunPlayer(dir.path(), {}, args);
         EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
         EXPECT_NE(run.out.find("[player.bad_option]"), std::string::npos) << shown << "\n" << run.err;
     }
-    const ProgramRun help = RunPlayer(dir.path, {}, {"--help"});
+    const ProgramRun help = RunPlayer(dir.path(), {}, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: invite"), std::string::npos) << help.out;
     EXPECT_EQ(help.out.find("[demo.init_sound]"), std::string::npos) << help.out;
@@ -177,7 +175,7 @@ TEST_F(Player, CommandLineRefusals) {
 TEST_F(Player, TimingFileFollowsTheHeardMusic) {
     // Drawn small, so that frames come often even on a loaded machine.
     Pack(1.5, "", "64x36");
-    const ProgramRun run = RunPlayer(dir.path, {}, {"--window", "--size", "64x36", "--quiet", "--display",
+    const ProgramRun run = RunPlayer(dir.path(), {}, {"--window", "--size", "64x36", "--quiet", "--display",
                                                     "0", "--timing", "timing.txt"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     // The loader's progress lines are gone.
@@ -197,7 +195,7 @@ TEST_F(Player, TimingFileFollowsTheHeardMusic) {
     EXPECT_GE(lines.back().time - lines.front().time, 1.2);
 
     // From a start time the first pictures show that time, and the run is that much shorter.
-    const ProgramRun from = RunPlayer(dir.path, {}, {"--window", "--size", "64x36", "--from", "1",
+    const ProgramRun from = RunPlayer(dir.path(), {}, {"--window", "--size", "64x36", "--from", "1",
                                                      "--timing", "from.txt"});
     ASSERT_EQ(from.status, 0) << from.out << from.err;
     const std::vector<TimingLine> later = ReadTiming(dir / "from.txt");
@@ -214,12 +212,12 @@ TEST_F(Player, MutePlaysInTimeWithoutSound) {
         const fs::path output = dir / (mute ? "muted.raw" : "loud.raw");
         std::vector<std::string> args = {"--window", "--size", "64x36", "--timing", "timing.txt"};
         if (mute) args.push_back("--mute");
-        const ProgramRun run = RunPlayer(dir.path, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output.string()}, args);
+        const ProgramRun run = RunPlayer(dir.path(), {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output.string()}, args);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         const std::vector<TimingLine> lines = ReadTiming(dir / "timing.txt");
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back().position, 22050 - 1);
-        const std::string heard = ReadText(output);
+        const std::string heard = ReadFile(output);
         const bool silent = heard.find_first_not_of('\0') == std::string::npos;
         EXPECT_EQ(silent, mute) << heard.size();
     }

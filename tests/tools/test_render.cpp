@@ -16,13 +16,13 @@
 #include <utility>
 #include <vector>
 
-#include "demosystem/test_playback_media.h"
-#include "tools/production_fixture.h"
+#include "support/media.h"
+#include "support/scratch.h"
+#include "support/subprocess.h"
 
 namespace {
 
-using namespace playback_media;
-using namespace production_fixture;
+using namespace test_support;
 
 constexpr int W = 320, H = 180;
 constexpr uint32_t RATE = 44100;
@@ -71,7 +71,7 @@ struct Frame {
 // writes them; an empty frame for anything else.
 Frame ReadTga(const fs::path &path) {
     Frame f;
-    const std::string b = ReadText(path);
+    const std::string b = ReadFile(path);
     if (b.size() < 18) return f;
     auto byte = [&](size_t i) { return (uint32_t)(unsigned char)b[i]; };
     const int width = (int)(byte(12) | byte(13) << 8), height = (int)(byte(14) | byte(15) << 8);
@@ -145,17 +145,17 @@ std::vector<std::string> Files(const fs::path &dir) {
 
 class Render : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempDir dir;
 
     void SetUp() override {
         if (!getenv("DISPLAY")) GTEST_SKIP() << "no display: run under Xvfb";
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         ASSERT_TRUE(fs::exists(FENTRO_BINARY_DIR "/fentro-render")) << "build fentro-render first";
         const fs::path src = dir / "src";
         WriteFile(src / "demo.fentro", PROJECT);
         WriteFile(src / "alt.fentro", ALT_PROJECT);
         WriteFile(src / "music.wav", SilentWav(MUSIC_FRAMES));
-        WriteFile(src / "quads.tga", Tga(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+        WriteFile(src / "quads.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
         WriteFile(src / "green.tga", SolidTga(2, 2, 0xff00ff00));
         WriteFile(src / "ramp.glsl",
                   "#version 120\nvarying vec2 uvCoord;\nuniform float time;\n"
@@ -166,13 +166,13 @@ protected:
                   "  vec4 c = texture2D(prevPass, uvCoord);\n"
                   "  gl_FragColor = vec4(1.0 - c.r, 1.0 - c.g, amount, 1.0);\n}\n");
         WriteFile(src / "yellow.glsl", "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }\n");
-        ASSERT_EQ(Coreimage(dir / "outline.dat", src), 0);
+        ASSERT_EQ(PackImage(dir / "outline.dat", src), 0);
     }
 
     // fentro-render in the scratch folder, quiet unless the arguments say otherwise.
     ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {}, double limit = 120) {
         args.insert(args.begin(), "--quiet");
-        return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path, env, limit);
+        return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path(), env, limit);
     }
 
     static std::string Log(const ProgramRun &run) { return run.out + run.err; }
@@ -246,10 +246,10 @@ TEST_F(Render, TwoRunsWriteIdenticalFiles) {
     const std::vector<std::string> names = Files(dir / "a");
     ASSERT_EQ(names.size(), 32u);
     ASSERT_EQ(Files(dir / "b"), names);
-    for (const std::string &n : names) EXPECT_EQ(ReadText(dir / "a" / n), ReadText(dir / "b" / n)) << n;
+    for (const std::string &n : names) EXPECT_EQ(ReadFile(dir / "a" / n), ReadFile(dir / "b" / n)) << n;
     // The Random Blend did vary from frame to frame (frames 16 to 23 are its second).
     std::set<std::string> noise;
-    for (int n = 16; n < 24; ++n) noise.insert(ReadText(dir / "a" / names[n]));
+    for (int n = 16; n < 24; ++n) noise.insert(ReadFile(dir / "a" / names[n]));
     EXPECT_GT(noise.size(), 1u);
 }
 
@@ -268,7 +268,7 @@ TEST_F(Render, AtRendersExactlyTheGivenPositions) {
     // The same position reached on the fixed time step gives the same picture.
     ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--from", "1.5", "--to", "1.6", "--out", "step"}));
     ASSERT_EQ(Files(dir / "step"), std::vector<std::string>{"frame_000000.tga"});
-    EXPECT_EQ(ReadText(dir / "step/frame_000000.tga"), ReadText(dir / "at/frame_066150.tga"));
+    EXPECT_EQ(ReadFile(dir / "step/frame_000000.tga"), ReadFile(dir / "at/frame_066150.tga"));
 }
 
 TEST_F(Render, FromToAndFpsChooseAndNumberTheFrames) {
@@ -294,7 +294,7 @@ TEST_F(Render, SourceMayBeAFolderAndNameAnotherProject) {
     const std::vector<std::string> names = Files(dir / "image");
     ASSERT_EQ(names.size(), 3u);
     ASSERT_EQ(Files(dir / "folder"), names);
-    for (const std::string &n : names) EXPECT_EQ(ReadText(dir / "image" / n), ReadText(dir / "folder" / n)) << n;
+    for (const std::string &n : names) EXPECT_EQ(ReadFile(dir / "image" / n), ReadFile(dir / "folder" / n)) << n;
 
     // Another project at another presented size.
     ExpectSuccess(Run({"--project", "alt.fentro", "--size", "160x90", "--at", "22050", "--out", "alt"}));
@@ -307,7 +307,7 @@ TEST_F(Render, SourceMayBeAFolderAndNameAnotherProject) {
 TEST_F(Render, UnusableSourcesAreRefused) {
     WriteFile(dir / "notes.txt", "not a resource image\n");
     WriteFile(dir / "bare/music.wav", SilentWav(100));
-    ASSERT_EQ(Coreimage(dir / "bare.dat", dir / "bare"), 0);
+    ASSERT_EQ(PackImage(dir / "bare.dat", dir / "bare"), 0);
     ExpectRefused(Run({"--out", "o", "missing.dat"}), "render.no_source");
     ExpectRefused(Run({"--out", "o", "notes.txt"}), "render.no_source");
     ExpectRefused(Run({"--out", "o", "bare.dat"}), "render.no_project");
@@ -384,10 +384,10 @@ TEST_F(Render, AFailedWriteLeavesNoPartialFrameAndKeepsTheOldOne) {
     WriteFile(dir / "o/frame_000000.tga", "the frame of an earlier run");
     const ProgramRun run = RunProgram("/bin/sh", {"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", FENTRO_BINARY_DIR "/fentro-render",
                                                   "--quiet", "--size", "64x64", "--fps", "4", "--to", "1", "--out", "o"},
-                                      dir.path, {}, 60);
+                                      dir.path(), {}, 60);
     ExpectRefused(run, "render.write_failed");
     EXPECT_EQ(Files(dir / "o"), std::vector<std::string>{"frame_000000.tga"});
-    EXPECT_EQ(ReadText(dir / "o/frame_000000.tga"), "the frame of an earlier run");
+    EXPECT_EQ(ReadFile(dir / "o/frame_000000.tga"), "the frame of an earlier run");
 }
 
 TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
@@ -401,10 +401,10 @@ TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
     // Frames 8 to 11 show the Random Blend, whose draws depend on where a process started.
     for (int n = 0; n < 16; ++n) {
         if (n >= 8 && n <= 11) continue;
-        EXPECT_TRUE(ReadText(dir / "one" / names[n]) == ReadText(dir / "three" / names[n])) << n;
+        EXPECT_TRUE(ReadFile(dir / "one" / names[n]) == ReadFile(dir / "three" / names[n])) << n;
     }
     EXPECT_EQ(Files(dir / "few"), (std::vector<std::string>{"frame_022050.tga", "frame_066150.tga"}));
-    EXPECT_EQ(ReadText(dir / "few/frame_066150.tga"), ReadText(dir / "one/frame_000006.tga"));
+    EXPECT_EQ(ReadFile(dir / "few/frame_066150.tga"), ReadFile(dir / "one/frame_000006.tga"));
 }
 
 // The built-in production, as the build packs it: frames where layer passes are left out (no
@@ -422,7 +422,7 @@ TEST_F(Render, ProductionFramesMatchTheReferencePath) {
     const std::vector<std::string> names = Files(dir / "reference");
     ASSERT_EQ(names.size(), 6u);
     ASSERT_EQ(Files(dir / "normal"), names);
-    for (const std::string &n : names) EXPECT_TRUE(ReadText(dir / "reference" / n) == ReadText(dir / "normal" / n)) << n;
+    for (const std::string &n : names) EXPECT_TRUE(ReadFile(dir / "reference" / n) == ReadFile(dir / "normal" / n)) << n;
 }
 
 // A stand-in for ffmpeg that records its arguments and a copy of the music it is given, and
@@ -454,7 +454,7 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "tga"}));
 
     std::vector<std::string> args;
-    std::istringstream lines(ReadText(dir / "ffmpeg.args"));
+    std::istringstream lines(ReadFile(dir / "ffmpeg.args"));
     for (std::string line; std::getline(lines, line);) args.push_back(line);
     ASSERT_FALSE(args.empty());
     auto after = [&](const std::string &option) {
@@ -467,7 +467,7 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     EXPECT_EQ(after("-pix_fmt"), "bgra");
     EXPECT_EQ(after("-ss"), "1.000000");
     // The music went out whole, into a temporary file that is gone again.
-    EXPECT_EQ(ReadText(dir / "ffmpeg.music"), SilentWav(MUSIC_FRAMES));
+    EXPECT_EQ(ReadFile(dir / "ffmpeg.music"), Text(SilentWav(MUSIC_FRAMES)));
     const auto music = std::find(args.begin(), args.end(), "-ss") + 3;
     ASSERT_LT(music, args.end());
     EXPECT_FALSE(fs::exists(*music)) << *music;
@@ -475,23 +475,23 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     // ffmpeg wrote a temporary file (the name arrives whole, quote and blanks included) that
     // became the video: the pixels of the TGA frames, BGRA in the same order.
     EXPECT_EQ(args.back().rfind(out, 0), 0u) << args.back();
-    const std::string frames = ReadText(out);
+    const std::string frames = ReadFile(out);
     ASSERT_EQ(frames.size(), 5u * W * H * 4);
     const std::vector<std::string> names = Files(dir / "tga");
     ASSERT_EQ(names.size(), 5u);
     for (size_t n = 0; n < names.size(); ++n)
-        EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadText(dir / "tga" / names[n]), 18, W * H * 4) == 0) << n;
+        EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadFile(dir / "tga" / names[n]), 18, W * H * 4) == 0) << n;
 
     // With --jobs the parts are joined, with the music, into the same video.
     ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--jobs", "2", "--out", "joined.mp4"},
                       {path}));
-    EXPECT_TRUE(ReadText(dir / "joined.mp4") == frames);
-    EXPECT_EQ(ReadText(dir / "ffmpeg.music"), SilentWav(MUSIC_FRAMES));
+    EXPECT_TRUE(ReadFile(dir / "joined.mp4") == frames);
+    EXPECT_EQ(ReadFile(dir / "ffmpeg.music"), Text(SilentWav(MUSIC_FRAMES)));
     args.clear();
-    std::istringstream joined(ReadText(dir / "ffmpeg.args"));
+    std::istringstream joined(ReadFile(dir / "ffmpeg.args"));
     for (std::string line; std::getline(joined, line);) args.push_back(line);
     EXPECT_EQ(after("-c:v"), "copy");  // joined without encoding again
-    for (const std::string &n : Files(dir.path))
+    for (const std::string &n : Files(dir.path()))
         EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
 }
 
@@ -502,9 +502,9 @@ TEST_F(Render, FfmpegThatFailsOrAnOddSizeIsReported) {
     WriteFile(dir / "x.mp4", "an earlier video");
     ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--out", "x.mp4"}, {path}), "render.ffmpeg_failed");
     ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--jobs", "2", "--out", "x.mp4"}, {path}), "render.ffmpeg_failed");
-    EXPECT_EQ(ReadText(dir / "x.mp4"), "an earlier video");
+    EXPECT_EQ(ReadFile(dir / "x.mp4"), "an earlier video");
     ExpectRefused(Run({"--size", "321x180", "--out", "x.webm"}, {path}), "render.odd_size");
-    for (const std::string &n : Files(dir.path))
+    for (const std::string &n : Files(dir.path()))
         EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
 }
 
