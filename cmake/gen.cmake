@@ -11,6 +11,5 @@ if(NOT FENTRO_SANITIZE)
     add_dependencies(test_generator fentro-gen)
     target_compile_definitions(test_generator PRIVATE
       FENTRO_GEN_PROGRAM="$<TARGET_FILE:fentro-gen>")
-    target_include_directories(test_generator PRIVATE ${CMAKE_SOURCE_DIR}/tools/gen)
   endif()
 endif()

@@ -17,6 +17,7 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem.h"
 #include "log_capture.h"
+#include "support/demo_owner.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ void ExpectSameProduction(const c_demo &a, const c_demo &b) {
 }
 
 TEST_F(Project, LoadsEveryRecord) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     const std::vector<std::string> out = LoadText(*demo, round_trip_project);
     const c_demo &d = *demo;
     EXPECT_STREQ(d.title, "Round Trip");
@@ -245,12 +246,12 @@ TEST_F(Project, LoadsEveryRecord) {
 }
 
 TEST_F(Project, SaveAndLoadKeepTheProduction) {
-    auto a = std::make_unique<c_demo>();
+    auto a = test_support::NewDemo();
     LoadText(*a, round_trip_project);
     Quietly([&] { a->Save("saved.fentro"); });
     const std::string saved = ReadText(data_dir / "saved.fentro");
 
-    auto b = std::make_unique<c_demo>();
+    auto b = test_support::NewDemo();
     LoadText(*b, saved);
     ExpectSameProduction(*a, *b);
     b->Save("saved2.fentro");
@@ -278,14 +279,14 @@ TEST_F(Project, SaveAndLoadKeepTheProduction) {
 }
 
 TEST_F(Project, BpmBeforeDemotypeIsReset) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LoadText(*demo, "#bpm 90\n#renderwidth 64\n#renderheight 48\n#demotype 1\n");
     EXPECT_EQ(demo->bpm, 125);
     EXPECT_EQ(demo->renderwidth, 64);
 }
 
 TEST_F(Project, WindowsLineEndsAndIndentedRecordsLoad) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LoadText(*demo,
              "#renderwidth 64\r\n#demotype 2\r\n  #layer \"crlf\"\r\n#resources\r\n"
              "\t#eventvalue 5,1,0,0.25\r\n#event 100,200,3,1,2:1.5,2.5\r\n");
@@ -320,7 +321,7 @@ TEST_F(Project, MalformedLinesAreSkippedOrClampedWithTheirLineNumber) {
         "#marker 5\n"                                          // 15: one number
         "#event 500,100,3,0,-4:1,2\n"                          // 16: negative count
         "#spritesheet 3 \"sheet\" \"s.tga\" :4\n";             // 17: one of four numbers
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     // One warning for each faulty line, in the order of the lines, then the summaries.
     std::vector<std::string> out = LoadText(*demo, text, LOG_WARNING);
     out.erase(std::remove_if(out.begin(), out.end(), [](const std::string &id) { return id.rfind("project.", 0) != 0; }),
@@ -369,7 +370,7 @@ TEST_F(Project, ASixthLayerAndItsEventsAreDropped) {
     for (int i = 0; i < DEMO_MAXEVENTS + 1; i++) {
         text += "#eventvalue " + std::to_string(i) + ",1,0,0.5\n";
     }
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     EXPECT_THAT(LoadText(*demo, text), Contains("project.layer_dropped"));
     ASSERT_EQ(demo->numlayers, DEMO_MAXLAYERS);
     EXPECT_EQ(demo->layer[4].numevents, 1);
@@ -382,7 +383,7 @@ TEST_F(Project, FullLayerKeepsSixtyFourEvents) {
     for (int i = 0; i < DEMO_MAXEVENTS + 5; i++) {
         text += "#event " + std::to_string(i * 100) + ",100,1,0,1:0.5\n";
     }
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LoadText(*demo, text);
     EXPECT_EQ(demo->layer[0].numevents, DEMO_MAXEVENTS);
     EXPECT_EQ(demo->layer[0].event[63].t, 6300);
@@ -391,7 +392,7 @@ TEST_F(Project, FullLayerKeepsSixtyFourEvents) {
 TEST_F(Project, OverlongLineIsSkippedAndLoadingGoesOn) {
     const std::string text = "#renderwidth 64\n#renderheight 48\n#demotype 1\n#title \"" +
                              std::string(3000, 'x') + "\"\n#layer \"after\"\n";
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     EXPECT_THAT(LoadText(*demo, text), Contains("project.line_too_long"));
     EXPECT_STREQ(demo->title, "");
     ASSERT_EQ(demo->numlayers, 1);
@@ -400,13 +401,13 @@ TEST_F(Project, OverlongLineIsSkippedAndLoadingGoesOn) {
 
 TEST_F(Project, LongQuotedTextIsCutToItsField) {
     const std::string title(600, 't');
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LoadText(*demo, "#title \"" + title + "\"\n");
     EXPECT_EQ(std::string(demo->title), title.substr(0, DEMO_NAMESIZE - 1));
 }
 
 TEST_F(Project, MissingProjectLeavesTheDemoAlone) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     demo->bpm = 77;
     LogCapture log;
     demo->Load("nothere.fentro");
@@ -443,7 +444,7 @@ std::string WavFile(int channels, int rate, int frames) {
 
 TEST_F(Project, MusicDurationInWholeSeconds) {
     WriteText("music.wav", WavFile(2, 8000, 8000 * 3 + 100));
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     EXPECT_THAT(LoadText(*demo, "#demotype 1\n#music \"music.wav\"\n"), Contains("project.music"));
     EXPECT_EQ(demo->duration, 3);
     EXPECT_EQ(demo->position, 0);
@@ -482,7 +483,7 @@ TEST_F(Project, SaveWithAnImageMountedWritesNothingAndSaysSo) {
     corefile_closeimage();
     ASSERT_EQ(corefile_mountimage(image.c_str(), 0), 1);
 
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LogCapture log;
     demo->Load("demo.fentro");
     demo->Save("demo.fentro");
@@ -493,7 +494,7 @@ TEST_F(Project, SaveWithAnImageMountedWritesNothingAndSaysSo) {
 }
 
 TEST_F(Project, SaveFunctionsListsFunctionResourcesInOrder) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     LoadText(*demo,
              "#title \"Party\"\n#demotype 1\n#function 1 \"welcome\" :0\n"
              "#texture 0 \"bg\" \"bg.tga\"\n#function 0 \"intro\" :0\n");

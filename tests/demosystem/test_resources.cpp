@@ -17,6 +17,7 @@
 #include "demosystem/demosystem.h"
 #include "gl_context.h"
 #include "log_capture.h"
+#include "support/demo_owner.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ TEST(VertexShader, BuiltInTextIsExact) {
 }
 
 TEST_F(Resources, IdsIndexTheTypedTables) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     Load(*demo,
          "#sprite 0 \"spr\" \"spr.tga\"\n"
          "#shader 1 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
@@ -132,7 +133,7 @@ TEST_F(Resources, IdsIndexTheTypedTables) {
 }
 
 TEST_F(Resources, ShadersCompileWithTheBuiltInVertexStage) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     Load(*demo,
                                  "#shader 4 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
                                  "#postshader 5 \"lost\" \"lost.glsl\" :0\n");
@@ -157,7 +158,7 @@ TEST_F(Resources, ShadersCompileWithTheBuiltInVertexStage) {
 }
 
 TEST_F(Resources, SpriteSheetCellsRowByRow) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     Load(*demo, "#spritesheet 7 \"sheet\" \"sheet.tga\" :4 2 64 32\n");
     const s_spritesheet &sheet = demo->resource_spritesheet[7];
     EXPECT_EQ(demo->resource[0].loadOK, 1);
@@ -178,7 +179,7 @@ TEST_F(Resources, ScenesStartAfterAllMediaInTheOrderOfTheirLines) {
     ProbeScene first, second;
     c_demofunction *const table[] = {&second, nullptr, &first};
     effects = {table, 3};
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     Load(*demo,
          "#function 2 \"first\" :0\n"
          "#texture 0 \"tex\" \"tex.tga\"\n"
@@ -201,7 +202,7 @@ TEST_F(Resources, ScenesStartAfterAllMediaInTheOrderOfTheirLines) {
 TEST_F(Resources, ImagesNoTextureCanHoldStayUnloaded) {
     const int wide = MOX_MaxTextureSize() + 1;
     WriteFile("wide.tga", Tga(wide, 1, 0xFFFF0000));
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     Load(*demo,
          "#texture 0 \"tex\" \"wide.tga\"\n"
          "#sprite 1 \"spr\" \"wide.tga\"\n"
@@ -216,7 +217,7 @@ TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
     ProbeScene scene;
     c_demofunction *const table[] = {&scene, nullptr};
     effects = {table, 2};
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     const auto out = Load(*demo,
                           "#texture 1024 \"far\" \"tex.tga\"\n"
                           "#spritesheet -3 \"neg\" \"sheet.tga\" :2 2 8 8\n"
@@ -233,14 +234,14 @@ TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
 
     // A program that hands over no table starts no scene.
     effects = {};
-    auto bare = std::make_unique<c_demo>();
+    auto bare = test_support::NewDemo();
     EXPECT_THAT(Load(*bare, "#function 0 \"first\" :0\n"), testing::Contains("resources.no_effect_table"));
     EXPECT_EQ(bare->resource[0].loadOK, 0);
     EXPECT_EQ(scene.inits, 0);
 }
 
 TEST(ResourceLookup, UnknownNames) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     demo->CreateResource("a", "a.tga", 0, nullptr, RESOURCE_TEXTURE);
     demo->CreateResource("b", "b.tga", 1, nullptr, RESOURCE_TEXTURE);
     demo->resource[1].datapointer = &demo->resource_texture[1];
@@ -252,7 +253,7 @@ TEST(ResourceLookup, UnknownNames) {
 }
 
 TEST(ResourceParameters, FourBuiltInNamesThenTheGivenOnes) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     demo->CreateResource("fn", "", 0, "0", RESOURCE_FUNCTION);
     const s_demoresource &fn = demo->resource[0];
     ASSERT_EQ(fn.numparams, 4);
@@ -275,7 +276,7 @@ TEST(ResourceParameters, FourBuiltInNamesThenTheGivenOnes) {
 }
 
 TEST(ResourceTable, FullTableDropsFurtherDescriptors) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     for (int i = 0; i < DEMO_MAXRESOURCES + 2; i++) {
         demo->CreateResource("r", "r.tga", i, nullptr, RESOURCE_MESH);
     }
@@ -284,7 +285,7 @@ TEST(ResourceTable, FullTableDropsFurtherDescriptors) {
 }
 
 TEST(SelectResourceEffect, MapsResourceTypesToEffectTypes) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     demo->CreateResource("sh", "sh.glsl", 0, "3 \"a\" \"b\" \"c\"", RESOURCE_SHADER);
     const int expected[10] = {EFFECT_NONE,   EFFECT_IMAGE,  EFFECT_IMAGE,    EFFECT_SOUND,
                               EFFECT_MESH,   EFFECT_SHADER, EFFECT_FUNCTION, EFFECT_NONE,
@@ -306,7 +307,7 @@ TEST(SelectResourceEffect, MapsResourceTypesToEffectTypes) {
 }
 
 TEST(TitleAndMusic, CopiedIntoTheDemo) {
-    auto demo = std::make_unique<c_demo>();
+    auto demo = test_support::NewDemo();
     demo->SetTitle("FENTRO v0.2b");
     EXPECT_STREQ(demo->title, "FENTRO v0.2b");
     const std::string longtitle(400, 'x');

@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "mox/corebitmap.h"
-#include "resources.h"
-#include "tga.h"
+#include "gen/resources.h"
+#include "gen/tga.h"
+#include "support/production_media.h"
 
 namespace fs = std::filesystem;
 
@@ -147,11 +148,7 @@ class Generated : public testing::Test {
     ASSERT_EQ(status_[1], 0);
   }
 
-  static const ResourceFile *entry(const char *name) {
-    for (const ResourceFile &r : kResourceFiles)
-      if (std::strcmp(r.name, name) == 0) return &r;
-    return nullptr;
-  }
+  static const ResourceFile *entry(const char *name) { return test_support::GeneratedMedium(name); }
   static Decoded load(const char *name) {
     const ResourceFile *r = entry(name);
     if (!r) return Decoded{};
@@ -178,8 +175,8 @@ TEST_F(Generated, TwoRunsWriteTheSameBytes) {
     files++;
   }
   EXPECT_EQ(files, first.size());
-  EXPECT_TRUE(first.count("music.wav"));
-  EXPECT_EQ(first.size(), size_t(kNumResourceFiles) + 1);
+  for (const std::string &name : test_support::GeneratedFiles()) EXPECT_TRUE(first.count(name)) << name;
+  EXPECT_EQ(first.size(), test_support::GeneratedFiles().size());
 }
 
 TEST_F(Generated, EveryFileIsAValidTgaOfItsListedKindAndSize) {
@@ -205,31 +202,15 @@ TEST_F(Generated, EveryFileIsAValidTgaOfItsListedKindAndSize) {
   }
 }
 
-TEST_F(Generated, TheScenesFindEveryNameWithTheKindAndFramesTheyUse) {
-  struct Need {
-    const char *name;
-    ResKind kind;
-    int frames;
-  };
-  const Need needs[] = {
-      {"introbg", ResKind::Texture, 0},        {"gimbard", ResKind::Sprite, 0},
-      {"presents", ResKind::Sprite, 0},        {"tvframe", ResKind::Sprite, 0},
-      {"intrologo", ResKind::Sprite, 0},       {"boxblack", ResKind::Sprite, 0},
-      {"boxwhite", ResKind::Sprite, 0},        {"welcomebg", ResKind::Texture, 0},
-      {"bee45", ResKind::Sprite, 0},           {"offertext", ResKind::Sprite, 0},
-      {"location", ResKind::SpriteSheet, 540}, {"particleblue", ResKind::SpriteSheet, 63},
-      {"compobg", ResKind::Texture, 0},        {"bars", ResKind::SpriteSheet, 6},
-      {"bestdemo", ResKind::Sprite, 0},        {"bestcompo", ResKind::Sprite, 0},
-      {"eventsbg", ResKind::Texture, 0},       {"particle", ResKind::SpriteSheet, 64},
-      {"whyaap", ResKind::Sprite, 0},          {"whytext", ResKind::Sprite, 0},
-      {"whyenjoy", ResKind::Sprite, 0},        {"screenbg", ResKind::Texture, 0},
-      {"screen", ResKind::Sprite, 0},          {"endlogo", ResKind::Texture, 0}};
-  for (const Need &n : needs) {
+TEST_F(Generated, TheScenesFindEveryNameWithTheFramesTheyUse) {
+  for (const test_support::SceneNeed &n : test_support::SceneNeeds()) {
     SCOPED_TRACE(n.name);
     const ResourceFile *r = entry(n.name);
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->kind, n.kind);
+    EXPECT_NE(r->kind, ResKind::EditorFont);
+    EXPECT_NE(r->kind, ResKind::EditorSprite);
     if (n.frames) {
+      EXPECT_EQ(r->kind, ResKind::SpriteSheet);
       EXPECT_GE(r->columns * r->rows, n.frames);
     }
   }

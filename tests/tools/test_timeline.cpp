@@ -21,10 +21,20 @@
 #include "demosystem/invite/invite.h"
 #include "gl_context.h"
 #include "log_capture.h"
+#include "support/production_media.h"
 #include "tools/gen/music.h"
-#include "tools/gen/resources.h"
 
 namespace {
+
+// The descriptor type a project gives a kind of generated image; -1 for the editor's own.
+int ResourceType(ResKind kind) {
+  switch (kind) {
+    case ResKind::Texture: return RESOURCE_TEXTURE;
+    case ResKind::Sprite: return RESOURCE_SPRITE;
+    case ResKind::SpriteSheet: return RESOURCE_SPRITESHEET;
+    default: return -1;
+  }
+}
 
 namespace fs = std::filesystem;
 
@@ -170,24 +180,17 @@ TEST_F(Timeline, ResourcesAreTheGeneratedMediaAndTheSixScenes) {
       EXPECT_TRUE(fs::exists(source_dir / r.filename)) << r.filename;
       continue;
     }
-    const ResourceFile *f = nullptr;
-    for (const ResourceFile &g : kResourceFiles)
-      if (std::strcmp(g.name, r.name) == 0) f = &g;
+    const ResourceFile *f = test_support::GeneratedMedium(r.name);
     ASSERT_NE(f, nullptr) << r.name << " is not made by the generator";
     EXPECT_STREQ(r.filename, f->file);
-    switch (f->kind) {
-      case ResKind::Texture: EXPECT_EQ(r.type, RESOURCE_TEXTURE) << r.name; break;
-      case ResKind::Sprite: EXPECT_EQ(r.type, RESOURCE_SPRITE) << r.name; break;
-      case ResKind::SpriteSheet: {
-        ASSERT_EQ(r.type, RESOURCE_SPRITESHEET) << r.name;
-        const s_spritesheet &s = D().resource_spritesheet[r.id];
-        EXPECT_EQ(s.columns, f->columns) << r.name;
-        EXPECT_EQ(s.rows, f->rows) << r.name;
-        EXPECT_EQ(s.width, f->cellwidth) << r.name;
-        EXPECT_EQ(s.height, f->cellheight) << r.name;
-        break;
-      }
-      default: ADD_FAILURE() << r.name << " is an editor resource";
+    ASSERT_NE(ResourceType(f->kind), -1) << r.name << " is an editor resource";
+    EXPECT_EQ(r.type, ResourceType(f->kind)) << r.name;
+    if (f->kind == ResKind::SpriteSheet) {
+      const s_spritesheet &s = D().resource_spritesheet[r.id];
+      EXPECT_EQ(s.columns, f->columns) << r.name;
+      EXPECT_EQ(s.rows, f->rows) << r.name;
+      EXPECT_EQ(s.width, f->cellwidth) << r.name;
+      EXPECT_EQ(s.height, f->cellheight) << r.name;
     }
   }
   EXPECT_EQ(functions, invite_effects.count);
@@ -195,29 +198,11 @@ TEST_F(Timeline, ResourcesAreTheGeneratedMediaAndTheSixScenes) {
 
 TEST_F(Timeline, ScenesFindTheirMediaByName) {
   // Lookups by name take the first descriptor of that name: it must be of the kind the
-  // scene expects ("screen" names both a scene and a sprite).
-  struct Need {
-    const char *name;
-    int type;
-    int frames;
-  };
-  const Need needs[] = {
-      {"introbg", RESOURCE_TEXTURE, 0},       {"gimbard", RESOURCE_SPRITE, 0},
-      {"presents", RESOURCE_SPRITE, 0},       {"tvframe", RESOURCE_SPRITE, 0},
-      {"intrologo", RESOURCE_SPRITE, 0},      {"boxblack", RESOURCE_SPRITE, 0},
-      {"boxwhite", RESOURCE_SPRITE, 0},       {"welcomebg", RESOURCE_TEXTURE, 0},
-      {"bee45", RESOURCE_SPRITE, 0},          {"offertext", RESOURCE_SPRITE, 0},
-      {"location", RESOURCE_SPRITESHEET, 540}, {"particleblue", RESOURCE_SPRITESHEET, 63},
-      {"compobg", RESOURCE_TEXTURE, 0},       {"bars", RESOURCE_SPRITESHEET, 6},
-      {"bestdemo", RESOURCE_SPRITE, 0},       {"bestcompo", RESOURCE_SPRITE, 0},
-      {"eventsbg", RESOURCE_TEXTURE, 0},      {"particle", RESOURCE_SPRITESHEET, 64},
-      {"whyaap", RESOURCE_SPRITE, 0},         {"whytext", RESOURCE_SPRITE, 0},
-      {"whyenjoy", RESOURCE_SPRITE, 0},       {"screenbg", RESOURCE_TEXTURE, 0},
-      {"screen", RESOURCE_SPRITE, 0},         {"endlogo", RESOURCE_TEXTURE, 0}};
-  for (const Need &n : needs) {
+  // generator made ("screen" names both a scene and a sprite).
+  for (const test_support::SceneNeed &n : test_support::SceneNeeds()) {
     const s_demoresource *r = D().GetResourceInfo(n.name);
     ASSERT_STREQ(r->name, n.name);
-    EXPECT_EQ(r->type, n.type) << n.name;
+    EXPECT_EQ(r->type, ResourceType(test_support::GeneratedMedium(n.name)->kind)) << n.name;
     if (n.frames) {
       EXPECT_GE(D().resource_spritesheet[r->id].numsprites, n.frames) << n.name;
     }
