@@ -1,14 +1,13 @@
 // The real process entry: the probe program (tests/mox/driver_probe.cpp) runs as a
 // subprocess on the current display, through the event thread and the program thread.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/subprocess.h"
 
 namespace {
 
@@ -16,57 +15,23 @@ const std::string probe = std::string(FENTRO_BINARY_DIR) + "/mox_probe";
 
 struct ProbeRun {
   int status = -1;  // exit status, or -1 when the process did not exit normally
-  std::string out;
+  std::string out;  // standard output and standard error
 };
 
 // Starts the probe with `args` and extra environment; `until` (when given) is awaited in its
 // output, then `sig` is sent. Gives up after `seconds`.
-ProbeRun run_probe(std::vector<std::string> args, std::vector<std::string> env = {},
-              const char *until = nullptr, int sig = 0, int seconds = 60) {
-  int fds[2];
+ProbeRun run_probe(const std::vector<std::string> &args, const std::vector<std::string> &env = {},
+                   const char *until = nullptr, int sig = 0, int seconds = 60) {
+  test_support::RunOptions o;
+  o.env = env;
+  o.limit = seconds;
+  if (until) o.until = until;
+  o.signal = sig;
+  const test_support::ProgramRun run = test_support::RunProgram(probe, args, o);
   ProbeRun r;
-  if (pipe(fds) != 0) return r;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    dup2(fds[1], 2);
-    close(fds[0]);
-    setenv("FENTRO_LOG_IDS", "1", 1);
-    for (const std::string &e : env) putenv(const_cast<char *>(e.c_str()));
-    std::vector<char *> argv{const_cast<char *>(probe.c_str())};
-    for (std::string &a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    execv(probe.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  bool signalled = false;
-  for (int waited = 0; waited < seconds * 10;) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 100) == 0) {
-      waited++;
-      continue;
-    }
-    char buf[512];
-    ssize_t n = read(fds[0], buf, sizeof buf);
-    if (n <= 0) break;
-    r.out.append(buf, size_t(n));
-    if (until && !signalled && r.out.find(until) != std::string::npos) {
-      kill(pid, sig);
-      signalled = true;
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  pid_t done = 0;
-  for (int i = 0; i < 100 && (done = waitpid(pid, &status, WNOHANG)) == 0; i++) usleep(50000);
-  if (done == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    r.out += "\n(killed: timed out)";
-  } else if (WIFEXITED(status)) {
-    r.status = WEXITSTATUS(status);
-  }
+  r.out = run.all();
+  if (!run.finished) r.out += "\n(killed: timed out)";
+  if (run.finished && run.signal == 0) r.status = run.status;
   return r;
 }
 

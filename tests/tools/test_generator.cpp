@@ -18,6 +18,7 @@
 #include "gen/resources.h"
 #include "gen/tga.h"
 #include "support/production_media.h"
+#include "support/subprocess.h"
 
 namespace fs = std::filesystem;
 
@@ -135,9 +136,7 @@ class Generated : public testing::Test {
     for (int i = 0; i < 2; i++) {
       dirs_[i] = fs::path(FENTRO_BINARY_DIR) / ("generator_test_" + std::to_string(i));
       fs::remove_all(dirs_[i]);
-      const std::string cmd =
-          std::string("\"") + FENTRO_GEN_PROGRAM + "\" \"" + dirs_[i].string() + "\" > /dev/null";
-      status_[i] = std::system(cmd.c_str());
+      status_[i] = test_support::RunProgram(FENTRO_GEN_PROGRAM, {dirs_[i].string()}).status;
     }
   }
   static void TearDownTestSuite() {
