@@ -7,7 +7,8 @@
 #include "core/corefile.h"
 #include "demosystem/demosystem_undo.h"
 #include "demosystem/test_editor_fixture.h"
-#include "demosystem/test_playback_media.h"
+#include "support/media.h"
+#include "support/scratch.h"
 #include "log_capture.h"
 
 namespace {
@@ -195,7 +196,7 @@ TEST_F(Clipboard, LayersMoveRenameAndHideWithUndo) {
 
 class HiddenLayers : public Clipboard {
 protected:
-    playback_media::ScratchDir dir;
+    test_support::TempDir dir;
     void TearDown() override {
         corefile_closeimage();
         Clipboard::TearDown();
@@ -203,7 +204,7 @@ protected:
 };
 
 TEST_F(HiddenLayers, SurviveSaveAndLoadAndOlderFilesStillLoad) {
-    ASSERT_EQ(corefile_mountimage(dir.path.c_str(), 2), 1);
+    ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     snprintf(d.layer[1].name, DEMO_NAMESIZE, "back");
     Select(1, 0, -1);
     Press('H');
@@ -223,7 +224,7 @@ TEST_F(HiddenLayers, SurviveSaveAndLoadAndOlderFilesStillLoad) {
     EXPECT_NE(loaded->ProjectText().find("#layer \"back\" hidden\n"), std::string::npos);
 
     // A file without the word, or with words it does not know, shows the layer.
-    playback_media::WriteFile(dir / "old.fentro",
+    test_support::WriteFile(dir / "old.fentro",
                               "#renderwidth 64\n#renderheight 48\n#layer \"a\"\n"
                               "#layer \"b\" shown later\n#layer \"hidden\"\n");
     auto old = std::make_unique<c_demo>();

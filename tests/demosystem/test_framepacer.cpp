@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "demosystem/framepacer.h"
-#include "mutation_rng.h"
+#include "support/mutation.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ double P95Deviation(const std::vector<s_frame> &f, size_t skip)
 
 TEST(FramePacer, JitteryDrawingStillMovesByTheTimeBetweenFrames)
 {
-    xorshift rng{12345};
+    test_support::xorshift rng{12345};
     s_framepacer pacer;
     // 28 to 36 ms of drawing, and one frame in 150 three times as slow.
     const auto frames = RunLoop(&pacer, 1200, 0.0015, [&](int i) {
