@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/coredebug.h"
 #include "demosystem/demosystem.h"
@@ -79,6 +80,7 @@ const char *const HELP_SCREEN[] = {
     "Wheel: scroll in time    Ctrl+Wheel: zoom",
     "Click or drag on the waveform: seek",
     "Tab: hide / show the editor (nothing selected)",
+    "G: grid step (Shift+G back)  B: bars:beats / s",
     "#Select",
     "Click: select a marker, layer, event or key",
     "Shift+Click: add to / take from the selection",
@@ -438,8 +440,22 @@ void c_demo::DrawTimeLine() {
             text(sx + o4, ssy + o4, font, "[%s]   %s", table_name(text_effecttype, ev.type), name);
         }
 
-        // The value keys of a layer form one curve, whatever their type.
+        // The value keys of a layer form one curve, whatever their type. Drawn in batches of
+        // one colour: the highlight, shadow and curve lines, then the keys' rims and dots.
         const int dot = L.Px(4), rim = L.Px(6);
+        static std::vector<int> lines[3], rims, dots[2];
+        for (auto &v : lines) v.clear();
+        rims.clear();
+        dots[0].clear();
+        dots[1].clear();
+        int lastkey = -1;  // the last key whose rim and dot are in the batch
+        auto add_key = [&](int v, int sx, int y) {
+            if (v <= lastkey) return;
+            lastkey = v;
+            rims.insert(rims.end(), {sx - rim, y - rim, 2 * rim, 2 * rim});
+            dots[chosen(EDIT_VALUE, v) ? 1 : 0].insert(dots[chosen(EDIT_VALUE, v) ? 1 : 0].end(),
+                                                       {sx - dot, y - dot, 2 * dot, 2 * dot});
+        };
         for (int v = 0; v + 1 < numvalue; v++) {
             const s_valueevent &k1 = dl.event_value[v];
             const s_valueevent &k2 = dl.event_value[v + 1];
@@ -448,16 +464,18 @@ void c_demo::DrawTimeLine() {
             if (!(L.timelinex < sx2 && sx < gui_width)) continue;
             const int y1 = ssy + value_y(L, k1.value);
             const int y2 = ssy + value_y(L, k2.value);
-            MOX_DrawLine(sx, y1 - 1, sx2, y2 - 1, COLOR_WHITE);
-            MOX_DrawLine(sx, y1 + 1, sx2, y2 + 1, COLOR_BLACK);
-            MOX_DrawLine(sx, y1, sx2, y2, COLOR_CURVE);
-            MOX_DrawBox(sx - rim, y1 - rim, 2 * rim, 2 * rim, COLOR_BLACK);
-            MOX_DrawBox(sx2 - rim, y2 - rim, 2 * rim, 2 * rim, COLOR_BLACK);
-            MOX_DrawBox(sx - dot, y1 - dot, 2 * dot, 2 * dot,
-                        chosen(EDIT_VALUE, v) ? COLOR_SELECTED : COLOR_WHITE);
-            MOX_DrawBox(sx2 - dot, y2 - dot, 2 * dot, 2 * dot,
-                        chosen(EDIT_VALUE, v + 1) ? COLOR_SELECTED : COLOR_WHITE);
+            lines[0].insert(lines[0].end(), {sx, y1 - 1, sx2, y2 - 1});
+            lines[1].insert(lines[1].end(), {sx, y1 + 1, sx2, y2 + 1});
+            lines[2].insert(lines[2].end(), {sx, y1, sx2, y2});
+            add_key(v, sx, y1);
+            add_key(v + 1, sx2, y2);
         }
+        const int linecolour[3] = {COLOR_WHITE, COLOR_BLACK, COLOR_CURVE};
+        for (int c = 0; c < 3; c++)
+            MOX_DrawLines(lines[c].data(), (int)lines[c].size() / 4, linecolour[c]);
+        MOX_DrawBoxes(rims.data(), (int)rims.size() / 4, COLOR_BLACK);
+        MOX_DrawBoxes(dots[0].data(), (int)dots[0].size() / 4, COLOR_WHITE);
+        MOX_DrawBoxes(dots[1].data(), (int)dots[1].size() / 4, COLOR_SELECTED);
 
         const int box = L.keybox;
         for (int c = 0; c < numcamera; c++) {

@@ -58,6 +58,10 @@ void MOX_DrawRotatedSprite(int x, int y, s_sprite sprite, float angle);
 // Primitives in 0xAARRGGBB colours, untextured (white texture), alpha test off.
 void MOX_DrawBox(int x, int y, int w, int h, int colour);
 void MOX_DrawLine(int x1, int y1, int x2, int y2, int colour);
+// Many boxes or lines of one colour in one draw call, as the single calls would draw them in
+// that order: `boxes` holds x, y, w, h of each box, `lines` x1, y1, x2, y2 of each line.
+void MOX_DrawBoxes(const int *boxes, int count, int colour);
+void MOX_DrawLines(const int *lines, int count, int colour);
 
 void MOX_ShowGraphicsMemory();
 // Deletes every listed sprite and bitmap and resets the bitmap, sprite and font counts.
