@@ -370,6 +370,10 @@ public:
     void Start();
     void HandleDemo();
     void HandleShader(int layernr, s_effectevent *event);
+    // True when HandleDemo, at the current `position`, clears the selected framebuffer before
+    // anything reads it: the main framebuffer always, the post-processing target when a
+    // post-processing event runs. Whatever is drawn into it before then can never be seen.
+    bool EntryBufferCleared();
     // The framebuffer HandleDemo left to be presented.
     int ShownBuffer() const { return postselected ? postbuffer_id : framebuffer_id; }
 

@@ -188,22 +188,37 @@ void c_demo::Start()
     Soundsystem_PlayMusic(&demomusic, 0);
 }
 
+bool c_demo::EntryBufferCleared()
+{
+    const int entry = MOX_FrameBuffer ? MOX_FrameBuffer->id : -1;
+    if (entry == framebuffer_id) return true;
+    if (entry != postbuffer_id) return false;
+    for (int i = 0; i < numlayers; ++i) {
+        s_demolayer *l = &layer[i];
+        const s_effectevent *e = l->visible ? GetEffectEvent(l) : nullptr;
+        if (e && e->type == EFFECT_POSTPROCESSING && event_program(this, e) >= 0) return true;
+    }
+    return false;
+}
+
 void c_demo::HandleDemo()
 {
     position = (int)Soundsystem_GetHeardOffset(demomusic);
-    MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
+    // A full-screen fill is no cheaper than the pass it precedes; where the frame clears
+    // this framebuffer before anything reads it, the box could never be seen.
+    if (everypass || !EntryBufferCleared()) MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
     // Layers whose framebuffer is composed this frame. A layer without an event is never
     // composed, so its clear is left out; so is the pass of a layer that would compose to no
-    // change: Blend 0 (when the scene of a function event keeps its own state it still runs)
-    // or an event that leaves the framebuffer transparent.
+    // change: Blend 0 or an event that leaves the framebuffer transparent. A scene left out
+    // at Blend 0 loses nothing: its drawing leaves what its ticks evolve alone, and the ticks
+    // it missed are caught up when it shows again.
     bool composed[DEMO_MAXLAYERS] = {};
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         if (!l->visible) continue;
         s_effectevent *e = GetEffectEvent(l);
-        const bool unseen = !e || draws_nothing(this, e) ||
-                            (e->type != EFFECT_FUNCTION && ValueIsZero(l, VALUE_BLEND));
+        const bool unseen = !e || draws_nothing(this, e) || ValueIsZero(l, VALUE_BLEND);
         if (unseen && !everypass) continue;
         MOX_SetFrameBuffer(l->framebuffer_id);
         MOX_DisableAlphaBlend();

@@ -573,10 +573,9 @@ TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
     EXPECT_EQ(first.updates + last.updates, 0);
 }
 
-// A layer without an event, one whose Blend is 0 and one whose event draws nothing (a caption
-// without the editor's font) cost no pass: their framebuffers keep what was there, and the
-// composed picture is the one that every pass gives. A function layer at Blend 0 still runs its
-// scene, which keeps its own state from call to call.
+// A layer without an event, one whose Blend is 0 (a function layer too) and one whose event
+// draws nothing (a caption without the editor's font) cost no pass: their framebuffers keep
+// what was there, and the composed picture is the one that every pass gives.
 TEST_F(Playback, PassesThatCannotChangeThePictureAreLeftOut) {
     ProbeScene probe;
     c_demofunction *table[] = {&probe};
@@ -599,13 +598,14 @@ TEST_F(Playback, PassesThatCannotChangeThePictureAreLeftOut) {
             MOX_SetFrameBuffer(demo.layer[i].framebuffer_id);
             MOX_ClearFrameBuffer(MARK);
         }
+        // As the last frame's presentation leaves it.
+        MOX_SetFrameBuffer(demo.framebuffer_id);
     };
     demo.everypass = false;
     mark();
     Frame(44100);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(LayerPixel(i, 64, 64), MARK) << "layer " << i;
-    EXPECT_EQ(probe.updates, 1);
-    EXPECT_TRUE(Near(LayerPixel(3, 64, 64), BLUE & 0xffffff));
+    for (int i = 0; i < 4; i++) EXPECT_EQ(LayerPixel(i, 64, 64), MARK) << "layer " << i;
+    EXPECT_EQ(probe.updates, 0);
     const uint32_t shown = MainPixel(64, 64);
     EXPECT_TRUE(Near(shown, 0x089018));  // half green over the background
 
@@ -615,9 +615,87 @@ TEST_F(Playback, PassesThatCannotChangeThePictureAreLeftOut) {
     EXPECT_TRUE(Near(LayerPixel(0, 64, 64), RED & 0xffffff));
     EXPECT_EQ(LayerPixel(1, 64, 64), 0xff000000u);
     EXPECT_EQ(LayerPixel(2, 64, 64), 0u);
-    EXPECT_EQ(probe.updates, 2);
+    EXPECT_TRUE(Near(LayerPixel(3, 64, 64), BLUE & 0xffffff));
+    EXPECT_EQ(probe.updates, 1);
     EXPECT_EQ(MainPixel(64, 64), shown);
     demo.everypass = false;
+}
+
+// Counts the ticks it was stepped since its restart and draws that count as its red level.
+class TickScene : public c_demofunction {
+public:
+    void Init(c_demo *) override {}
+    void Restart(c_demo *) override { ticks = 0; }
+    void Tick(c_demo *) override { ticks++; }
+    void Update(c_demo *demo, s_effectevent *) override {
+        updates++;
+        MOX_DrawBox(0, 0, demo->renderwidth, demo->renderheight, (int)(0xff000000u | (unsigned)(ticks & 0xff) << 16));
+    }
+    int ticks = 0, updates = 0;
+};
+
+// A scene left out while its layer's Blend is 0 shows, once the Blend rises, the state that
+// stepping it on every frame gives: the ticks it missed are caught up.
+TEST_F(Playback, SceneLeftOutAtBlendZeroCatchesUp) {
+    TickScene scene;
+    c_demofunction *table[] = {&scene};
+    effects = {table, 1};
+    Load("#function 0 \"ticks\" :0\n"
+         "#layer \"scene\"\n#event 0,132300,4,0,0:\n"
+         "#eventvalue 0,1,4,0.0\n#eventvalue 44100,1,4,1.0\n");
+    std::vector<uint32_t> shown[2];
+    for (bool every : {true, false}) {
+        demo.everypass = every;
+        scene.updates = 0;
+        for (int pos = 0; pos <= 88200; pos += 735) Frame(pos);
+        shown[every].push_back(LayerPixel(0, 64, 64));
+        shown[every].push_back(MainPixel(64, 64));
+        // Drawn on every frame, or only from where the Blend is 1.
+        EXPECT_EQ(scene.updates, every ? 121 : 61);
+    }
+    demo.everypass = false;
+    EXPECT_EQ(shown[0], shown[1]);
+    // 88200 frames in: the tick at the start and one every 735 frames after it.
+    EXPECT_TRUE(Near(shown[0][0], 121u << 16));
+}
+
+// The black box on the framebuffer selected at entry is drawn where it can show, and left out
+// where the frame clears that framebuffer before reading it: the main framebuffer always,
+// framebuffer 0 while a post-processing event runs. Either way the pixels are the same.
+TEST_F(Playback, EntryBoxIsLeftOutWhereTheFrameClearsItsFramebuffer) {
+    Shader("pass.glsl", "uniform sampler2D prevPass;\n", "  gl_FragColor = texture2D(prevPass, uvCoord);\n");
+    Load("#texture 0 \"red\" \"red.tga\"\n"
+         "#postshader 1 \"pass\" \"pass.glsl\" :0\n"
+         "#layer \"picture\"\n#event 0,100000,1,0,0:\n"
+         "#layer \"post\"\n#event 50000,50000,7,1,4:0,0,0,0\n");
+    constexpr unsigned MARK = 0xff00ffff;
+    struct Case {
+        int pos, entry;
+        bool cleared;
+    } cases[] = {{10000, 0, false}, {10000, demo.framebuffer_id, true}, {60000, 0, true},
+                 {60000, demo.framebuffer_id, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pos << " entry " << c.entry);
+        uint32_t pixels[2][2];
+        for (bool every : {true, false}) {
+            demo.everypass = every;
+            MOX_SetFrameBuffer(c.entry);
+            MOX_ClearFrameBuffer(MARK);
+            Soundsystem_SetSoundOffset(&demo.demomusic, (uint64_t)c.pos);
+            demo.position = c.pos;
+            EXPECT_EQ(demo.EntryBufferCleared(), c.cleared);
+            demo.HandleDemo();
+            pixels[every][0] = PixelOf(0, 64, 64);
+            pixels[every][1] = PixelOf(demo.framebuffer_id, 64, 64);
+        }
+        demo.everypass = false;
+        EXPECT_EQ(pixels[0][0], pixels[1][0]);
+        EXPECT_EQ(pixels[0][1], pixels[1][1]);
+        if (c.entry == 0) {
+            EXPECT_EQ(pixels[0][0], c.cleared ? 0u : 0xff000000u);
+        }
+        EXPECT_TRUE(Near(pixels[0][1], 0xff0000));
+    }
 }
 
 }  // namespace
