@@ -271,7 +271,9 @@ double MOX_SwapBuffersAt(double swapat) {
   MOX_DrawQuad(0, 0, float(MOX_video.width), float(MOX_video.height), 0, 1, 1, 0);
   if (shaded) MOX_UnbindShader();
 
-  glFinish();
+  // An off-screen target is read back later, which waits for the drawing it needs: the
+  // program thread goes on meanwhile, and `ready` is when the drawing was handed over.
+  if (!offscreen) glFinish();
   const double ready = mox_monotonic();
   mox_sleepuntil(swapat);
   if (!offscreen) {

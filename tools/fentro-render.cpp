@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -25,6 +26,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/mman.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -393,18 +395,68 @@ struct frame_range {
     long long number(long long n) const { return at.empty() ? n : at[n]; }
 };
 
-// One presented frame: GL's RGBA rows, bottom row first.
+// One presented frame as read back: rows bottom first, 4 bytes a pixel in R, G, B, A order
+// or, with `bgra`, in B, G, R, A order.
 struct frame {
     long long number = 0;
-    std::vector<unsigned char> rgba;
+    bool bgra = false;
+    std::vector<unsigned char> pixels;
 };
+
+// Makes the frame's pixels what the file or ffmpeg takes, in place: B, G, R, A bytes (the
+// 0xAARRGGBB words in little-endian memory), opaque as on screen.
+void to_opaque_bgra(frame &f)
+{
+    unsigned char *p = f.pixels.data();
+    const size_t n = f.pixels.size();
+    if (f.bgra) {
+        for (size_t i = 3; i < n; i += 4) p[i] = 0xFF;
+        return;
+    }
+    for (size_t i = 0; i + 3 < n; i += 4) {
+        const unsigned char r = p[i];
+        p[i] = p[i + 2];
+        p[i + 2] = r;
+        p[i + 3] = 0xFF;
+    }
+}
+
+// Writes `header` and then the frame's rows from the top, straight from the frame's buffer;
+// false with errno set when the descriptor took less.
+bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, int width, int height)
+{
+    const size_t row = (size_t)width * 4;
+    std::vector<iovec> parts;
+    parts.reserve((size_t)height + 1);
+    if (!header.empty()) parts.push_back({const_cast<uint8_t *>(header.data()), header.size()});
+    for (int y = height - 1; y >= 0; --y)
+        parts.push_back({const_cast<unsigned char *>(&f.pixels[(size_t)y * row]), row});
+    size_t next = 0;
+    while (next < parts.size()) {
+        const int count = (int)std::min(parts.size() - next, (size_t)IOV_MAX);
+        const ssize_t done = writev(fd, &parts[next], count);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        // Past the parts written whole; a part written in part continues where it stopped.
+        size_t left = (size_t)done;
+        while (left > 0 && left >= parts[next].iov_len) left -= parts[next++].iov_len;
+        if (left > 0) {
+            parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + left;
+            parts[next].iov_len -= left;
+        }
+    }
+    return true;
+}
 
 // Where the frames go: numbered TGA files (each written under a temporary name and renamed,
 // so that no partial frame is ever left) or ffmpeg's standard input. `write` runs on the
 // writer thread, the rest on the program thread.
 struct sink {
-    FILE *pipe = nullptr;
-    std::vector<uint8_t> bytes;
+    int pipe = -1;
+    std::vector<uint8_t> header;
 
     // Starts ffmpeg for a video written into `target`; with a music time `music` (seconds,
     // where the first frame lies) the production's music goes along.
@@ -420,64 +472,49 @@ struct sink {
         }
         args.insert(args.end(), {"-pix_fmt", "yuv420p", "-f", video_format(opt.out), target});
         ffmpeg_pid = spawn_ffmpeg(args, true, &ffmpeg_pipe);
-        pipe = fdopen(ffmpeg_pipe, "wb");
-        if (!pipe) fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s'", opt.out.c_str());
+        pipe = ffmpeg_pipe;
     }
 
-    void write(const frame &f)
+    // Converts the frame in place and writes it. A TGA header says: uncompressed true colour,
+    // 32 bits with 8 of alpha, rows from the top.
+    void write(frame &f)
     {
-        encode(f, pipe ? 0 : 18);
-        if (pipe) {
-            if (fwrite(bytes.data(), 1, bytes.size(), pipe) != bytes.size()) fail("render.ffmpeg_failed", "ffmpeg stopped taking frames for '%s'", opt.out.c_str());
+        to_opaque_bgra(f);
+        const int w = opt.width, h = opt.height;
+        if (pipe >= 0) {
+            header.clear();
+            if (!write_top_down(pipe, header, f, w, h)) fail("render.ffmpeg_failed", "ffmpeg stopped taking frames for '%s'", opt.out.c_str());
             return;
         }
+        header = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 32, 0x28};
         char name[64];
         snprintf(name, sizeof name, "/frame_%06lld.tga", f.number);
         const std::string path = opt.out + name;
         const std::string temp = opt.out + "/.frame_" + std::to_string(f.number) + ".tga.tmp";
-        FILE *fp = fopen(temp.c_str(), "wb");
-        bool ok = fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
-        if (fp) ok = fclose(fp) == 0 && ok;
-        if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-            const int err = errno;
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        bool ok = fd >= 0 && write_top_down(fd, header, f, w, h);
+        int err = errno;
+        if (fd >= 0 && ::close(fd) != 0 && ok) {
+            ok = false;
+            err = errno;
+        }
+        if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+            ok = false;
+            err = errno;
+        }
+        if (!ok) {
             remove(temp.c_str());
             fail("render.write_failed", "cannot write '%s': %s", path.c_str(), strerror(err));
         }
     }
 
-    // The frame as the file or ffmpeg takes it, after `header` bytes: B, G, R, A bytes (the
-    // 0xAARRGGBB words in little-endian memory), top row first, opaque as on screen. GL's
-    // rows come bottom-up in R, G, B, A order. A TGA header says: uncompressed true colour,
-    // 32 bits with 8 of alpha, rows from the top.
-    void encode(const frame &f, size_t header)
-    {
-        const int w = opt.width, h = opt.height;
-        bytes.assign(header, 0);
-        if (header) {
-            const uint8_t fields[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8),
-                                        uint8_t(h), uint8_t(h >> 8), 32, 0x28};
-            bytes.assign(fields, fields + 18);
-        }
-        bytes.resize(header + (size_t)w * h * 4);
-        for (int y = 0; y < h; ++y) {
-            const unsigned char *src = &f.rgba[(size_t)(h - 1 - y) * w * 4];
-            unsigned char *dst = &bytes[header + (size_t)y * w * 4];
-            for (int x = 0; x < w * 4; x += 4) {
-                dst[x] = src[x + 2];
-                dst[x + 1] = src[x + 1];
-                dst[x + 2] = src[x];
-                dst[x + 3] = 0xFF;
-            }
-        }
-    }
-
     void close()
     {
-        if (!pipe) return;
-        const bool flushed = fclose(pipe) == 0;
-        pipe = nullptr;
+        if (pipe < 0) return;
+        const bool closed = ::close(pipe) == 0;
+        pipe = -1;
         ffmpeg_pipe = -1;
-        if (!wait_ffmpeg() || !flushed) fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
+        if (!wait_ffmpeg() || !closed) fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
         if (!musicfile.empty()) remove(musicfile.c_str());
         musicfile.clear();
     }
@@ -493,7 +530,7 @@ public:
     {
         for (int i = 0; i < (threaded ? 3 : 1); ++i) {
             buffers_.push_back(std::make_unique<frame>());
-            buffers_.back()->rgba.resize(bytes);
+            buffers_.back()->pixels.resize(bytes);
             free_.push_back(buffers_.back().get());
         }
         if (threaded_) thread_ = std::thread([this] { run(); });
@@ -598,7 +635,8 @@ public:
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target_].fbo);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, f.width, f.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        // The order the files take: no conversion while the pixels are copied.
+        glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
         number_[i] = number;
@@ -611,10 +649,11 @@ public:
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         const void *pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
         if (!pixels) fail("render.readback_failed", "cannot read the presented frame back");
-        memcpy(f->rgba.data(), pixels, bytes_);
+        memcpy(f->pixels.data(), pixels, bytes_);
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         f->number = number_[i];
+        f->bgra = true;
     }
 
 private:
@@ -738,7 +777,9 @@ int coremain(int, char *[])
     const auto started = std::chrono::steady_clock::now();
     for (long long n = begin; n < end; ++n) {
         Soundsystem_SetSoundOffset(&gbd_demo.demomusic, (uint64_t)range.position(n));
-        MOX_ClearFrameBuffer(0);
+        // The player's clear, left out where the frame clears that framebuffer itself.
+        gbd_demo.position = (int)range.position(n);
+        if (reference || !gbd_demo.EntryBufferCleared()) MOX_ClearFrameBuffer(0);
         gbd_demo.HandleDemo();
         MOX_SwapBuffers();
         if (async) {
@@ -750,8 +791,9 @@ int coremain(int, char *[])
             }
         } else {
             frame *f = frames.take();
-            MOX_ReadFrameBuffer(target, f->rgba.data());
+            MOX_ReadFrameBuffer(target, f->pixels.data());
             f->number = range.number(n);
+            f->bgra = false;
             frames.hand(f);
         }
         ++*frames_done;

@@ -108,6 +108,8 @@ void MOX_SwapBuffers();
 // MOX_SwapBuffers, holding the finished frame until the CLOCK_MONOTONIC moment `swapat`
 // (seconds) before swapping; a moment already past swaps at once. Returns the moment the
 // frame was finished, before any holding, so a caller can learn how long its frames take.
+// Presenting into an off-screen target (MOX_SetPresentTarget) does not wait for the drawing:
+// reading the target back does.
 double MOX_SwapBuffersAt(double swapat);
 void MOX_SwapBuffersBasic();
 // With a framebuffer id, MOX_SwapBuffers draws its presentation pass into that framebuffer
