@@ -460,7 +460,8 @@ public:
     bool DeleteSelection();
     // Layers: swap the selected layer with the one above (+1) or below (-1); typing a name.
     bool MoveLayer(int direction);
-    void HandleRename(int pressed, int key);
+    // One key pressed while typing a layer's name (virtual key, Shift held).
+    void HandleRename(int vk, bool shift);
     // The keys of the help screen and of the selected layer (order, name, hiding), by the
     // virtual key pressed this frame.
     void HandleLayerKeys(int pressed);

@@ -423,7 +423,7 @@ bool c_demo::MoveLayer(int direction) {
     return true;
 }
 
-void c_demo::HandleRename(int pressed, int key) {
+void c_demo::HandleRename(int pressed, bool shift) {
     if (!gui_renaming) return;
     const bool valid = gui_selected_layer >= 0 && gui_selected_layer < Layers(*this);
     if (!valid || pressed == MOX_VK_ESCAPE) {
@@ -441,7 +441,6 @@ void c_demo::HandleRename(int pressed, int key) {
         return;
     }
     if ((int)gui_typed.size() >= MAXNAME) return;
-    const bool shift = key & MOX_PAD_SHIFT;
     char c = 0;
     if (pressed >= 'A' && pressed <= 'Z') c = (char)(shift ? pressed : pressed - 'A' + 'a');
     else if (pressed >= '0' && pressed <= '9') c = (char)pressed;

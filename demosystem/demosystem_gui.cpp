@@ -625,10 +625,14 @@ void c_demo::HandleGUI() {
     const bool dragging = gui_drag.mode != DRAG_NONE && (gui_mousebutton & 1);
     if (keytrig || mousetrigger || pressed > 0 || notches || (!key && !dragging)) gui_gesture++;
 
+    // Every key pressed since the last frame, in order: typing may be quicker than frames.
+    int presses[MOX_MAXPRESSES];
+    const int numpresses = MOX_TakeKeyPresses(presses, MOX_MAXPRESSES);
     const bool ctrl = key & MOX_PAD_CTRL;
     if (gui_renaming) {
         // Typing a layer's name: the keys are letters until Enter or Escape.
-        HandleRename(pressed, key);
+        for (int i = 0; i < numpresses && gui_renaming; i++)
+            HandleRename(presses[i] & 0xff, (presses[i] & MOX_PRESS_SHIFT) != 0);
     } else if (pressed == UNDOKEY || pressed == REDOKEY || pressed == REDOKEY2) {
         if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
         HandleQuit(keytrig);

@@ -97,6 +97,12 @@ std::deque<InputEvent> inputqueue;
 // pendinginput. Program thread.
 std::bitset<256> keysunseen;
 int buttonsunseen;
+// The last key pressed since the last key-code poll: a key-word poll lets a tap's release
+// through, and a key-code poll that follows it in the same frame still reports the tap.
+int pressedsincecodepoll;
+// Keys down as the events tell, releases held back or not: a key's presses are counted as
+// they happened, each one, even when its release waits for a poll.
+std::bitset<256> keysdown;
 std::vector<InputEvent> pendinginput;
 
 // Pointer in window pixels, from the motion and button events in the order they came: a
@@ -251,6 +257,12 @@ void drain_input() {
     events.assign(inputqueue.begin(), inputqueue.end());
     inputqueue.clear();
   }
+  for (const InputEvent &ev : events) {
+    if (ev.kind != INPUT_KEY) continue;
+    const int vk = ev.a & 0xFF;
+    if (ev.b && !keysdown[vk]) mox_keypress(vk, keysdown[MOX_VK_SHIFT]);
+    keysdown[vk] = ev.b != 0;
+  }
   // Deferred releases go first: they came before anything queued since.
   pendinginput.insert(pendinginput.end(), events.begin(), events.end());
   events.swap(pendinginput);
@@ -264,7 +276,8 @@ void drain_input() {
           break;
         }
         if (ev.b) keysunseen[vk] = true;
-        mox_keyevent(ev.a, ev.b);
+        if (ev.b) pressedsincecodepoll = vk;
+        mox_keystate(ev.a, ev.b);
         break;
       }
       case INPUT_BUTTON:
@@ -542,7 +555,9 @@ void mox_getkeys(int *, int *) {
 int mox_getkeycode() {
   drain_input();
   keysunseen.reset();
-  return mox_translatekeycode(mox_keycode);
+  const int vk = mox_keycode ? mox_keycode : pressedsincecodepoll;
+  pressedsincecodepoll = 0;
+  return mox_translatekeycode(vk);
 }
 
 void mox_getmouse(int *x, int *y, int *buttons) {

@@ -70,7 +70,35 @@ int mox_keycodetovk(int code) {
   return code >= 0 && code < 256 ? code : -1;
 }
 
+namespace {
+// Presses not yet taken, oldest first (a ring of MOX_MAXPRESSES).
+int presses[MOX_MAXPRESSES];
+int firstpress, numpresses;
+}  // namespace
+
+int MOX_TakeKeyPresses(int *out, int max) {
+  int n = 0;
+  for (; out && n < numpresses && n < max; n++)
+    out[n] = presses[(firstpress + n) % MOX_MAXPRESSES];
+  firstpress = numpresses = 0;
+  return n;
+}
+
+void mox_keypress(int vk, bool shift) {
+  if (numpresses == MOX_MAXPRESSES) {
+    firstpress = (firstpress + 1) % MOX_MAXPRESSES;
+    numpresses--;
+  }
+  presses[(firstpress + numpresses++) % MOX_MAXPRESSES] = (vk & 0xFF) | (shift ? MOX_PRESS_SHIFT : 0);
+}
+
 void mox_keyevent(int vk, int down) {
+  // A key held down repeats its press only once it was released.
+  if (down && !MOX_keys[vk & 0xFF]) mox_keypress(vk, MOX_keys[MOX_VK_SHIFT] != 0);
+  mox_keystate(vk, down);
+}
+
+void mox_keystate(int vk, int down) {
   vk &= 0xFF;
   if (down) {
     MOX_keys[vk] = 1;

@@ -77,6 +77,10 @@ constexpr int MOX_KEY_TAB = 0xF028, MOX_KEY_F1 = 0xF030;  // F1..F12: 0xF030..0x
 
 // Key and mouse messages as the event thread delivers them; tests drive input through them.
 void mox_keyevent(int vk, int down);
+// The two halves of mox_keyevent for a driver that holds some releases back: a key's press as
+// it happened (for MOX_TakeKeyPresses), and the key state the polls see.
+void mox_keypress(int vk, bool shift);
+void mox_keystate(int vk, int down);
 void mox_mousebuttonevent(int bit, int down);  // bit 1 left, 2 right, 4 middle
 void mox_wheelevent(int delta);
 // The window's drawing area became width x height (a resizable window): MOX_video follows.
@@ -110,6 +114,13 @@ int mox_joystick_hattopov(int hat);        // SDL hat bits (1 up, 2 right, 4 dow
 // Input, public wrappers.
 void MOX_GetKeys(int *keys, int *trigger);
 void MOX_GetKeycode(int *keycode, int *trigger);
+// The keys pressed since the last call, oldest first, however many frames they fell between
+// or within: each a virtual key, plus MOX_PRESS_SHIFT when Shift was down as it was pressed.
+// At most `max` are returned; the presses of a program that never asks are dropped after the
+// last MOX_MAXPRESSES.
+constexpr int MOX_PRESS_SHIFT = 0x100;
+constexpr int MOX_MAXPRESSES = 32;
+int MOX_TakeKeyPresses(int *presses, int max);
 void MOX_GetMouse(int *x, int *y, int *buttons);
 void MOX_GetMouseWheel(int *z, int *zdir);
 void MOX_SetMouse(int x, int y);
