@@ -429,9 +429,10 @@ bool c_demo::ResizeGUI(int width, int height) {
     if (width <= 0 || height <= 0) return false;
     gui_windowwidth = width;
     gui_windowheight = height;
-    bool ok = MOX_ResizeFrameBuffer(gui_framebuffer_id, width, height);
-    ok = MOX_ResizeFrameBuffer(gui_previewbuffer_id, width, height) && ok;
-    if (!ok) {
+    // Without a preview framebuffer of the window's size the preview shows the composed
+    // frame as it is; the editor's own framebuffer must follow.
+    if (gui_previewbuffer_id > 0) MOX_ResizeFrameBuffer(gui_previewbuffer_id, width, height);
+    if (!MOX_ResizeFrameBuffer(gui_framebuffer_id, width, height)) {
         core_log(LOG_WARNING, "edit.resize_failed",
                  "- Editor: the screen could not follow the window to %dx%d\n", width, height);
         return false;
