@@ -238,6 +238,26 @@ TEST_F(Panels, CameraKeyLines) {
                  "Position Z: 3.00", "Target X: 4.00", "Target Y: 5.00", "Target Z: 6.00"});
 }
 
+TEST_F(Panels, SelectedMarkerShowsItsTimeAndKindAndF1ListsTheKeys) {
+    demo->CreateMarker(44100 * 61 + 22050, 6);
+    demo->gui_selected_marker = 0;
+    demo->gui_selected_markerarea = 1;
+    demo->gui_selected_parameter = -1;  // no line of a marker is highlighted
+    Draw();
+    EXPECT_EQ(read_text(1540, 48).text, "Marker 0");
+    ExpectLines({"Time: 01:01.50", "Kind: 2"});
+
+    // The key list covers the screen, headings in the highlight font.
+    demo->gui_selected_marker = -1;
+    demo->gui_help = true;
+    Draw();
+    const s_text heading = read_text(32, 24);
+    EXPECT_EQ(heading.text, "Keys and mouse (F1 closes this list)");
+    EXPECT_EQ(heading.font, 1);
+    EXPECT_EQ(read_text(1540, 48).text, "");
+    demo->gui_help = false;
+}
+
 TEST_F(Panels, SelectionPastItsTableShowsNothing) {
     demo->CreateEventValue(&demo->layer[0], 10, VALUE_BLEND, 0, 0.5f);
     for (int kind = EDIT_EFFECT; kind <= EDIT_CAMERA; kind++) {
