@@ -605,13 +605,12 @@ private:
     std::thread thread_;
 };
 
-// Reads the presented framebuffer back through two pixel buffer objects: the read of frame n
-// is started when it is presented and collected after frame n + 1 is drawn, so that the copy
-// need not hold up the program thread. Reads are collected in the order they were started.
-// Program thread only.
+// Reads presented frames back through two pixel buffer objects: a read is collected one
+// frame after it was started, so that the copy need not hold up the program thread. Reads are
+// collected in the order they were started. Program thread only.
 class readback {
 public:
-    readback(int target, size_t bytes) : target_(target), bytes_(bytes)
+    explicit readback(size_t bytes) : bytes_(bytes)
     {
         glGenBuffers(2, pbo_);
         for (GLuint b : pbo_) {
@@ -627,12 +626,13 @@ public:
     // Reads started and not yet collected: 0, 1 or 2.
     int waiting() const { return (int)(started_ - collected_); }
 
-    // Starts reading the frame just presented; at most two reads wait at a time.
-    void start(long long number)
+    // Starts reading the frame presented into framebuffer `target`; at most two reads wait at
+    // a time.
+    void start(int target, long long number)
     {
         const int i = (int)(started_++ % 2);
-        const s_framebuffer &f = MOX_framebuffers[target_];
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target_].fbo);
+        const s_framebuffer &f = MOX_framebuffers[target];
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target].fbo);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         // The order the files take: no conversion while the pixels are copied.
@@ -657,7 +657,6 @@ public:
     }
 
 private:
-    int target_;
     size_t bytes_;
     GLuint pbo_[2] = {};
     long long number_[2] = {};
@@ -758,9 +757,15 @@ int coremain(int, char *[])
     if (total == 0) fail("render.no_frames", "no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
     const long long begin = total * part / opt.jobs, end = total * (part + 1) / opt.jobs;
 
-    const int target = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
-    if (target < 0) fail("render.no_framebuffer", "no framebuffer left for the presented frame");
-    MOX_SetPresentTarget(target);
+    const bool async = !reference && readback::available();
+    // Read back asynchronously, frames are presented into two framebuffers in turn: a frame's
+    // read starts once the next frame's layers are issued, so that software GL, which copies
+    // the pixels at once, has finished presenting it meanwhile instead of holding up the
+    // program thread.
+    int targets[2];
+    targets[0] = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
+    targets[1] = async ? MOX_CreateFrameBuffer(opt.width, opt.height, 0) : targets[0];
+    if (targets[0] < 0 || targets[1] < 0) fail("render.no_framebuffer", "no framebuffer left for the presented frame");
 
     const double start_seconds = (double)range.position(0) / rate;
     sink out;
@@ -770,10 +775,19 @@ int coremain(int, char *[])
     if (video && opt.jobs > 1 && begin < end) out.open(partsfolder + "/" + part_name(part), -1);
     if (video && opt.jobs == 1) out.open(videotemp, opt.at.empty() ? start_seconds : -1);
     const size_t bytes = (size_t)opt.width * opt.height * 4;
-    const bool async = !reference && readback::available();
     writer frames(&out, !reference, bytes);
     std::unique_ptr<readback> reader;
-    if (async) reader = std::make_unique<readback>(target, bytes);
+    if (async) reader = std::make_unique<readback>(bytes);
+    // The frame presented and not yet read (asynchronous read-back), or -1.
+    long long unread = -1;
+    auto start_read = [&] {
+        reader->start(targets[unread % 2], range.number(unread));
+        if (reader->waiting() == 2) {
+            frame *f = frames.take();
+            reader->collect(f);
+            frames.hand(f);
+        }
+    };
     const auto started = std::chrono::steady_clock::now();
     for (long long n = begin; n < end; ++n) {
         Soundsystem_SetSoundOffset(&gbd_demo.demomusic, (uint64_t)range.position(n));
@@ -781,17 +795,14 @@ int coremain(int, char *[])
         gbd_demo.position = (int)range.position(n);
         if (reference || !gbd_demo.EntryBufferCleared()) MOX_ClearFrameBuffer(0);
         gbd_demo.HandleDemo();
+        if (unread >= 0) start_read();
+        MOX_SetPresentTarget(targets[n % 2]);
         MOX_SwapBuffers();
         if (async) {
-            reader->start(range.number(n));
-            if (reader->waiting() == 2) {
-                frame *f = frames.take();
-                reader->collect(f);
-                frames.hand(f);
-            }
+            unread = n;
         } else {
             frame *f = frames.take();
-            MOX_ReadFrameBuffer(target, f->pixels.data());
+            MOX_ReadFrameBuffer(targets[0], f->pixels.data());
             f->number = range.number(n);
             f->bgra = false;
             frames.hand(f);
@@ -799,6 +810,7 @@ int coremain(int, char *[])
         ++*frames_done;
         progress(total, started);
     }
+    if (unread >= 0) start_read();
     while (async && reader->waiting() > 0) {
         frame *f = frames.take();
         reader->collect(f);
