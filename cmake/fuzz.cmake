@@ -1,10 +1,8 @@
-# libFuzzer targets for the TGA, WAV, project file and mesh readers. They need clang:
-#   cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-#   ninja -C build/fuzz fuzz_tga fuzz_wav fuzz_project fuzz_mesh
-# and run, for example, build/fuzz/fuzz_tga -max_total_time=120 -rss_limit_mb=2048 -timeout=5
-# -close_fd_mask=1 (the readers talk on standard output). fuzz_project takes
-# -dict=fuzz/fuzz_project.dict and needs -detect_leaks=0 with ASAN_OPTIONS=detect_leaks=0 (the
-# demo object keeps what it loads); FENTRO_FUZZ_SCENES=1 keeps the production's scenes in it.
+# libFuzzer targets for the readers of the resource image table, TGA images, WAV files, the
+# project file and meshes. They need clang; scripts/fuzz.sh configures build/fuzz, builds them
+# and runs each from its seed corpus in fuzz/corpus/ (the readers talk on standard output, which
+# it closes). fuzz_project takes -dict=fuzz/fuzz_project.dict; FENTRO_FUZZ_SCENES=1 keeps the
+# production's scenes in it.
 # Each library is built once more, instrumented for coverage and with the address and
 # undefined-behaviour sanitizers, which stop at the first fault.
 if(NOT FENTRO_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -25,7 +23,7 @@ if(NOT FENTRO_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   fuzz_library(demosystem fuzz_mox fuzz_coresound fuzz_corefile)
   fuzz_library(invite_scenes fuzz_demosystem)
 
-  foreach(f tga:mox wav:coresound project:invite_scenes mesh:demosystem)
+  foreach(f corefile_image:corefile tga:mox wav:coresound project:invite_scenes mesh:demosystem)
     string(REPLACE ":" ";" parts ${f})
     list(GET parts 0 what)
     list(GET parts 1 lib)
