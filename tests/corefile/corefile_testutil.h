@@ -25,10 +25,12 @@ struct ToolResult {
     std::string err;
 };
 
-// Runs the built coreimage tool with the given (shell-quoted where needed) arguments.
-inline ToolResult coreimage(const std::string &args)
+// Runs the built coreimage tool with the given (shell-quoted where needed) arguments; `shell`
+// comes first on the command line (limits, traps, a time limit).
+inline ToolResult coreimage(const std::string &args, const std::string &shell = "")
 {
-    const ProgramRun run = RunProgram("/bin/sh", {"-c", "exec '" FENTRO_BINARY_DIR "/coreimage' " + args});
+    const std::string tool = "'" FENTRO_BINARY_DIR "/coreimage' " + args;
+    const ProgramRun run = RunProgram("/bin/sh", {"-c", shell.empty() ? "exec " + tool : shell + " " + tool});
     return {run.finished ? run.status : -1, run.out, run.err};
 }
 

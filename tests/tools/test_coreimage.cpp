@@ -6,6 +6,9 @@
 
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace testutil;
 using testing::HasSubstr;
@@ -23,6 +26,33 @@ std::map<std::string, std::string> tree(const std::string &root)
     return files;
 }
 
+// A stand-alone image of the given entries, written byte by byte (names need not be unique).
+std::string rawimage(const std::vector<std::pair<std::string, std::string>> &entries)
+{
+    uint32_t position = 12;
+    for (const auto &e : entries) position += 12 + (uint32_t)e.first.size();
+    std::string table, data;
+    for (const auto &[name, bytes] : entries) {
+        table += le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name + le32(position);
+        position += (uint32_t)bytes.size();
+        data += bytes;
+    }
+    return "CORE" + le32((uint32_t)entries.size()) + le32(position) + table + data;
+}
+
+// Names in dir (not below it), sorted.
+std::vector<std::string> names(const std::string &dir)
+{
+    std::vector<std::string> found;
+    for (const auto &e : fs::directory_iterator(dir)) found.push_back(e.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Shell prefix under which any file write beyond 32 KB fails (as on a full disk) instead of
+// ending the process.
+const std::string small_disk = "trap '' XFSZ; ulimit -f 64;";
+
 std::string pattern(size_t n, int seed)
 {
     std::string s(n, 0);
@@ -34,9 +64,9 @@ TEST(CoreImageTool, HelpAndUsage)
 {
     ToolResult r = coreimage("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char *line : {"create IMAGE DIR", "append HOST DIR", "list IMAGE", "extract IMAGE DIR"})
+    for (const char *line : {"create IMAGE DIR", "append HOST DIR", "list IMAGE", "extract [--force] IMAGE DIR"})
         EXPECT_THAT(r.out, HasSubstr(line));
-    for (const char *args : {"", "pack a b", "create onlyone", "list a b"}) {
+    for (const char *args : {"", "pack a b", "create onlyone", "list a b", "list --force a", "extract a b --force"}) {
         r = coreimage(args);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_THAT(r.err, HasSubstr("usage:")) << args;
@@ -179,6 +209,148 @@ TEST(CoreImageTool, ExtractRefusesNamesOutsideTheTarget)
         EXPECT_FALSE(fs::exists(dir / "evil.txt"));
         EXPECT_FALSE(fs::exists(dir / "out"));
     }
+}
+
+TEST(CoreImageTool, SpecialFilesAreRefusedWithoutBlocking)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    // A hang would end in timeout's status 124.
+    for (const std::string &args : {"list " + q(dir / "fifo"), "extract " + q(dir / "fifo") + " " + q(dir / "out"),
+                                    std::string("list /dev/null"), "append " + q(dir / "fifo") + " " + q(dir.path()),
+                                    "list " + q(dir.path())}) {
+        const ToolResult r = coreimage(args, "timeout 20");
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_THAT(r.err, HasSubstr("[coreimage.not_regular]")) << args;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// Writes that fail half-way (the disk is full) leave neither a temporary file nor a partial
+// output, and whatever was there before is kept.
+TEST(CoreImageTool, FailedWritesLeaveTheFolderAsItWas)
+{
+    TempDir dir;
+    writefile(dir / "src/big.bin", pattern(200000, 4));
+    writefile(dir / "src/small.txt", "small");
+    writefile(dir / "old/a.txt", "old");
+    ASSERT_EQ(coreimage("create " + q(dir / "old.dat") + " " + q(dir / "old")).status, 0);
+    ASSERT_EQ(coreimage("create " + q(dir / "big.dat") + " " + q(dir / "src")).status, 0);
+    writefile(dir / "host", "host bytes");
+    const std::string before = readfile(dir / "old.dat");
+    const std::vector<std::string> listing = names(dir.path());
+
+    for (const std::string &args : {"create " + q(dir / "old.dat") + " " + q(dir / "src"),
+                                    "create " + q(dir / "new.dat") + " " + q(dir / "src"),
+                                    "append " + q(dir / "host") + " " + q(dir / "src"),
+                                    "extract " + q(dir / "big.dat") + " " + q(dir / "out/deep")}) {
+        const ToolResult r = coreimage(args, small_disk);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_THAT(r.err, HasSubstr("[coreimage.unwritable]")) << args;
+    }
+    EXPECT_EQ(names(dir.path()), listing);
+    EXPECT_EQ(readfile(dir / "old.dat"), before);
+    EXPECT_EQ(readfile(dir / "host"), "host bytes");
+
+    // Into a folder that exists, with --force over a file that exists: both stay as they were.
+    writefile(dir / "into/small.txt", "mine");
+    const ToolResult r = coreimage("extract --force " + q(dir / "big.dat") + " " + q(dir / "into"), small_disk);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(names(dir / "into"), std::vector<std::string>{"small.txt"});
+    EXPECT_EQ(readfile(dir / "into/small.txt"), "mine");
+}
+
+TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink)
+{
+    TempDir dir;
+    writefile(dir / "img.dat", rawimage({{"a.txt", "new a"}, {"sub/b.txt", "new b"}}));
+    writefile(dir / "outside/b.txt", "outside");
+    writefile(dir / "victim", "victim");
+
+    // A folder in the way that is a link to somewhere else: nothing is written at all.
+    fs::create_directories(dir / "out1");
+    fs::create_symlink(dir / "outside", dir / "out1/sub");
+    for (const std::string force : {"", "--force "}) {
+        const ToolResult r = coreimage("extract " + force + q(dir / "img.dat") + " " + q(dir / "out1"));
+        EXPECT_EQ(r.status, 1) << force;
+        EXPECT_THAT(r.err, HasSubstr("[coreimage.link_in_the_way]")) << force;
+    }
+    EXPECT_EQ(names(dir / "out1"), std::vector<std::string>{"sub"});
+    EXPECT_EQ(readfile(dir / "outside/b.txt"), "outside");
+
+    // A file where a folder belongs, and a folder where a file belongs, are refused even forced.
+    writefile(dir / "out3/sub", "file");
+    fs::create_directories(dir / "out4/a.txt");
+    for (const std::string out : {"out3", "out4"}) {
+        const ToolResult r = coreimage("extract --force " + q(dir / "img.dat") + " " + q(dir / out));
+        EXPECT_EQ(r.status, 1) << out;
+        EXPECT_THAT(r.err, HasSubstr("[coreimage.file_in_the_way]")) << out;
+    }
+    EXPECT_EQ(readfile(dir / "out3/sub"), "file");
+
+    // A file that exists is kept unless --force; a link in its place is replaced, not followed.
+    writefile(dir / "out2/a.txt", "mine");
+    fs::create_directories(dir / "out2/sub");
+    fs::create_symlink(dir / "victim", dir / "out2/sub/b.txt");
+    ToolResult r = coreimage("extract " + q(dir / "img.dat") + " " + q(dir / "out2"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("[coreimage.exists]"));
+    EXPECT_EQ(readfile(dir / "out2/a.txt"), "mine");
+    EXPECT_TRUE(fs::is_symlink(dir / "out2/sub/b.txt"));
+    r = coreimage("extract --force " + q(dir / "img.dat") + " " + q(dir / "out2"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readfile(dir / "out2/a.txt"), "new a");
+    EXPECT_FALSE(fs::is_symlink(dir / "out2/sub/b.txt"));
+    EXPECT_EQ(readfile(dir / "out2/sub/b.txt"), "new b");
+    EXPECT_EQ(readfile(dir / "victim"), "victim");
+}
+
+TEST(CoreImageTool, ExtractRefusesClashingEntriesBeforeWritingAnything)
+{
+    TempDir dir;
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases = {
+        {{{"a", "1"}, {"a/b", "2"}}, "coreimage.file_and_folder"},
+        {{{"x/a", "1"}, {"x", "2"}, {"z", "3"}}, "coreimage.file_and_folder"},
+        {{{"same", "1"}, {"same", "2"}}, "coreimage.duplicate_name"},
+        {{{"ok", "1"}, {"a//b", "2"}}, "coreimage.bad_name"},
+        {{{"ok", "1"}, {"a/./b", "2"}}, "coreimage.bad_name"},
+    };
+    for (const auto &[entries, id] : cases) {
+        writefile(dir / "img.dat", rawimage(entries));
+        const ToolResult r = coreimage("extract " + q(dir / "img.dat") + " " + q(dir / "out"));
+        EXPECT_EQ(r.status, 1) << id;
+        EXPECT_THAT(r.err, HasSubstr("[" + id + "]"));
+        EXPECT_FALSE(fs::exists(dir / "out")) << id;
+    }
+}
+
+TEST(CoreImageTool, CreateAndAppendThroughALinkWriteWhereItPoints)
+{
+    TempDir dir;
+    writefile(dir / "src/a.txt", "a");
+    writefile(dir / "real/host", "host");
+    fs::create_symlink(dir / "real/host", dir / "hostlink");
+    ToolResult r = coreimage("append " + q(dir / "hostlink") + " " + q(dir / "src"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "hostlink"));
+    EXPECT_EQ(readfile(dir / "real/host").substr(0, 8), "hostCORE");
+    EXPECT_EQ(names(dir / "real"), std::vector<std::string>{"host"});
+
+    fs::create_symlink(dir / "real/image", dir / "imagelink");
+    writefile(dir / "real/image", "old");
+    r = coreimage("create " + q(dir / "imagelink") + " " + q(dir / "src"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "imagelink"));
+    EXPECT_EQ(coreimage("list " + q(dir / "real/image")).out, "29\t1\t" + std::to_string(corefile_gethash("a.txt")) +
+                                                                  "\ta.txt\n");
+
+    // A link that leads nowhere is refused, and left alone.
+    fs::create_symlink(dir / "real/none", dir / "deadlink");
+    r = coreimage("create " + q(dir / "deadlink") + " " + q(dir / "src"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("[coreimage.bad_link]"));
+    EXPECT_TRUE(fs::is_symlink(dir / "deadlink"));
+    EXPECT_FALSE(fs::exists(dir / "real/none"));
 }
 
 }  // namespace
