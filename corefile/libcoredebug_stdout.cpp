@@ -7,6 +7,17 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define FENTRO_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FENTRO_LEAK_CHECK 1
+#endif
+#endif
+#ifdef FENTRO_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 std::mutex log_lock;
@@ -84,6 +95,13 @@ bool core_logoption(const char *arg)
         return true;
     }
     return false;
+}
+
+void core_leakcheck()
+{
+#ifdef FENTRO_LEAK_CHECK
+    __lsan_do_leak_check();
+#endif
 }
 
 void _dbg_init() {}

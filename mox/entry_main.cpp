@@ -5,10 +5,12 @@
 
 #include <cstdio>
 
+#include "core/coredebug.h"
 #include "mox/mox.h"
 
 int main(int argc, char *argv[]) {
   int result = mox_processentry(argc, argv, coremain);
   fflush(nullptr);
+  core_leakcheck();
   _exit(result);
 }

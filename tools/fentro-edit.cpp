@@ -125,5 +125,6 @@ int coremain(int argc, char *argv[]) {
     core_log(LOG_PROGRESS, "edit.closed", "- Editor closed%s\n",
              gbd_demo.Unsaved() ? " without saving the last edits" : "");
     core_setlogsink(nullptr, nullptr);
+    gbd_demo.Release();
     return 0;
 }

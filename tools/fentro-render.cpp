@@ -885,5 +885,6 @@ int main(int argc, char *argv[])
                  "fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n");
         leave(1);
     }
+    core_leakcheck();
     _exit(result);
 }

@@ -18,6 +18,7 @@
 #include "gen/resources.h"
 #include "gen/tga.h"
 #include "support/production_media.h"
+#include "support/scratch.h"
 #include "support/subprocess.h"
 
 namespace fs = std::filesystem;
@@ -368,6 +369,22 @@ TEST(ResourceList, ProjectLinesAgreeWithTheTable) {
         r.kind == ResKind::SpriteSheet) {
       EXPECT_EQ(listed[r.name], 1) << r.name;
     }
+}
+
+// Mistyped options are refused before anything is written: "--from" is not a folder to fill.
+TEST(GeneratorOptions, AnythingButOneFolderIsRefusedBeforeWriting) {
+  test_support::TempDir dir;
+  test_support::RunOptions here;
+  here.folder = dir.str();
+  const std::vector<std::vector<std::string>> refused = {{"--from", "1e15"}, {"--bogus"}, {"-x"}, {"a", "b"},
+                                                         {"--quiet"}, {""}, {}};
+  for (const auto &args : refused) {
+    const test_support::ProgramRun run = test_support::RunProgram(FENTRO_GEN_PROGRAM, args, here);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+    EXPECT_NE(run.err.find("[gen.bad_arguments]"), std::string::npos) << testing::PrintToString(args);
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_EQ(test_support::RunProgram(FENTRO_GEN_PROGRAM, {"--help"}, here).status, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // editor fonts and cursor) into OUTDIR, the same bytes on every run.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -9,11 +10,24 @@
 #include "images.h"
 #include "music.h"
 
+namespace {
+
+const char *const USAGE =
+    "usage: fentro-gen [--quiet | --verbose] OUTDIR\n"
+    "Writes the built-in production's media into OUTDIR (made when missing).\n";
+
+}  // namespace
+
 int main(int argc, char **argv) {
   core_logconsole(LOG_CONSOLE_STDERR);
   argc = int(std::remove_if(argv + 1, argv + argc, core_logoption) - argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: fentro-gen [--quiet | --verbose] OUTDIR\n");
+  if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    core_log(LOG_PROGRESS, "gen.usage", "%s", USAGE);
+    return 0;
+  }
+  // A mistyped option is a mistake, not a folder to create.
+  if (argc != 2 || argv[1][0] == '-' || !argv[1][0]) {
+    core_log(LOG_ERROR, "gen.bad_arguments", "fentro-gen: expected one folder\n%s", USAGE);
     return 2;
   }
   std::error_code ec;

@@ -45,6 +45,11 @@ void core_logconsole(int flags);
 // from within a sink (the log's lock is held there).
 void core_consolesink(int level, const char *id, const char *text, void *user);
 
+// Programs that end with _exit skip the leak checker's exit hook: in a build with the address
+// sanitizer this runs the check at once (a leak ends the process with the checker's failure
+// status); elsewhere it does nothing.
+void core_leakcheck();
+
 void _dbg_init();
 void _dbg_shutdown();
 // Formats like printf and logs a progress line with the id "trace".
