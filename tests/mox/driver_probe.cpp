@@ -2,15 +2,34 @@
 //   mox_probe WIDTH HEIGHT FRAMES [FLAGS]   opens the window (FLAGS bit 0: full screen),
 //                                           presents FRAMES frames and returns 0;
 //   FRAMES = -1 presents frames until the process is ended from outside;
-//   FRAMES = -2 asks for the window to be closed after 3 frames and goes on presenting.
+//   FRAMES = -2 asks for the window to be closed after 3 frames and goes on presenting;
+//   mox_probe leak                          loses a block of memory and returns 0.
 #include <SDL2/SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "mox/mox.h"
 
+namespace {
+
+void *volatile lost;
+
+// The only pointer to the block is overwritten, so nothing can reach it any more.
+__attribute__((noinline)) void lose_a_block() {
+  lost = malloc(4096);
+  memset(lost, 1, 4096);
+  lost = nullptr;
+}
+
+}  // namespace
+
 int coremain(int argc, char *argv[]) {
+  if (argc == 2 && !strcmp(argv[1], "leak")) {
+    lose_a_block();
+    return 0;
+  }
   if (argc < 4) {
     puts("usage: mox_probe WIDTH HEIGHT FRAMES [FLAGS]");
     return 2;

@@ -57,6 +57,18 @@ TEST_F(DriverTest, FullScreenFallsBackToAWindow) {
   EXPECT_NE(r.out.find("fullscreen 0"), std::string::npos) << r.out;
 }
 
+// The process ends with _exit; an address-sanitizer build checks for leaks before it, so a lost
+// block fails a program that would otherwise succeed.
+TEST_F(DriverTest, ALeakFailsTheProcessInAnAddressSanitizerBuild) {
+  ProbeRun r = run_probe({"leak"});
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("LeakSanitizer"), std::string::npos) << r.out;
+#else
+  EXPECT_EQ(r.status, 0) << r.out;
+#endif
+}
+
 TEST_F(DriverTest, ProgramResultBecomesTheExitStatus) {
   ProbeRun r = run_probe({});
   EXPECT_EQ(r.status, 2) << r.out;
