@@ -326,6 +326,15 @@ void c_demo::DeleteEvent(s_demolayer *dlayer, int eventnr, int eventtype) {
             dlayer->numevents = RemoveEntry(dlayer->event, count, n);
             // The slot past the end still holds a copy of the moved last event's pointer.
             dlayer->event[count - 1].value = nullptr;
+            // The event's transform keys go with it; later events' keys follow their event.
+            int kept = 0;
+            for (int k = 0; k < dlayer->numevents_transform; k++) {
+                s_transformevent key = dlayer->event_transform[k];
+                if (key.parent == n) continue;
+                if (key.parent > n) key.parent--;
+                dlayer->event_transform[kept++] = key;
+            }
+            dlayer->numevents_transform = kept;
             break;
         }
         case EDIT_VALUE:

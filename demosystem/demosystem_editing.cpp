@@ -300,10 +300,11 @@ bool c_demo::CopySelection() {
 bool c_demo::DeleteSelection() {
     std::vector<s_guientry> entries = SelectedEntries();
     if (entries.empty()) return false;
-    // From the end of each table, so the indexes still to go stay where they are.
+    // From the end of each table, so the indexes still to go stay where they are; effect
+    // events last, as deleting one takes its transform keys out of their table.
     std::sort(entries.begin(), entries.end(), [](const s_guientry &a, const s_guientry &b) {
         if (a.layer != b.layer) return a.layer < b.layer;
-        if (a.kind != b.kind) return a.kind < b.kind;
+        if (a.kind != b.kind) return a.kind > b.kind;
         return a.index > b.index;
     });
     for (const s_guientry &e : entries) DeleteEvent(&layer[e.layer], e.index, e.kind);

@@ -344,13 +344,15 @@ TEST_F(Editor, DeleteRemovesTheSelectedEntryOrWithShiftAllOfItsKind) {
     EXPECT_EQ(l.numevents_camera, 1);
     EXPECT_EQ(l.numevents, 1);
 
-    Select(1, EDIT_EFFECT, 0);
-    Tap('2');
-    EXPECT_EQ(l.numevents, 0);
     Select(1, EDIT_CAMERA, 0);
     Tap(MOX_VK_DELETE, {MOX_VK_CONTROL});
     EXPECT_EQ(l.numevents_camera, 0);
     EXPECT_EQ(l.numevents_transform, 1);
+    // An effect event's transform keys go with it.
+    Select(1, EDIT_EFFECT, 0);
+    Tap('2');
+    EXPECT_EQ(l.numevents, 0);
+    EXPECT_EQ(l.numevents_transform, 0);
 }
 
 TEST_F(Editor, ClearCommandsEmptyTheirTablesAndTheSelection) {

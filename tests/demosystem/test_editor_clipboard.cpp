@@ -96,6 +96,23 @@ TEST_F(Clipboard, CopyAndPasteAtThePlayPositionOnTheSelectedLayer) {
     EXPECT_TRUE(log.Has("edit.paste_dropped"));
 }
 
+// A later event's key keeps belonging to it when an earlier event goes with its own key.
+TEST_F(Clipboard, CutKeepsTheOtherEventsKeys) {
+    float values[3] = {4, 5, 6};
+    Quietly([&] {
+        d.CreateEventA(&d.layer[1], 20000, 1000, EFFECT_SHADER, 0, 3, values);
+        d.CreateEventTransform(&d.layer[1], 20500, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+    });
+    ASSERT_EQ(d.layer[1].event_transform[1].parent, 1);
+    SelectThree();
+    Press('X', {MOX_VK_CONTROL});
+    ASSERT_EQ(d.layer[1].numevents, 1);
+    EXPECT_EQ(d.layer[1].event[0].t, 20000);
+    ASSERT_EQ(d.layer[1].numevents_transform, 1);
+    EXPECT_EQ(d.layer[1].event_transform[0].t, 20500);
+    EXPECT_EQ(d.layer[1].event_transform[0].parent, 0);
+}
+
 TEST_F(Clipboard, CutAndDuplicate) {
     SelectThree();
     Press('X', {MOX_VK_CONTROL});

@@ -211,19 +211,30 @@ TEST_F(Model, DeletingPastTheEndRemovesTheLastEntry) {
     EXPECT_EQ(dl->numevents_value, 0);
 }
 
-TEST_F(Model, DeletedEffectEventTakesItsValuesAlong) {
+TEST_F(Model, DeletedEffectEventTakesItsValuesAndTransformKeysAlong) {
     const float a[1] = {1}, b[1] = {2}, c[1] = {3};
     demo->CreateEventA(dl, 0, 10, 3, 0, 1, a);
     demo->CreateEventA(dl, 10, 10, 3, 0, 1, b);
     demo->CreateEventA(dl, 20, 10, 3, 0, 1, c);
+    const int keys[4][2] = {{5, 0}, {15, 1}, {16, 1}, {25, 2}};
+    for (const auto &k : keys)
+        demo->CreateEventTransform(dl, k[0], 0, k[1], 0, 0, 0, 0, 0, 0, 1, 1, 1);
     demo->DeleteEvent(dl, 1, EDIT_EFFECT);
     ASSERT_EQ(dl->numevents, 2);
     EXPECT_FLOAT_EQ(dl->event[0].value[0], 1);
     EXPECT_FLOAT_EQ(dl->event[1].value[0], 3);
     EXPECT_EQ(dl->event[2].value, nullptr);
+    // The keys of the other events still belong to them.
+    ASSERT_EQ(dl->numevents_transform, 2);
+    EXPECT_EQ(dl->event_transform[0].t, 5);
+    EXPECT_EQ(dl->event_transform[0].parent, 0);
+    EXPECT_EQ(dl->event_transform[1].t, 25);
+    EXPECT_EQ(dl->event_transform[1].parent, 1);
     demo->DeleteEvent(dl, 5, EDIT_EFFECT);
     ASSERT_EQ(dl->numevents, 1);
     EXPECT_FLOAT_EQ(dl->event[0].value[0], 1);
+    ASSERT_EQ(dl->numevents_transform, 1);
+    EXPECT_EQ(dl->event_transform[0].t, 5);
 }
 
 TEST_F(Model, GetEffectEventExcludesTheEndTime) {
