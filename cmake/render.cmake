@@ -11,7 +11,7 @@ if(NOT FENTRO_SANITIZE)
 endif()
 # Capture speed of the renderer's normal path against its reference path (needs a display:
 # run it under Xvfb in the build folder).
-if(NOT FENTRO_SANITIZE)
+if(BUILD_TESTING AND NOT FENTRO_SANITIZE)
   add_executable(bench_render ${CMAKE_SOURCE_DIR}/bench/bench_render.cpp)
   target_link_libraries(bench_render PRIVATE fentro_test_support)
   add_dependencies(bench_render fentro-render production)

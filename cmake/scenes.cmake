@@ -12,7 +12,7 @@ foreach(t ${scene_tests})
 endforeach()
 
 # The final scene's frame-budget benchmark (needs a display: run it under Xvfb).
-if(NOT FENTRO_SANITIZE)
+if(BUILD_TESTING AND NOT FENTRO_SANITIZE)
   add_executable(bench_finalscreen bench/bench_finalscreen.cpp)
   target_link_libraries(bench_finalscreen PRIVATE invite_scenes)
   target_link_libraries(bench_finalscreen PRIVATE fentro_test_support)
@@ -20,7 +20,7 @@ endif()
 
 # Seeking into the built-in production's scenes and scrubbing the end scene backwards (run it
 # from the build folder under Xvfb).
-if(NOT FENTRO_SANITIZE)
+if(BUILD_TESTING AND NOT FENTRO_SANITIZE)
   add_executable(bench_seek bench/bench_seek.cpp)
   target_link_libraries(bench_seek PRIVATE invite_scenes)
 endif()
