@@ -3,7 +3,7 @@
 # that holds outline.dat. Escape ends it, as does the end of the music.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh build/main
+scripts/setup.sh --play build/main
 cd build/main
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display is set: playing under Xvfb (nothing is shown; sound plays if there is a device)."

@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Installs what a Debian machine lacks for building and testing, then configures and builds.
-# Usage: scripts/setup.sh [BUILD_DIR [extra cmake arguments...]]
+# Installs what a Debian machine lacks, then configures and builds.
+# Usage: scripts/setup.sh [--play] [BUILD_DIR [extra cmake arguments...]]
+# --play installs only what building and playing needs and configures a new build folder
+# without the tests and benchmarks (BUILD_TESTING=OFF); without it the test packages are
+# installed too and the build folder builds the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES="g++ make cmake ninja-build pkg-config libsdl2-dev libglew-dev libgl-dev libglu1-mesa-dev
-libgl1-mesa-dri xvfb xauth googletest libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
-libfreetype-dev fonts-dejavu-core"
+mode=test
+if [ "${1:-}" = "--play" ]; then
+  mode=play
+  shift
+fi
+
+PLAY_PACKAGES="g++ make cmake ninja-build pkg-config libsdl2-dev libglew-dev libgl-dev
+libgl1-mesa-dri xvfb xauth libfreetype-dev fonts-dejavu-core"
+TEST_PACKAGES="googletest libgtest-dev libgmock-dev libbenchmark-dev libstb-dev"
+PACKAGES=$PLAY_PACKAGES
+if [ "$mode" = test ]; then
+  PACKAGES="$PLAY_PACKAGES $TEST_PACKAGES"
+fi
 
 missing=()
 if command -v dpkg-query >/dev/null; then
@@ -29,7 +42,12 @@ fi
 
 build=${1:-build/main}
 shift || true
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+# A folder configured for playing only is configured again with the tests when they are asked
+# for; a folder that has the tests keeps them for playing.
+testing=OFF
+[ "$mode" = test ] && testing=ON
+if [ ! -f "$build/build.ninja" ] ||
+   { [ "$mode" = test ] && grep -q '^BUILD_TESTING:BOOL=OFF' "$build/CMakeCache.txt"; }; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=$testing "$@"
 fi
 cmake --build "$build"
