@@ -19,7 +19,7 @@ if(NOT FENTRO_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
 
   fuzz_library(corefile)
   fuzz_library(coresound fuzz_corefile SDL2::SDL2 Threads::Threads)
-  fuzz_library(mox fuzz_corefile SDL2::SDL2 GLEW::GLEW OpenGL::GL OpenGL::GLU Threads::Threads)
+  fuzz_library(mox fuzz_corefile SDL2::SDL2 GLEW::GLEW OpenGL::GL Threads::Threads)
   fuzz_library(demosystem fuzz_mox fuzz_coresound fuzz_corefile)
   fuzz_library(invite_scenes fuzz_demosystem)
 
