@@ -125,6 +125,7 @@ void c_demo::Release() {
         resource_sprite[i] = s_sprite{};
     }
     MOX_DeleteBitmap(&bmp_waveform);
+    gui_reload.reset();  // nothing is left to reload into
     if (demomusic.buffer) Soundsystem_DeleteSound(&demomusic);
     demomusic = s_sound{};
     nummarkers = 0;

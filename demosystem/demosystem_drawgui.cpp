@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/coredebug.h"
 #include "demosystem/demosystem.h"
 #include "demosystem/demosystem_grid.h"
 #include "demosystem/demosystem_layout.h"
+#include "demosystem/demosystem_reload.h"
 #include "mox/mox.h"
 
 namespace {
@@ -335,6 +337,19 @@ void c_demo::DrawHelp() {
 
 void c_demo::DrawMessages() {
     const s_guilayout L = Layout();
+    // A shader that does not build keeps its compiler's lines over the preview until it does.
+    const std::vector<std::string> failed = LiveReloadMessages(*this);
+    if (!failed.empty()) {
+        const int step = L.Px(MESSAGE_STEP);
+        const int height = (int)failed.size() * step + L.Px(8);
+        MOX_DrawBox(L.previewx, L.previewy, L.previeww, height, COLOR_MESSAGEBOX);
+        MOX_DrawBox(L.previewx, L.previewy, L.Px(8), height, COLOR_MESSAGE[0]);
+        int y = L.previewy + L.Px(4);
+        for (const std::string &line : failed) {
+            text(L.previewx + L.Px(16), y, guifont1, "%s", line.c_str());
+            y += step;
+        }
+    }
     s_guimessage shown[GUI_MAXMESSAGES];
     const int n = ShownMessages(shown, MOX_GetMillis());
     const int step = L.Px(MESSAGE_STEP);

@@ -19,6 +19,7 @@
 #include "demosystem/demosystem.h"
 #include "demosystem/demosystem_grid.h"
 #include "demosystem/demosystem_layout.h"
+#include "demosystem/demosystem_reload.h"
 #include "demosystem/demosystem_undo.h"
 #include "mox/mox.h"
 
@@ -292,6 +293,9 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
                  failed, failed == 1 ? "" : "s", firstfailed);
     }
 
+    // Shaders and images saved into the production's folder replace the ones in use.
+    LiveReloadStart(this);
+
     KeepTablesInOrder();
     gui_history = std::make_shared<s_edithistory>();
     EditHistoryReset(gui_history.get(), *this);
@@ -456,6 +460,7 @@ void c_demo::UpdateGUI() {
         (MOX_video.width != gui_windowwidth || MOX_video.height != gui_windowheight)) {
         ResizeGUI(MOX_video.width, MOX_video.height);
     }
+    LiveReloadPoll(this, MOX_GetMillis());
     if (gui_visible) {
         DrawGUI();
         HandleGUI();

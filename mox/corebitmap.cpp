@@ -462,6 +462,31 @@ bool load_bitmap(const char *filename, s_bitmap *bitmap) {
 
 void MOX_LoadBitmap(const char *filename, s_bitmap *bitmap) { load_bitmap(filename, bitmap); }
 
+int MOX_ReplaceBitmap(s_bitmap *bitmap, int width, int height, unsigned int *pixels) {
+  if (!bitmap || !pixels || width <= 0 || height <= 0 ||
+      (long long)width * height > MOX_MAXIMAGEPIXELS) {
+    free(pixels);
+    return 0;
+  }
+  // A record that never held a picture is made (and listed) as a load would.
+  if (bitmap->textureid == 0 && !bitmap->data) return make_bitmap(width, height, pixels, true, bitmap) ? 1 : 0;
+  if (bitmap->textureid != 0 && !MOX_UpdateTexture(bitmap->textureid, width, height, pixels)) {
+    free(pixels);
+    return 0;
+  }
+  free(bitmap->data);
+  bitmap->width = width;
+  bitmap->height = height;
+  bitmap->texturewidth = TextureSize(width);
+  bitmap->textureheight = TextureSize(height);
+  bitmap->size = bitmap->texturewidth * bitmap->textureheight;
+  bitmap->datasize = bitmap->size * 4;
+  bitmap->data = pixels;
+  bitmap->u2 = (float)(width * 0.99999) / bitmap->texturewidth;
+  bitmap->v2 = (float)(height * 0.9999) / bitmap->textureheight;
+  return 1;
+}
+
 void MOX_LoadBitmapStatic(const char *filename, s_bitmap *bitmap) {
   if (!load_bitmap(filename, bitmap)) return;
   free(bitmap->data);

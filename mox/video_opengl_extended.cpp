@@ -1,8 +1,10 @@
 // Off-screen framebuffers with their read-back fallback, GLSL shaders by id, and the 3D view
 // helpers.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/coredebug.h"
@@ -306,6 +308,74 @@ int MOX_InitShader(const char *vertextext, const char *fragmenttext) {
   glLinkProgram(s.program);
   report_program(s.program);
   MOX_numshaders++;
+  return id;
+}
+
+namespace {
+
+// Appends a shader's or program's information log to `log` (size bytes, kept terminated).
+template <typename Get>
+void append_log(GLuint object, Get get, char *log, int size) {
+  if (!log || size <= 0) return;
+  const size_t used = strlen(log);
+  if (used + 1 >= (size_t)size) return;
+  GLsizei length = 0;
+  get(object, GLsizei(size - used - 1), &length, log + used);
+  log[used + std::clamp<size_t>(length, 0, size - used - 1)] = '\0';
+}
+
+}  // namespace
+
+int MOX_RebuildShader(int id, const char *vertextext, const char *fragmenttext, char *log,
+                      int logsize) {
+  if (log && logsize > 0) log[0] = '\0';
+  const bool replace = id >= 0 && id < MOX_numshaders;
+  if (!replace && MOX_numshaders >= MOX_MAXSHADERS) {
+    if (log && logsize > 0) snprintf(log, size_t(logsize), "shader table full (%d)", MOX_MAXSHADERS);
+    return -1;
+  }
+  if (!vertextext || !fragmenttext) {
+    if (log && logsize > 0) snprintf(log, size_t(logsize), "no shader text");
+    return -1;
+  }
+  if (!MOX_shaders_enabled) return replace ? id : MOX_numshaders++;
+
+  s_shader fresh{};
+  fresh.vertexshader = glCreateShader(GL_VERTEX_SHADER);
+  fresh.fragmentshader = glCreateShader(GL_FRAGMENT_SHADER);
+  glShaderSource(fresh.vertexshader, 1, &vertextext, nullptr);
+  glShaderSource(fresh.fragmentshader, 1, &fragmenttext, nullptr);
+  GLint vertexok = 0, fragmentok = 0, linked = 0;
+  glCompileShader(fresh.vertexshader);
+  glGetShaderiv(fresh.vertexshader, GL_COMPILE_STATUS, &vertexok);
+  glCompileShader(fresh.fragmentshader);
+  glGetShaderiv(fresh.fragmentshader, GL_COMPILE_STATUS, &fragmentok);
+  append_log(fresh.fragmentshader, glGetShaderInfoLog, log, logsize);
+  append_log(fresh.vertexshader, glGetShaderInfoLog, log, logsize);
+  fresh.program = glCreateProgram();
+  if (vertexok && fragmentok) {
+    glAttachShader(fresh.program, fresh.fragmentshader);
+    glAttachShader(fresh.program, fresh.vertexshader);
+    glLinkProgram(fresh.program);
+    glGetProgramiv(fresh.program, GL_LINK_STATUS, &linked);
+    if (!linked) append_log(fresh.program, glGetProgramInfoLog, log, logsize);
+  }
+  if (!linked) {
+    glDeleteShader(fresh.fragmentshader);
+    glDeleteShader(fresh.vertexshader);
+    glDeleteProgram(fresh.program);
+    return -1;
+  }
+  if (replace) {
+    // The old program is left current nowhere: callers bind by id again.
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    if (GLuint(current) == MOX_shader[id].program) glUseProgram(0);
+    MOX_DeleteShader(id);
+  } else {
+    id = MOX_numshaders++;
+  }
+  MOX_shader[id] = fresh;
   return id;
 }
 

@@ -217,6 +217,7 @@ struct s_guiclipboard {
         return effects.empty() && values.empty() && transforms.empty() && cameras.empty();
     }
 };
+struct s_livereload;
 
 // The built-in vertex stage of every shader and post shader.
 extern const char vv_demo[];
@@ -301,6 +302,7 @@ public:
     bool gui_help;             // the key list covers the screen
     bool gui_renaming;         // the selected layer's name is being typed
     std::string gui_typed;     // the name typed so far
+    std::shared_ptr<s_livereload> gui_reload;  // watch of the production folder, see InitGUI
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);

@@ -70,6 +70,11 @@ char *upcase(char *s);  // a..z to A..Z in place
 // wider or taller than MOX_MaxTextureSize is refused before decoding, and one whose upload GL
 // refuses is deleted again (no data, texture 0).
 void MOX_LoadBitmap(const char *filename, s_bitmap *bitmap);
+// Gives a bitmap a new picture of width x height pixels (malloc'd, bitmap layout), which it
+// takes over. The record stays where it is and keeps its texture name, so its list entry and
+// the sprites cut from it stay valid; a record that never held a picture is made and listed.
+// Returns 1, or 0 with the pixels freed and the record unchanged.
+int MOX_ReplaceBitmap(s_bitmap *bitmap, int width, int height, unsigned int *pixels);
 // The same, then frees the memory copy (texture only, `data` null).
 void MOX_LoadBitmapStatic(const char *filename, s_bitmap *bitmap);
 // Reads and decodes the file and creates the bitmap (texture made but not yet filled: the

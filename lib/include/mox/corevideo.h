@@ -170,6 +170,12 @@ void MOX_DrawLineRGB(float x1, float y1, float x2, float y2, float r, float g, f
 // ids outside the table are ignored.
 int MOX_InitShader(const char *vertextext, const char *fragmenttext);
 int MOX_LoadShader(const char *vertexfile, const char *fragmentfile);
+// Builds a program and, only when both stages compile and it links, installs it under `id`
+// (its old program deleted) or, for an id not in the table, under a new id. Returns that id;
+// on failure returns -1 and leaves every program as it was. The compiler's and linker's
+// messages go into `log` (at most logsize bytes, terminated; may be null).
+int MOX_RebuildShader(int id, const char *vertextext, const char *fragmenttext, char *log,
+                      int logsize);
 int MOX_InitDefaultPostShader();
 void MOX_DeleteShader(int id);
 void MOX_BindShader(int id);
