@@ -108,6 +108,12 @@ float c_demo::GetValue(s_demolayer *dlayer, int type) {
     return CurveValue(s.t1, s.P, s.t2, s.Q, s.k, (float)position);
 }
 
+float c_demo::ValueAt(s_demolayer *dlayer, int type, int t) {
+    const ValueSegment s = FindValueSegment(dlayer, type, t);
+    if (s.k == CURVE_RANDOM) return s.P;
+    return CurveValue(s.t1, s.P, s.t2, s.Q, s.k, (float)t);
+}
+
 bool c_demo::ValueIsZero(s_demolayer *dlayer, int type) {
     const ValueSegment s = FindValueSegment(dlayer, type, position);
     // A Random segment would draw from the shared generator and shift every later draw.

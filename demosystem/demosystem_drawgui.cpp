@@ -38,6 +38,11 @@ constexpr int COLOR_CAMERA = 0xffffff00;
 constexpr int COLOR_TRANSFORM = 0xff2080ff;
 constexpr int COLOR_PICKED = 0xff405060;
 constexpr int COLOR_BAR = 0xffa0a0a0;
+constexpr int COLOR_LOOP = 0xff40d060;
+constexpr int COLOR_LOOPOFF = 0xff707070;
+// Value tracks in the curve view, by value type.
+constexpr int COLOR_TRACK[5] = {(int)0xffc0c0c0, (int)0xff00ff00, (int)0xffffc040,
+                                (int)0xff40c0ff, (int)0xffff60ff};
 constexpr int COLOR_BEAT = 0xff505050;
 constexpr int COLOR_STEP = 0xff383838;
 constexpr int COLOR_HELPBACK = 0xf0101820;
@@ -82,7 +87,6 @@ const char *const HELP_SCREEN[] = {
     "Wheel: scroll in time    Ctrl+Wheel: zoom",
     "Click or drag on the waveform: seek",
     "Tab: hide / show the editor (nothing selected)",
-    "G: grid step (Shift+G back)  B: bars:beats / s",
     "#Select",
     "Click: select a marker, layer, event or key",
     "Shift+Click: add to / take from the selection",
@@ -113,6 +117,16 @@ const char *const HELP_SCREEN[] = {
     "H: show / hide the selected layer",
     "F2: rename (type, Enter keeps, Escape drops)",
     "Page Up/Down: move the layer up / down",
+    "#Grid, loop and values",
+    "G: grid of 1, 1/2, 1/4, 1/8, 1/3 beat, off (Shift: back)",
+    "B: times as bars:beats or as seconds",
+    "I / O: loop start / end here (Ctrl: at the mouse)",
+    "L: loop on / off",
+    "E: type the selected value (Enter sets, Escape drops)",
+    "- / =: value -/+ 0.01    [ / ]: value -/+ 1",
+    "K: next curve type of the selected keys (Shift: back)",
+    "W: value tracks drawn as their curves",
+    "Shaders and images saved in the folder reload live",
     "#Project",
     "Z: save    X: clear markers and events",
     "Shift+X: markers only  Alt+X: events only",
@@ -294,6 +308,7 @@ void c_demo::DrawGUI() {
     DrawRuler();
     DrawTimeLine();
     DrawMarkers();
+    DrawLoop();
 
     const int slider = L.timelinex + L.sliderx;
     MOX_DrawBox(slider - L.Px(2), L.timeliney, L.Px(4), L.blockheight, COLOR_POSITION);
@@ -349,6 +364,13 @@ void c_demo::DrawMessages() {
             text(L.previewx + L.Px(16), y, guifont1, "%s", line.c_str());
             y += step;
         }
+    }
+    if (gui_typing) {
+        // The value being typed, at the foot of the preview until Enter or Escape.
+        const int y = L.previewy + L.previewh - L.Px(48);
+        MOX_DrawBox(L.previewx, y, L.previeww, L.Px(44), COLOR_PICKED);
+        text(L.previewx + L.Px(8), y + L.Px(6), guifont1,
+             "Value: %s_   (Enter sets it, Escape drops it)", gui_entry);
     }
     s_guimessage shown[GUI_MAXMESSAGES];
     const int n = ShownMessages(shown, MOX_GetMillis());
@@ -456,7 +478,8 @@ void c_demo::DrawTimeLine() {
         }
 
         // The value keys of a layer form one curve, whatever their type. Drawn in batches of
-        // one colour: the highlight, shadow and curve lines, then the keys' rims and dots.
+        // one colour: the highlight, shadow and curve lines, then the keys' rims and dots. In
+        // the curve view each track is drawn instead as playback evaluates it.
         const int dot = L.Px(4), rim = L.Px(6);
         static std::vector<int> lines[3], rims, dots[2];
         for (auto &v : lines) v.clear();
@@ -471,7 +494,8 @@ void c_demo::DrawTimeLine() {
             dots[chosen(EDIT_VALUE, v) ? 1 : 0].insert(dots[chosen(EDIT_VALUE, v) ? 1 : 0].end(),
                                                        {sx - dot, y - dot, 2 * dot, 2 * dot});
         };
-        for (int v = 0; v + 1 < numvalue; v++) {
+        if (gui_curveview) DrawValueCurves(i);
+        for (int v = 0; v + 1 < numvalue && !gui_curveview; v++) {
             const s_valueevent &k1 = dl.event_value[v];
             const s_valueevent &k2 = dl.event_value[v + 1];
             const int sx = x_of(k1.t);
@@ -528,6 +552,59 @@ void c_demo::DrawTimeLine() {
     text(L.Px(4), L.timeliney + L.markerstrip, guifont1, "Zoom: %.2f", gui_zoom);
     text(L.Px(4), L.timeliney + L.markerstrip + L.Px(40), guifont2, "Grid: %s",
          GridDivisionName(gui_snap));
+    if (gui_loopend > gui_loopstart)
+        text(L.Px(4), L.timeliney + L.markerstrip + L.Px(80), gui_looping ? guifont1 : guifont2,
+             "Loop: %s", gui_looping ? "on" : "off");
+}
+
+void c_demo::DrawValueCurves(int layernr) {
+    const s_guilayout L = Layout();
+    s_demolayer &dl = layer[layernr];
+    const int top = L.RowTop(layernr);
+    const int numvalue = bounded(dl.numevents_value, DEMO_MAXKEYS);
+    const int step = L.Px(2), dot = L.Px(4), rim = L.Px(6);
+    auto y_of = [&](float v) { return std::clamp(top + value_y(L, v), top, top + L.row - 1); };
+    for (int type = 0; type < DEMO_NUMVALUETYPES; type++) {
+        bool used = false;
+        for (int v = 0; v < numvalue && !used; v++) used = dl.event_value[v].type == type;
+        if (!used) continue;
+        const int colour = COLOR_TRACK[type % 5];
+        static std::vector<int> segments;
+        segments.clear();
+        int px = L.timelinex, py = y_of(ValueAt(&dl, type, (int)L.TimeAt(px)));
+        for (int x = px + step; x < gui_width + step; x += step) {
+            const long long t = std::clamp<long long>(L.TimeAt(x), INT_MIN, INT_MAX);
+            const int y = y_of(ValueAt(&dl, type, (int)t));
+            segments.insert(segments.end(), {px, py, x, y});
+            px = x;
+            py = y;
+        }
+        MOX_DrawLines(segments.data(), (int)segments.size() / 4, colour);
+        for (int v = 0; v < numvalue; v++) {
+            const s_valueevent &k = dl.event_value[v];
+            if (k.type != type) continue;
+            const int sx = L.TimeX(k.t);
+            if (sx < L.timelinex || sx >= gui_width) continue;
+            const int y = y_of(k.value);
+            const bool chosen = IsSelected(layernr, EDIT_VALUE, v);
+            MOX_DrawBox(sx - rim, y - rim, 2 * rim, 2 * rim, COLOR_BLACK);
+            MOX_DrawBox(sx - dot, y - dot, 2 * dot, 2 * dot, chosen ? COLOR_SELECTED : colour);
+        }
+    }
+}
+
+void c_demo::DrawLoop() {
+    if (gui_loopend <= gui_loopstart) return;
+    const s_guilayout L = Layout();
+    const int from = std::max(L.TimeX(gui_loopstart), L.timelinex);
+    const int to = std::min(L.TimeX(gui_loopend), gui_width);
+    const int colour = gui_looping ? COLOR_LOOP : COLOR_LOOPOFF;
+    const int top = L.timeliney + L.markerstrip;
+    if (to > from) MOX_DrawBox(from, top, to - from, L.Px(6), colour);
+    for (const int x : {L.TimeX(gui_loopstart), L.TimeX(gui_loopend)}) {
+        if (x >= L.timelinex && x < gui_width)
+            MOX_DrawBox(x - L.Px(1), top, L.Px(2), L.blockheight - L.markerstrip, colour);
+    }
 }
 
 void c_demo::DrawRuler() {
@@ -612,6 +689,17 @@ s_font *c_demo::SelectParamFont(int id) {
 }
 
 void c_demo::DrawProperties(int) {
+    // Times as bars:beats or seconds, as the editor is set to show them.
+    auto TimeText = [this](long long t) {
+        char out[48];
+        GridFormat(*this, out, sizeof out, t);
+        return std::string(out);
+    };
+    auto SpanText = [this](long long frames) {
+        char out[48];
+        GridFormatLength(*this, out, sizeof out, frames);
+        return std::string(out);
+    };
     const s_guilayout L = Layout();
     const int detailsx = L.detailsx, detailsy = L.detailsy;
     const int x = detailsx + L.Px(4);
@@ -656,8 +744,9 @@ void c_demo::DrawProperties(int) {
                     }
                     top = L.Px(PICTURE_H);
                 }
-                text(x, top + line_y(0), SelectParamFont(0), "Time: %d", e.t);
-                text(x, top + line_y(1), SelectParamFont(1), "Length: %d", e.length);
+                text(x, top + line_y(0), SelectParamFont(0), "Time: %s", TimeText(e.t).c_str());
+                text(x, top + line_y(1), SelectParamFont(1), "Length: %s",
+                     SpanText(e.length).c_str());
                 const int values = PanelValueLines(e);
                 if (values == 0) return;
                 // The event carries as many values as its descriptor names.
@@ -680,7 +769,7 @@ void c_demo::DrawProperties(int) {
                 if (n < 0 || n >= bounded(dl.numevents_value, DEMO_MAXKEYS)) return;
                 const s_valueevent &v = dl.event_value[n];
                 text(detailsx, detailsy, guifont1, "Value Event: %d", n);
-                text(x, line_y(0), SelectParamFont(0), "Time: %d", v.t);
+                text(x, line_y(0), SelectParamFont(0), "Time: %s", TimeText(v.t).c_str());
                 text(x, line_y(1), SelectParamFont(1), "Type: %s",
                      table_name(text_valuetype, v.type));
                 text(x, line_y(2), SelectParamFont(2), "Curvetype: %s",
@@ -692,7 +781,7 @@ void c_demo::DrawProperties(int) {
                 if (n < 0 || n >= bounded(dl.numevents_transform, DEMO_MAXKEYS)) return;
                 const s_transformevent &k = dl.event_transform[n];
                 text(detailsx, detailsy, guifont1, "Transform Event: %d", n);
-                text(x, line_y(0), SelectParamFont(0), "Time: %d", k.t);
+                text(x, line_y(0), SelectParamFont(0), "Time: %s", TimeText(k.t).c_str());
                 text(x, line_y(1), SelectParamFont(1), "Curvetype: %s",
                      table_name(text_curvetype, k.curvetype));
                 const char *const labels[9] = {"Transform X", "Transform Y", "Transform Z",
@@ -710,7 +799,7 @@ void c_demo::DrawProperties(int) {
                 if (n < 0 || n >= bounded(dl.numevents_camera, DEMO_MAXKEYS)) return;
                 const s_cameraevent &c = dl.event_camera[n];
                 text(detailsx, detailsy, guifont1, "Camera Event: %d", n);
-                text(x, line_y(0), SelectParamFont(0), "Time: %d", c.t);
+                text(x, line_y(0), SelectParamFont(0), "Time: %s", TimeText(c.t).c_str());
                 const char *const labels[7] = {"FOV",      "Position X", "Position Y", "Position Z",
                                                "Target X", "Target Y",   "Target Z"};
                 const float values[7] = {c.fov, c.x, c.y, c.z, c.targetx, c.targety, c.targetz};

@@ -19,7 +19,9 @@
 #include "demosystem/demosystem.h"
 #include "demosystem/demosystem_grid.h"
 #include "demosystem/demosystem_layout.h"
+#include "demosystem/demosystem_loop.h"
 #include "demosystem/demosystem_reload.h"
+#include "demosystem/demosystem_values.h"
 #include "demosystem/demosystem_undo.h"
 #include "mox/mox.h"
 
@@ -241,6 +243,11 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
     gui_zoom = 8.0f;
     gui_snap = GRID_OFF;
     gui_barsbeats = true;
+    gui_loopstart = gui_loopend = 0;
+    gui_looping = false;
+    gui_curveview = false;
+    gui_typing = false;
+    gui_entry[0] = '\0';
     gui_paused = false;
     gui_visible = true;
     guifont1 = font1;
@@ -461,6 +468,7 @@ void c_demo::UpdateGUI() {
         ResizeGUI(MOX_video.width, MOX_video.height);
     }
     LiveReloadPoll(this, MOX_GetMillis());
+    FollowLoop(*this);
     if (gui_visible) {
         DrawGUI();
         HandleGUI();
@@ -639,6 +647,10 @@ void c_demo::HandleGUI() {
         // Typing a layer's name: the keys are letters until Enter or Escape.
         for (int i = 0; i < numpresses && gui_renaming; i++)
             HandleRename(presses[i] & 0xff, (presses[i] & MOX_PRESS_SHIFT) != 0);
+    } else if (gui_typing) {
+        // Typing a value: digits and the like until Enter or Escape.
+        for (int i = 0; i < numpresses && gui_typing; i++)
+            HandleValueEntry(*this, presses[i] & 0xff);
     } else if (pressed == UNDOKEY || pressed == REDOKEY || pressed == REDOKEY2) {
         if (keytrig & ~MOX_PAD_ESC) gui_quitasked = false;
         HandleQuit(keytrig);
@@ -654,6 +666,10 @@ void c_demo::HandleGUI() {
             core_log(LOG_PROGRESS, "edit.grid", "- Grid: %s\n", GridDivisionName(gui_snap));
         } else if (pressed == TIMEFORMATKEY) {
             gui_barsbeats = !gui_barsbeats;
+        } else if (!ctrl || pressed == 'I' || pressed == 'O') {
+            const int cursortime = ClampToInt((double)Layout().TimeAt(gui_cursorx));
+            if (!HandleLoopKeys(*this, pressed, key, cursortime))
+                HandleValueKeys(*this, pressed, key);
         }
         int trig = keytrig;
         if (ctrl && (pressed == 'C' || pressed == 'X' || pressed == 'V' || pressed == 'D')) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demosystem/demosystem_grid.h"
 #include "test_drawgui_fixture.h"
 
 namespace drawgui_test {
@@ -38,6 +39,18 @@ protected:
 
     // Expects each line n of `lines` at line_y(n + first) + offset, in the highlight font
     // when n + first is the selected parameter.
+    // Times and lengths as the panel writes them.
+    std::string At(int t) {
+        char out[48];
+        GridFormat(*demo, out, sizeof out, t);
+        return out;
+    }
+    std::string Span(int frames) {
+        char out[48];
+        GridFormatLength(*demo, out, sizeof out, frames);
+        return out;
+    }
+
     void ExpectLines(const std::vector<std::string> &lines, int first = 0, int offset = 0) {
         for (size_t n = 0; n < lines.size(); n++) {
             const int number = (int)n + first;
@@ -133,7 +146,7 @@ TEST_F(Panels, ShaderEventNamesResourcesThenValues) {
     const s_text heading = read_text(1540, 48);
     EXPECT_EQ(heading.text, "Event 0 - Shader");
     EXPECT_EQ(heading.font, 1);
-    ExpectLines({"Time: 1000", "Length: 5000", "resource 1: tex1", "resource 2: tex0",
+    ExpectLines({"Time: " + At(1000), "Length: " + Span(5000), "resource 1: tex1", "resource 2: tex0",
                  "resource 3:", "resource 4:", "speed: 1.50", "zoom: -2.25"});
     // The event's value count follows its descriptor.
     EXPECT_EQ(demo->layer[0].event[0].numvalues, 6);
@@ -151,27 +164,27 @@ TEST_F(Panels, FunctionAndOtherEventsAndEventsOnMissingResources) {
     Select(0, EDIT_EFFECT, 0);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Event 0 - Function");
-    ExpectLines({"Time: 10", "Length: 20", "resource 1: scene", "resource 2: scene",
+    ExpectLines({"Time: " + At(10), "Length: " + Span(20), "resource 1: scene", "resource 2: scene",
                  "resource 3: scene", "resource 4: scene", "speed: 0.00"});
     EXPECT_EQ(demo->layer[0].event[0].numvalues, 5);
 
     Select(0, EDIT_EFFECT, 1);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Event 1 - Text");
-    ExpectLines({"Time: 30", "Length: 40"});
+    ExpectLines({"Time: " + At(30), "Length: " + Span(40)});
 
     // No descriptor 9: the time lines only, and the value count stays.
     Select(0, EDIT_EFFECT, 2);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Event 2 - Shader");
-    ExpectLines({"Time: 50", "Length: 60"});
+    ExpectLines({"Time: " + At(50), "Length: " + Span(60)});
     EXPECT_EQ(demo->layer[0].event[2].numvalues, 3);
 
     // An unknown type has no name.
     Select(0, EDIT_EFFECT, 3);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Event 3 -");
-    ExpectLines({"Time: 70", "Length: 80"});
+    ExpectLines({"Time: " + At(70), "Length: " + Span(80)});
 }
 
 TEST_F(Panels, ImageEventShowsItsPictureAboveTheLines) {
@@ -189,12 +202,12 @@ TEST_F(Panels, ImageEventShowsItsPictureAboveTheLines) {
     EXPECT_EQ(read_text(1540, 48).text, "Event 0 - Image");
     EXPECT_EQ(Pixel(PX, LINE0), 0xff0000u);
     EXPECT_EQ(Pixel(PX + 319, LINE0 + 239), 0xff0000u);
-    ExpectLines({"Time: 100", "Length: 200"}, 0, 240);
+    ExpectLines({"Time: " + At(100), "Length: " + Span(200)}, 0, 240);
 
     Select(0, EDIT_EFFECT, 1);
     Draw();
     EXPECT_EQ(Pixel(PX + 200, LINE0 + 100), 0x00ff00u);
-    ExpectLines({"Time: 300", "Length: 400"}, 0, 240);
+    ExpectLines({"Time: " + At(300), "Length: " + Span(400)}, 0, 240);
 }
 
 TEST_F(Panels, ValueKeyLines) {
@@ -206,13 +219,13 @@ TEST_F(Panels, ValueKeyLines) {
     const s_text heading = read_text(1540, 48);
     EXPECT_EQ(heading.text, "Value Event: 0");
     EXPECT_EQ(heading.font, 1);
-    ExpectLines({"Time: 4410", "Type: Blend", "Curvetype: Smooth In", "Value 0.75"});
+    ExpectLines({"Time: " + At(4410), "Type: Blend", "Curvetype: Smooth In", "Value 0.75"});
 
     // Types outside the name tables show no name.
     Select(0, EDIT_VALUE, 1);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Value Event: 1");
-    ExpectLines({"Time: 8820", "Type:", "Curvetype:", "Value -0.50"});
+    ExpectLines({"Time: " + At(8820), "Type:", "Curvetype:", "Value -0.50"});
 }
 
 TEST_F(Panels, TransformKeyHasTwelveLines) {
@@ -224,7 +237,7 @@ TEST_F(Panels, TransformKeyHasTwelveLines) {
     demo->gui_selected_parameter = 10;
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Transform Event: 0");
-    ExpectLines({"Time: 123", "Curvetype: Smooth", "Transform X: 0.10", "Transform Y: 0.20",
+    ExpectLines({"Time: " + At(123), "Curvetype: Smooth", "Transform X: 0.10", "Transform Y: 0.20",
                  "Transform Z: 0.30", "Rotate X: 90.00", "Rotate Y: -45.00", "Rotate Z: 180.00",
                  "Scale X: 1.00", "Scale Y: 2.00", "Scale Z: 3.00", "Parent: 0"});
 }
@@ -234,7 +247,7 @@ TEST_F(Panels, CameraKeyLines) {
     Select(0, EDIT_CAMERA, 0);
     Draw();
     EXPECT_EQ(read_text(1540, 48).text, "Camera Event: 0");
-    ExpectLines({"Time: 99", "FOV: 60.00", "Position X: 1.00", "Position Y: 2.00",
+    ExpectLines({"Time: " + At(99), "FOV: 60.00", "Position X: 1.00", "Position Y: 2.00",
                  "Position Z: 3.00", "Target X: 4.00", "Target Y: 5.00", "Target Z: 6.00"});
 }
 

@@ -303,6 +303,11 @@ public:
     bool gui_renaming;         // the selected layer's name is being typed
     std::string gui_typed;     // the name typed so far
     std::shared_ptr<s_livereload> gui_reload;  // watch of the production folder, see InitGUI
+    int gui_loopstart, gui_loopend;  // loop region; it loops when the end is after the start
+    bool gui_looping;         // playback goes back to gui_loopstart on reaching gui_loopend
+    bool gui_curveview;       // value tracks drawn as their curves over the layers
+    bool gui_typing;          // a value is being typed for the selected properties line
+    char gui_entry[32];       // what has been typed
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
@@ -342,6 +347,9 @@ public:
 
     // Evaluation at `position`.
     float GetValue(s_demolayer *dlayer, int type);
+    // The track's value at time t, as GetValue would give it there, except that a Random
+    // segment holds its start value (nothing is drawn from the shared generator).
+    float ValueAt(s_demolayer *dlayer, int type, int t);
     // True when the track is exactly 0 at `position`, found without drawing a random number
     // (a Random segment is never taken as 0).
     bool ValueIsZero(s_demolayer *dlayer, int type);
@@ -480,6 +488,10 @@ public:
     void DrawMarkers();
     // Bars, beats and grid steps over the waveform band, from the project's tempo.
     void DrawRuler();
+    // The loop region over the timeline block.
+    void DrawLoop();
+    // Layer layernr's value tracks as their curves, with their keys on them.
+    void DrawValueCurves(int layernr);
     void DrawCursor();
     void DrawMessages();
     // The list of every key and mouse action over the whole screen.
