@@ -47,8 +47,7 @@ struct s_smoothness {
 };
 
 // From the first frame whose position moved on.
-s_smoothness smoothness(const std::vector<s_sample> &s)
-{
+s_smoothness smoothness(const std::vector<s_sample> &s) {
     s_smoothness r;
     size_t first = 1;
     while (first < s.size() && s[first].position == s[first - 1].position) first++;
@@ -56,7 +55,8 @@ s_smoothness smoothness(const std::vector<s_sample> &s)
     for (size_t i = first + 1; i < s.size(); i++) {
         r.frames++;
         if (s[i].position == s[i - 1].position) r.repeated++;
-        deviation.push_back(std::fabs((s[i].position - s[i - 1].position) / RATE - (s[i].time - s[i - 1].time)));
+        deviation.push_back(
+            std::fabs((s[i].position - s[i - 1].position) / RATE - (s[i].time - s[i - 1].time)));
     }
     if (!deviation.empty()) {
         std::sort(deviation.begin(), deviation.end());
@@ -68,9 +68,9 @@ s_smoothness smoothness(const std::vector<s_sample> &s)
 // The disk device's file over time: (moment a block was written, frames in the file before it).
 struct s_growth {
     std::vector<s_sample> writes;
-    // Music frame heard at `time`, given that file frame `fileframe` holds music frame `musicframe`.
-    bool heard(double time, double fileframe, double musicframe, double *frame) const
-    {
+    // Music frame heard at `time`, given that file frame `fileframe` holds music frame
+    // `musicframe`.
+    bool heard(double time, double fileframe, double musicframe, double *frame) const {
         auto after = std::upper_bound(writes.begin(), writes.end(), time,
                                       [](double t, const s_sample &w) { return t < w.time; });
         if (after == writes.begin() || after == writes.end()) return false;
@@ -81,16 +81,15 @@ struct s_growth {
     }
 };
 
-long long file_frames(const std::string &name)
-{
+long long file_frames(const std::string &name) {
     struct stat st;
     return stat(name.c_str(), &st) == 0 ? (long long)st.st_size / 4 : 0;
 }
 
 // Polls the file's size every 0.2 ms until `done` says stop; each growth is a block that starts
 // to be heard at that moment, from the frame the file ended at before.
-template <typename Done> s_growth watch(const std::string &file, Done done)
-{
+template <typename Done>
+s_growth watch(const std::string &file, Done done) {
     s_growth g;
     long long last = file_frames(file);
     while (!done()) {
@@ -104,8 +103,7 @@ template <typename Done> s_growth watch(const std::string &file, Done done)
 }
 
 // First frame whose left value is not silent in a 16-bit stereo file, or -1.
-long long first_sound(const std::string &file, size_t header)
-{
+long long first_sound(const std::string &file, size_t header) {
     std::ifstream in(file, std::ios::binary);
     in.seekg(std::streamoff(header));
     int16_t frame[2];
@@ -114,8 +112,8 @@ long long first_sound(const std::string &file, size_t header)
     return -1;
 }
 
-double mean_lead_ms(const std::vector<s_sample> &clock, const s_growth &g, double fileframe, double musicframe)
-{
+double mean_lead_ms(const std::vector<s_sample> &clock, const s_growth &g, double fileframe,
+                    double musicframe) {
     double sum = 0;
     int n = 0;
     for (const s_sample &s : clock) {
@@ -127,8 +125,7 @@ double mean_lead_ms(const std::vector<s_sample> &clock, const s_growth &g, doubl
     return n ? sum / n : NAN;
 }
 
-pid_t start_player(const std::vector<std::string> &env, const std::string &timing)
-{
+pid_t start_player(const std::vector<std::string> &env, const std::string &timing) {
     const pid_t pid = fork();
     if (pid == 0) {
         for (const std::string &e : env) putenv(const_cast<char *>(e.c_str()));
@@ -140,15 +137,13 @@ pid_t start_player(const std::vector<std::string> &env, const std::string &timin
     return pid;
 }
 
-void stop_player(pid_t pid)
-{
+void stop_player(pid_t pid) {
     kill(pid, SIGTERM);
     int status;
     waitpid(pid, &status, 0);
 }
 
-std::vector<s_sample> read_timing(const std::string &file)
-{
+std::vector<s_sample> read_timing(const std::string &file) {
     std::vector<s_sample> s;
     FILE *f = fopen(file.c_str(), "r");
     double t, p;
@@ -157,16 +152,14 @@ std::vector<s_sample> read_timing(const std::string &file)
     return s;
 }
 
-void print_smoothness(const char *what, const s_smoothness &s)
-{
+void print_smoothness(const char *what, const s_smoothness &s) {
     printf("%-34s %6d frames, %5d repeated positions, p95 |dpos/44100 - dt| = %7.3f ms\n", what,
            s.frames, s.repeated, s.p95ms);
 }
 
 }  // namespace
 
-int main()
-{
+int main() {
     if (access("./invite", X_OK) != 0 || access("outline.dat", R_OK) != 0) {
         fprintf(stderr, "run from the build folder after building invite and the production\n");
         return 1;

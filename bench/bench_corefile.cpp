@@ -19,15 +19,13 @@ constexpr int ENTRIES = 1024;
 constexpr uint32_t ENTRY_BYTES = 256;
 std::string g_dir;
 
-std::string entryname(int i)
-{
+std::string entryname(int i) {
     char name[64];
     snprintf(name, sizeof name, "data/entry%04d.bin", i);
     return name;
 }
 
-void buildimage()
-{
+void buildimage() {
     char templ[] = "/tmp/bench_corefile_XXXXXX";
     if (!mkdtemp(templ)) abort();
     g_dir = templ;
@@ -38,7 +36,9 @@ void buildimage()
     for (const auto &n : names) pointers.push_back(n.c_str());
     FILE *out = fopen((g_dir + "/image.dat").c_str(), "wb");
     char why[256];
-    if (!out || !imageformat_writetable(out, 0, ENTRIES, pointers.data(), sizes.data(), why, sizeof why)) abort();
+    if (!out ||
+        !imageformat_writetable(out, 0, ENTRIES, pointers.data(), sizes.data(), why, sizeof why))
+        abort();
     std::vector<unsigned char> data(ENTRY_BYTES);
     for (int i = 0; i < ENTRIES; ++i) {
         for (uint32_t b = 0; b < ENTRY_BYTES; ++b) data[b] = (unsigned char)(i + b);
@@ -50,8 +50,7 @@ void buildimage()
     fclose(plain);
 }
 
-void BM_ImageOpenLastEntryAndRead(benchmark::State &state)
-{
+void BM_ImageOpenLastEntryAndRead(benchmark::State &state) {
     if (!corefile_mountimage((g_dir + "/image.dat").c_str(), 0)) {
         state.SkipWithError("mount failed");
         return;
@@ -70,8 +69,7 @@ void BM_ImageOpenLastEntryAndRead(benchmark::State &state)
 }
 BENCHMARK(BM_ImageOpenLastEntryAndRead);
 
-void BM_DirectoryOpenAndRead(benchmark::State &state)
-{
+void BM_DirectoryOpenAndRead(benchmark::State &state) {
     if (!corefile_mountimage(g_dir.c_str(), 2)) {
         state.SkipWithError("mount failed");
         return;
@@ -89,8 +87,7 @@ void BM_DirectoryOpenAndRead(benchmark::State &state)
 BENCHMARK(BM_DirectoryOpenAndRead);
 
 // Reference: the same amount of data through a plain stdio open, read and close.
-void BM_StdioOpenAndRead(benchmark::State &state)
-{
+void BM_StdioOpenAndRead(benchmark::State &state) {
     const std::string path = g_dir + "/plain.bin";
     unsigned char buffer[ENTRY_BYTES];
     for (auto _ : state) {
@@ -103,8 +100,7 @@ BENCHMARK(BM_StdioOpenAndRead);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     buildimage();
     benchmark::Initialize(&argc, argv);
     // The layer traces every open on standard output: send it to /dev/null and report on

@@ -223,8 +223,7 @@ int main(int argc, char *argv[]) {
         if (loaded->numlayers > 0) {
             p = loaded.get();
             p->InitGUI(WIDTH, HEIGHT, &font1, &font2, nullptr);
-            printf("production: %s, %d layers, %d resources\n", dir, p->numlayers,
-                   p->numresources);
+            printf("production: %s, %d layers, %d resources\n", dir, p->numlayers, p->numresources);
         }
     }
     if (p == &d) {

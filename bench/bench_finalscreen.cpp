@@ -140,8 +140,10 @@ int main(int argc, char **argv) {
     for (int i = 0; i < scene.numcircles; i++) growing += scene.circles[i].growing;
 
     printf("end logo %s, %d x %d, %ld non-black pixels (%.1f%%)\n",
-           logofile ? logofile : thin ? "built-in thin" : "built-in", logo.width, logo.height, nonblack,
-           100.0 * nonblack / logo.size);
+           logofile ? logofile
+           : thin   ? "built-in thin"
+                    : "built-in",
+           logo.width, logo.height, nonblack, 100.0 * nonblack / logo.size);
     printf("after %d frames: %d circles, %d still growing\n", CALLS, scene.numcircles, growing);
     printf("last %d frames, milliseconds           median      99%%   slowest\n", TAIL);
     Row("step, wall", step);

@@ -43,7 +43,8 @@ class PanelScene : public c_demofunction {
 public:
     void Init(c_demo *d) override { panel = static_cast<s_bitmap *>(d->GetResource("panel")); }
     void Update(c_demo *d, s_effectevent *) override {
-        if (panel) MOX_DrawScaledBitmap(0, 0, (float)d->renderwidth, (float)d->renderheight, *panel, 1);
+        if (panel)
+            MOX_DrawScaledBitmap(0, 0, (float)d->renderwidth, (float)d->renderheight, *panel, 1);
     }
     s_bitmap *panel = nullptr;
 };
@@ -151,8 +152,10 @@ Target MakeTarget() {
                  GL_UNSIGNED_INT_24_8_EXT, nullptr);
     glGenFramebuffersEXT(1, &t.fbo);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, t.fbo);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, t.colour, 0);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, t.depth, 0);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, t.colour,
+                              0);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, t.depth,
+                              0);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     return t;
 }
@@ -260,7 +263,8 @@ int main(int argc, char **argv) {
     if (mox_initdriver() != 0) return 1;
     MOX_InitVideo(WIDTH, HEIGHT, 0);
     if (!MOX_VideoReady() || !MOX_shaders_enabled || !MOX_framebuffers_enabled) {
-        fprintf(stderr, "needs a GL context with shaders and framebuffer objects (run under Xvfb)\n");
+        fprintf(stderr,
+                "needs a GL context with shaders and framebuffer objects (run under Xvfb)\n");
         return 1;
     }
     setenv("SDL_AUDIODRIVER", "dummy", 0);
@@ -312,9 +316,10 @@ int main(int argc, char **argv) {
     double engine, direct;
     Measure(2, &engine, &direct);  // warm-up
     Measure(frames, &engine, &direct);
-    printf("playback 1920x1080, 5 layers (texture, 3D sprite, shader, function, post), %d frames x %d "
-           "rounds:\n",
-           frames, ROUNDS);
+    printf(
+        "playback 1920x1080, 5 layers (texture, 3D sprite, shader, function, post), %d frames x %d "
+        "rounds:\n",
+        frames, ROUNDS);
     printf("  engine    %.2f ms/frame\n  direct GL %.2f ms/frame (9 full-screen textured passes)\n",
            engine, direct);
     printf("  ratio %.3f (target <= %.2f)\n", engine / direct, TARGET);

@@ -48,12 +48,12 @@ int WriteProject(const fs::path &path) {
         }
         for (int k = 0; k < DEMO_MAXKEYS; k++) {
             line("#eventtransform %d,%d,%d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n",
-                 k * 4000, k % 9, k / 16, k * 0.5f, -k * 0.25f, 1.5f, 45.0f, 90.0f, k * 1.0f,
-                 1.0f, 2.0f, 3.0f);
+                 k * 4000, k % 9, k / 16, k * 0.5f, -k * 0.25f, 1.5f, 45.0f, 90.0f, k * 1.0f, 1.0f,
+                 2.0f, 3.0f);
         }
         for (int k = 0; k < DEMO_MAXKEYS; k++) {
-            line("#eventcamera %d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n", k * 4000, 60.0f,
-                 k * 0.1f, 2.0f, 3.0f, 0.0f, 0.0f, -1.0f);
+            line("#eventcamera %d,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f\n", k * 4000, 60.0f, k * 0.1f,
+                 2.0f, 3.0f, 0.0f, 0.0f, -1.0f);
         }
         for (int k = 0; k < DEMO_MAXKEYS; k++) {
             line("#eventvalue %d,%d,%d,%.2f\n", k * 4000, 1 + k % 4, k % 9, (k % 100) / 100.0f);

@@ -177,13 +177,15 @@ int main(int argc, char **argv) {
     std::sort(latency.begin(), latency.end());
     std::sort(frametimes.begin(), frametimes.end());
     std::sort(framecounts.begin(), framecounts.end());
-    core_log(LOG_ERROR, "bench.reload_latency",
-             "shader reload, write to first frame showing it (%s, %s, %d rounds): median %.1f ms, "
-             "slowest %.1f ms, fastest %.1f ms; frames until shown: median %d, most %d; editor frame "
-             "median %.1f ms; load %.2f\n",
-             production ? argv[1] : "five shader layers", file.c_str(), ROUNDS,
-             latency[latency.size() / 2], latency.back(), latency.front(),
-             framecounts[framecounts.size() / 2], framecounts.back(), frametimes[frametimes.size() / 2], LoadAverage());
+    core_log(
+        LOG_ERROR, "bench.reload_latency",
+        "shader reload, write to first frame showing it (%s, %s, %d rounds): median %.1f ms, "
+        "slowest %.1f ms, fastest %.1f ms; frames until shown: median %d, most %d; editor frame "
+        "median %.1f ms; load %.2f\n",
+        production ? argv[1] : "five shader layers", file.c_str(), ROUNDS,
+        latency[latency.size() / 2], latency.back(), latency.front(),
+        framecounts[framecounts.size() / 2], framecounts.back(), frametimes[frametimes.size() / 2],
+        LoadAverage());
     demo.Release();
     corefile_closeimage();
     fs::remove_all(dir, error);

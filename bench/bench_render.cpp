@@ -25,30 +25,30 @@ constexpr int FRAMES = 300;
 constexpr double TARGET = 1.5;
 
 // Seconds for one run writing into `out`, or a negative value when it failed.
-double Capture(const fs::path &out, bool reference)
-{
+double Capture(const fs::path &out, bool reference) {
     std::vector<std::string> env;
     if (reference) env.push_back("FENTRO_RENDER_REFERENCE=1");
-    const ProgramRun run = RunProgram(FENTRO_BINARY_DIR "/fentro-render",
-                                      {"--quiet", "--fps", "2", "--to", "150", "--out", out.string()},
-                                      FENTRO_BINARY_DIR, env, 3600);
+    const ProgramRun run =
+        RunProgram(FENTRO_BINARY_DIR "/fentro-render",
+                   {"--quiet", "--fps", "2", "--to", "150", "--out", out.string()},
+                   FENTRO_BINARY_DIR, env, 3600);
     if (!run.finished || run.status != 0) {
-        fprintf(stderr, "fentro-render failed (status %d, signal %d):\n%s%s", run.status, run.signal,
-                run.out.c_str(), run.err.c_str());
+        fprintf(stderr, "fentro-render failed (status %d, signal %d):\n%s%s", run.status,
+                run.signal, run.out.c_str(), run.err.c_str());
         return -1;
     }
     return run.seconds;
 }
 
 // Both folders hold the same FRAMES files with the same bytes.
-bool SameFiles(const fs::path &a, const fs::path &b)
-{
+bool SameFiles(const fs::path &a, const fs::path &b) {
     std::vector<std::string> names;
     for (const auto &e : fs::directory_iterator(a)) names.push_back(e.path().filename().string());
     size_t others = 0;
     for (const auto &e : fs::directory_iterator(b)) others += e.is_regular_file() ? 1 : 0;
     if (names.size() != FRAMES || others != names.size()) {
-        fprintf(stderr, "frame counts differ: %zu and %zu (expected %d)\n", names.size(), others, FRAMES);
+        fprintf(stderr, "frame counts differ: %zu and %zu (expected %d)\n", names.size(), others,
+                FRAMES);
         return false;
     }
     std::sort(names.begin(), names.end());
@@ -62,8 +62,7 @@ bool SameFiles(const fs::path &a, const fs::path &b)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
     if (!fs::exists(FENTRO_BINARY_DIR "/outline.dat")) {
         fprintf(stderr, "build the production first (outline.dat)\n");
@@ -75,7 +74,8 @@ int main(int argc, char **argv)
     double reference = 1e30, normal = 1e30;
     bool same = true;
     for (int r = 0; r < rounds; ++r) {
-        const fs::path a = dir / ("reference" + std::to_string(r)), b = dir / ("normal" + std::to_string(r));
+        const fs::path a = dir / ("reference" + std::to_string(r)),
+                       b = dir / ("normal" + std::to_string(r));
         const double ta = Capture(a, true), tb = Capture(b, false);
         if (ta < 0 || tb < 0) return 1;
         reference = std::min(reference, ta);
@@ -85,8 +85,9 @@ int main(int argc, char **argv)
         fs::remove_all(a, ec);
         fs::remove_all(b, ec);
     }
-    printf("capture of %d frames of the production at 1920x1080 to TGA files, best of %d round(s):\n", FRAMES,
-           rounds);
+    printf(
+        "capture of %d frames of the production at 1920x1080 to TGA files, best of %d round(s):\n",
+        FRAMES, rounds);
     printf("  reference path %.1f s (%.2f frames/s)\n", reference, FRAMES / reference);
     printf("  normal path    %.1f s (%.2f frames/s)\n", normal, FRAMES / normal);
     printf("  speed-up %.2fx (target >= %.1f); files %s\n", reference / normal, TARGET,

@@ -50,7 +50,8 @@ std::vector<Shown> FunctionEvents() {
             s_effectevent *e = &l.event[j];
             if (e->type != EFFECT_FUNCTION || e->id < 0 || e->id >= demo.numresources) continue;
             const s_demoresource &r = demo.resource[e->id];
-            c_demofunction *f = r.type == RESOURCE_FUNCTION && r.loadOK ? EffectScene(demo.effects, r.id) : nullptr;
+            c_demofunction *f =
+                r.type == RESOURCE_FUNCTION && r.loadOK ? EffectScene(demo.effects, r.id) : nullptr;
             if (f) all.push_back({i, e, f, r.name});
         }
     }
@@ -107,7 +108,8 @@ int main(int argc, char **argv) {
     strcpy(demo.resfolder, "data_invite");
     demo.effects = invite_effects;
     demo.Load("demo.fentro");
-    const int rate = demo.demomusic.samplerate ? static_cast<int>(demo.demomusic.samplerate) : 44100;
+    const int rate =
+        demo.demomusic.samplerate ? static_cast<int>(demo.demomusic.samplerate) : 44100;
     const int frame = rate / 60;
 
     std::vector<Shown> shown = FunctionEvents();
@@ -116,8 +118,9 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    printf("seek to the last frame of each event (ms)    ticks |    wall: seek steady ratio |"
-           "     CPU: seek steady ratio\n");
+    printf(
+        "seek to the last frame of each event (ms)    ticks |    wall: seek steady ratio |"
+        "     CPU: seek steady ratio\n");
     Cost slowest = {0, 0}, slowsteady = {1, 1};
     const char *slowname = "";
     for (const Shown &s : shown) {
@@ -125,9 +128,11 @@ int main(int argc, char **argv) {
         s.scene->clock = {};
         Cost seek = Show(s, last);
         Cost steady = Show(s, last);
-        printf("  %-12s at %8.3f s                 %6lld | %12.1f %6.1f %5.1fx | %12.1f %6.1f %5.1fx\n",
-               s.name, static_cast<double>(last) / rate, s.scene->clock.ticks, seek.wall,
-               steady.wall, seek.wall / steady.wall, seek.cpu, steady.cpu, seek.cpu / steady.cpu);
+        printf(
+            "  %-12s at %8.3f s                 %6lld | %12.1f %6.1f %5.1fx | %12.1f %6.1f "
+            "%5.1fx\n",
+            s.name, static_cast<double>(last) / rate, s.scene->clock.ticks, seek.wall, steady.wall,
+            seek.wall / steady.wall, seek.cpu, steady.cpu, seek.cpu / steady.cpu);
         if (seek.cpu > slowest.cpu) {
             slowest = seek;
             slowsteady = steady;
@@ -138,9 +143,10 @@ int main(int argc, char **argv) {
            slowname, slowest.wall, slowest.cpu, slowest.cpu / slowsteady.cpu);
 
     // The end scene: the function event that ends last.
-    const Shown &end = *std::max_element(shown.begin(), shown.end(), [](const Shown &a, const Shown &b) {
-        return a.event->t + a.event->length < b.event->t + b.event->length;
-    });
+    const Shown &end =
+        *std::max_element(shown.begin(), shown.end(), [](const Shown &a, const Shown &b) {
+            return a.event->t + a.event->length < b.event->t + b.event->length;
+        });
     const int first = end.event->t, last = end.event->t + end.event->length - 1;
     const int dense = last - static_cast<int>(tail * rate);
     std::vector<int> positions;
@@ -170,9 +176,10 @@ int main(int argc, char **argv) {
     };
     Spread bw = row("backwards, wall", backward), sw = row("steady (reference), wall", steady);
     Spread bc = row("backwards, CPU", backwardcpu), sc = row("steady (reference), CPU", steadycpu);
-    printf("  backwards / steady: wall %.1fx, CPU %.1fx (median); slowest %.1f ms wall, %.1f ms"
-           " CPU; frames over 250 ms wall: %d\n",
-           bw.median / sw.median, bc.median / sc.median, bw.slowest, bc.slowest, over);
+    printf(
+        "  backwards / steady: wall %.1fx, CPU %.1fx (median); slowest %.1f ms wall, %.1f ms"
+        " CPU; frames over 250 ms wall: %d\n",
+        bw.median / sw.median, bc.median / sc.median, bw.slowest, bc.slowest, over);
     printf("  (load average %.2f)\n", LoadAverage());
     return 0;
 }

@@ -49,8 +49,7 @@ struct s_pendingwrite {
 std::array<s_pendingwrite, 16> pendingwrites{};
 unsigned tempcounter;
 
-char *copystring(const char *text, size_t length)
-{
+char *copystring(const char *text, size_t length) {
     char *copy = static_cast<char *>(COREFILE_ALLOC(length + 1));
     if (copy) {
         memcpy(copy, text, length);
@@ -75,8 +74,7 @@ struct s_scan {
     std::array<ino_t, 130> inos;
 };
 
-void corefile_opendir(s_scan &scan)
-{
+void corefile_opendir(s_scan &scan) {
     char path[PATH_SIZE + 260];
     snprintf(path, sizeof path, "%s/%s", scan.root, curDir);
     DIR *dir = opendir(path);
@@ -90,7 +88,8 @@ void corefile_opendir(s_scan &scan)
         int levels = 1;
         for (size_t i = 1; i + 1 < len; ++i)
             if (scan.root[i] == '/') ++levels;
-        if (levels > 1) core_log(LOG_DEBUG, "corefile.dir_depth", "path has %d sublevels\n", levels);
+        if (levels > 1)
+            core_log(LOG_DEBUG, "corefile.dir_depth", "path has %d sublevels\n", levels);
     }
     struct stat st;
     if (fstat(dirfd(dir), &st) == 0) {
@@ -106,13 +105,18 @@ void corefile_opendir(s_scan &scan)
         if (stat(entry, &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
             if (diroffset + len + 1 >= sizeof curDir) {
-                if (!scan.collect) core_log(LOG_WARNING, "corefile.path_too_long", "path too long, skipped: %s%s/\n", curDir, name);
+                if (!scan.collect)
+                    core_log(LOG_WARNING, "corefile.path_too_long",
+                             "path too long, skipped: %s%s/\n", curDir, name);
                 continue;
             }
             bool loop = false;
-            for (int d = 0; d <= scan.depth; ++d) loop |= scan.devs[d] == st.st_dev && scan.inos[d] == st.st_ino;
+            for (int d = 0; d <= scan.depth; ++d)
+                loop |= scan.devs[d] == st.st_dev && scan.inos[d] == st.st_ino;
             if (loop) {
-                if (!scan.collect) core_log(LOG_WARNING, "corefile.dir_loop", "directory loop, skipped: %s%s/\n", curDir, name);
+                if (!scan.collect)
+                    core_log(LOG_WARNING, "corefile.dir_loop", "directory loop, skipped: %s%s/\n",
+                             curDir, name);
                 continue;
             }
             memcpy(curDir + diroffset, name, len);
@@ -126,7 +130,9 @@ void corefile_opendir(s_scan &scan)
             curDir[diroffset] = 0;
         } else if (S_ISREG(st.st_mode)) {
             if (diroffset + len >= sizeof curFile) {
-                if (!scan.collect) core_log(LOG_WARNING, "corefile.path_too_long", "path too long, skipped: %s%s\n", curDir, name);
+                if (!scan.collect)
+                    core_log(LOG_WARNING, "corefile.path_too_long",
+                             "path too long, skipped: %s%s\n", curDir, name);
                 continue;
             }
             memcpy(curFile, curDir, diroffset);
@@ -134,17 +140,18 @@ void corefile_opendir(s_scan &scan)
             if (!scan.collect) {
                 ++scan.count;
             } else if (scan.count < scan.capacity) {
-                if (char *copy = copystring(curFile, diroffset + len)) scan.table->names[scan.count++] = copy;
+                if (char *copy = copystring(curFile, diroffset + len))
+                    scan.table->names[scan.count++] = copy;
             }
         }
     }
-    if (closedir(dir) != 0) core_log(LOG_WARNING, "corefile.dir_close_failed", "Error closing directory\n");
+    if (closedir(dir) != 0)
+        core_log(LOG_WARNING, "corefile.dir_close_failed", "Error closing directory\n");
 }
 
 // Table of a directory mount: the relative paths of its regular files (offsets and hashes
 // are unused and zero).
-bool readheader_dir(const char *path, s_coreimage *table)
-{
+bool readheader_dir(const char *path, s_coreimage *table) {
     s_scan scan{};
     scan.root = path;
     curDir[0] = curFile[0] = 0;
@@ -177,8 +184,7 @@ bool readheader_dir(const char *path, s_coreimage *table)
     return true;
 }
 
-void release_listing()
-{
+void release_listing() {
     if (!corefile_filelist) return;
     for (int32_t i = 0; i < corefile_numfiles; ++i) {
         if (corefile_filelist[i].displayname) COREFILE_FREE(corefile_filelist[i].displayname);
@@ -188,8 +194,7 @@ void release_listing()
     corefile_numfiles = 0;
 }
 
-void release_dirnames()
-{
+void release_dirnames() {
     for (int32_t i = 0; i < corefile_numdirs; ++i) {
         COREFILE_FREE(corefile_dirnames[i]);
         corefile_dirnames[i] = nullptr;
@@ -197,12 +202,13 @@ void release_dirnames()
     corefile_numdirs = 0;
 }
 
-void adddir(const char *name, size_t length)
-{
+void adddir(const char *name, size_t length) {
     for (int32_t i = 0; i < corefile_numdirs; ++i)
-        if (strlen(corefile_dirnames[i]) == length && !memcmp(corefile_dirnames[i], name, length)) return;
+        if (strlen(corefile_dirnames[i]) == length && !memcmp(corefile_dirnames[i], name, length))
+            return;
     if (corefile_numdirs >= MAX_DIRNAMES) {
-        core_log(LOG_WARNING, "corefile.too_many_dirs", "too many directories, skipped: %.*s\n", (int)length, name);
+        core_log(LOG_WARNING, "corefile.too_many_dirs", "too many directories, skipped: %.*s\n",
+                 (int)length, name);
         return;
     }
     if (char *copy = copystring(name, length)) corefile_dirnames[corefile_numdirs++] = copy;
@@ -210,22 +216,21 @@ void adddir(const char *name, size_t length)
 
 // Position where the handle's data starts in its stream (0 for a plain file), or false for
 // a handle that no longer belongs to the mounted image.
-bool handle_start(const s_corefile *file, FILE **stream, uint32_t *start)
-{
+bool handle_start(const s_corefile *file, FILE **stream, uint32_t *start) {
     if (file->data) {
         *stream = static_cast<FILE *>(file->data);
         *start = 0;
         return true;
     }
-    if (!g_fp || corefile_mounttype != MOUNT_FILE || file->fileindex >= corefile_image.numfiles) return false;
+    if (!g_fp || corefile_mounttype != MOUNT_FILE || file->fileindex >= corefile_image.numfiles)
+        return false;
     *stream = g_fp;
     *start = corefile_image.offsets[file->fileindex];
     return true;
 }
 
 // Bytes left between the cursor and the end of the handle's data.
-uint32_t handle_remaining(const s_corefile *file, uint32_t start)
-{
+uint32_t handle_remaining(const s_corefile *file, uint32_t start) {
     const uint32_t pos = file->offset - start;
     return pos < file->size ? file->size - pos : 0;
 }
@@ -242,15 +247,13 @@ struct s_readahead {
 };
 s_readahead readahead;
 
-void forget_readahead(const FILE *stream)
-{
+void forget_readahead(const FILE *stream) {
     if (readahead.stream == stream) readahead.stream = nullptr;
 }
 
 // The stream's bytes from position on, as far as the window holds them: sets bytes to them
 // and returns their count, 0 when nothing can be read there.
-size_t readahead_at(FILE *stream, uint64_t position, const char **bytes)
-{
+size_t readahead_at(FILE *stream, uint64_t position, const char **bytes) {
     if (readahead.stream != stream || position < readahead.position ||
         position - readahead.position >= readahead.length) {
         readahead.stream = nullptr;
@@ -266,8 +269,7 @@ size_t readahead_at(FILE *stream, uint64_t position, const char **bytes)
     return readahead.length - skip;
 }
 
-s_pendingwrite *pending_of(const FILE *fp)
-{
+s_pendingwrite *pending_of(const FILE *fp) {
     for (auto &w : pendingwrites)
         if (w.fp && w.fp == fp) return &w;
     return nullptr;
@@ -275,10 +277,10 @@ s_pendingwrite *pending_of(const FILE *fp)
 
 // The file that a write to `path` replaces: where a symbolic link points (so the link stays a
 // link), else path itself. False for a link that leads nowhere.
-bool resolve_target(const char *path, char *resolved, size_t size)
-{
+bool resolve_target(const char *path, char *resolved, size_t size) {
     struct stat st;
-    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return snprintf(resolved, size, "%s", path) < (int)size;
+    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode))
+        return snprintf(resolved, size, "%s", path) < (int)size;
     char *real = realpath(path, nullptr);
     if (!real) return false;
     const bool fits = snprintf(resolved, size, "%s", real) < (int)size;
@@ -287,25 +289,27 @@ bool resolve_target(const char *path, char *resolved, size_t size)
 }
 
 // Makes a rename in the folder of `path` durable.
-void sync_folder(const char *path)
-{
+void sync_folder(const char *path) {
     char folder[PATH_SIZE];
     snprintf(folder, sizeof folder, "%s", path);
     char *slash = strrchr(folder, '/');
-    if (slash == folder) slash[1] = 0;
-    else if (slash) *slash = 0;
-    else strcpy(folder, ".");
+    if (slash == folder)
+        slash[1] = 0;
+    else if (slash)
+        *slash = 0;
+    else
+        strcpy(folder, ".");
     const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     close(fd);
 }
 
-int open_write(const char *path, s_corefile *file)
-{
+int open_write(const char *path, s_corefile *file) {
     char target[PATH_SIZE];
     if (!resolve_target(path, target, sizeof target)) {
-        core_log(LOG_ERROR, "corefile.bad_link", "cannot write %s: the symbolic link leads nowhere\n", path);
+        core_log(LOG_ERROR, "corefile.bad_link",
+                 "cannot write %s: the symbolic link leads nowhere\n", path);
         return 0;
     }
     s_pendingwrite *slot = nullptr;
@@ -315,7 +319,8 @@ int open_write(const char *path, s_corefile *file)
             break;
         }
     if (!slot) {
-        core_log(LOG_ERROR, "corefile.write_slots_full", "too many files open for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_slots_full", "too many files open for writing: %s\n",
+                 target);
         return 0;
     }
     int fd = -1;
@@ -325,7 +330,8 @@ int open_write(const char *path, s_corefile *file)
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
-        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n",
+                 target);
         return 0;
     }
     // The replacement keeps the permissions of the file it replaces.
@@ -335,7 +341,8 @@ int open_write(const char *path, s_corefile *file)
     if (!fp) {
         close(fd);
         unlink(slot->temp);
-        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n", target);
+        core_log(LOG_ERROR, "corefile.write_open_failed", "couldn't open file for writing: %s\n",
+                 target);
         return 0;
     }
     slot->fp = fp;
@@ -345,15 +352,15 @@ int open_write(const char *path, s_corefile *file)
     return 1;
 }
 
-int commit_write(s_pendingwrite *w)
-{
+int commit_write(s_pendingwrite *w) {
     bool ok = !w->failed && fflush(w->fp) == 0 && !ferror(w->fp) && fsync(fileno(w->fp)) == 0;
     ok = fclose(w->fp) == 0 && ok;
     w->fp = nullptr;
     if (ok && rename(w->temp, w->target) != 0) ok = false;
     if (!ok) {
         unlink(w->temp);
-        core_log(LOG_ERROR, "corefile.write_failed", "could not write %s, previous version kept\n", w->target);
+        core_log(LOG_ERROR, "corefile.write_failed", "could not write %s, previous version kept\n",
+                 w->target);
         return 0;
     }
     sync_folder(w->target);
@@ -362,8 +369,7 @@ int commit_write(s_pendingwrite *w)
 
 // Opens a regular file for reading. The open does not block, so that a FIFO cannot stall it,
 // and anything but a regular file is refused before it is read.
-FILE *open_regular(const char *path, struct stat *st)
-{
+FILE *open_regular(const char *path, struct stat *st) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
@@ -376,8 +382,7 @@ FILE *open_regular(const char *path, struct stat *st)
     return fp;
 }
 
-int open_read(const char *path, s_corefile *file)
-{
+int open_read(const char *path, s_corefile *file) {
     struct stat st;
     FILE *fp = open_regular(path, &st);
     if (!fp) return 0;
@@ -390,10 +395,10 @@ int open_read(const char *path, s_corefile *file)
     return 1;
 }
 
-int open_dir(const char *name, const char *lower, s_corefile *file, int mode)
-{
+int open_dir(const char *name, const char *lower, s_corefile *file, int mode) {
     if (!imageformat_safename(lower)) {
-        core_log(LOG_WARNING, "corefile.path_refused", "refused path outside the mounted directory: %s\n", name);
+        core_log(LOG_WARNING, "corefile.path_refused",
+                 "refused path outside the mounted directory: %s\n", name);
         return 0;
     }
     const char *root = static_cast<const char *>(corefile_image.source);
@@ -406,23 +411,25 @@ int open_dir(const char *name, const char *lower, s_corefile *file, int mode)
     if (open_read(path, file)) return 1;
     // Names are looked up lower-cased; on a case-sensitive file system a file whose name on
     // disk has capitals is still found under the name as given.
-    if (strcmp(name, lower) != 0 && snprintf(path, sizeof path, "%s/%s", root, name) < (int)sizeof path &&
+    if (strcmp(name, lower) != 0 &&
+        snprintf(path, sizeof path, "%s/%s", root, name) < (int)sizeof path &&
         open_read(path, file))
         return 1;
     core_log(LOG_WARNING, "corefile.not_found", "couldn't find file: %s\n", lower);
     return 0;
 }
 
-int open_image(const char *lower, s_corefile *file, int mode)
-{
+int open_image(const char *lower, s_corefile *file, int mode) {
     const uint32_t hash = corefile_gethash(lower);
     file->hashname = hash;
     if (mode == 1) {
-        core_log(LOG_ERROR, "corefile.write_not_directory", "cannot write %s: only a mounted directory can be written\n", lower);
+        core_log(LOG_ERROR, "corefile.write_not_directory",
+                 "cannot write %s: only a mounted directory can be written\n", lower);
         return 0;
     }
     for (uint32_t i = 0; i < corefile_image.numfiles; ++i) {
-        if (corefile_image.hashes[i] != hash || strcmp(corefile_image.names[i], lower) != 0) continue;
+        if (corefile_image.hashes[i] != hash || strcmp(corefile_image.names[i], lower) != 0)
+            continue;
         file->fileindex = i;
         file->offset = corefile_image.offsets[i];
         file->size = imageformat_entrysize(&corefile_image, i);
@@ -434,9 +441,9 @@ int open_image(const char *lower, s_corefile *file, int mode)
 }
 
 // Installs a table read by a mount, replacing whatever was mounted before.
-int install(MOUNT_TYPE type, void *source, s_coreimage *table)
-{
-    auto *filelist = static_cast<s_corefileentry *>(COREFILE_ALLOC((table->numfiles + 1) * sizeof(s_corefileentry)));
+int install(MOUNT_TYPE type, void *source, s_coreimage *table) {
+    auto *filelist = static_cast<s_corefileentry *>(
+        COREFILE_ALLOC((table->numfiles + 1) * sizeof(s_corefileentry)));
     char *localpath = static_cast<char *>(COREFILE_ALLOC(LOCALPATH_SIZE));
     if (!filelist || !localpath) {
         if (filelist) COREFILE_FREE(filelist);
@@ -459,8 +466,7 @@ int install(MOUNT_TYPE type, void *source, s_coreimage *table)
 
 // "localpath + name" without the leading "/" of the local path, so that the name is
 // relative to the mounted source in both modes.
-char *localname(const char *name)
-{
+char *localname(const char *name) {
     const char *local = corefile_localpath ? corefile_localpath : "";
     while (*local == '/' || *local == '\\') ++local;
     const size_t a = strlen(local), b = strlen(name);
@@ -474,12 +480,12 @@ char *localname(const char *name)
 
 }  // namespace
 
-int corefile_mountimage(const char *name, int type)
-{
+int corefile_mountimage(const char *name, int type) {
     char full[1024];
     if (!name) name = "";
     if (snprintf(full, sizeof full, "%s%s", corefile_pathname, name) >= (int)sizeof full) {
-        core_log(LOG_ERROR, "corefile.image_name_too_long", "image name too long: %s%s\n", corefile_pathname, name);
+        core_log(LOG_ERROR, "corefile.image_name_too_long", "image name too long: %s%s\n",
+                 corefile_pathname, name);
         return 0;
     }
     core_log(LOG_PROGRESS, "corefile.image_loading", "Loading resource image: %s\n", full);
@@ -491,7 +497,8 @@ int corefile_mountimage(const char *name, int type)
             core_log(LOG_ERROR, "corefile.image_missing", "could not open image: %s\n", full);
             return 0;
         }
-        core_log(LOG_PROGRESS, "corefile.image_source", type == 0 ? "loading from file\n" : "loading from executable\n");
+        core_log(LOG_PROGRESS, "corefile.image_source",
+                 type == 0 ? "loading from file\n" : "loading from executable\n");
         uint64_t start = 0, limit = 0;
         char why[256];
         s_coreimage table{};
@@ -526,8 +533,7 @@ int corefile_mountimage(const char *name, int type)
     return 0;
 }
 
-void corefile_closeimage()
-{
+void corefile_closeimage() {
     if (corefile_mounttype == MOUNT_DIR) {
         if (corefile_image.source) COREFILE_FREE(corefile_image.source);
     } else if (g_fp) {
@@ -546,8 +552,7 @@ void corefile_closeimage()
     corefile_mounttype = MOUNT_FILE;
 }
 
-int corefile_open(const char *name, s_corefile *file, int mode)
-{
+int corefile_open(const char *name, s_corefile *file, int mode) {
     if (!file) return 0;
     // A failed open leaves an empty handle, so reads through it do nothing.
     *file = s_corefile{};
@@ -562,14 +567,14 @@ int corefile_open(const char *name, s_corefile *file, int mode)
     return result;
 }
 
-void corefile_read(void *buffer, uint32_t size, uint32_t count, s_corefile *file)
-{
+void corefile_read(void *buffer, uint32_t size, uint32_t count, s_corefile *file) {
     if (!file) return;
     const uint64_t wanted = (uint64_t)size * count;
     FILE *stream;
     uint32_t start;
     if (buffer && handle_start(file, &stream, &start)) {
-        const uint64_t n = wanted < handle_remaining(file, start) ? wanted : handle_remaining(file, start);
+        const uint64_t n =
+            wanted < handle_remaining(file, start) ? wanted : handle_remaining(file, start);
         if (n && fseeko(stream, (off_t)file->offset, SEEK_SET) == 0) fread(buffer, 1, n, stream);
     }
     // The cursor moves by the amount asked for, whatever could be read.
@@ -577,14 +582,14 @@ void corefile_read(void *buffer, uint32_t size, uint32_t count, s_corefile *file
     file->offset = next > UINT32_MAX ? UINT32_MAX : (uint32_t)next;
 }
 
-void corefile_write(const void *buffer, uint32_t size, uint32_t count, s_corefile *file)
-{
+void corefile_write(const void *buffer, uint32_t size, uint32_t count, s_corefile *file) {
     if (!file || !file->data || !buffer) return;
     s_pendingwrite *w = pending_of(static_cast<FILE *>(file->data));
     if (!w) return;
     const uint64_t n = (uint64_t)size * count;
     const uint64_t end = file->offset + n;
-    if (end > UINT32_MAX || fseeko(w->fp, (off_t)file->offset, SEEK_SET) != 0 || fwrite(buffer, 1, n, w->fp) != n) {
+    if (end > UINT32_MAX || fseeko(w->fp, (off_t)file->offset, SEEK_SET) != 0 ||
+        fwrite(buffer, 1, n, w->fp) != n) {
         w->failed = true;
         return;
     }
@@ -592,8 +597,7 @@ void corefile_write(const void *buffer, uint32_t size, uint32_t count, s_corefil
     if (file->offset > file->size) file->size = file->offset;
 }
 
-void corefile_seek(s_corefile *file, int32_t offset, int whence)
-{
+void corefile_seek(s_corefile *file, int32_t offset, int whence) {
     if (!file) return;
     if (whence == 0) {
         FILE *stream;
@@ -609,8 +613,7 @@ uint32_t corefile_tell(s_corefile *file) { return file ? file->offset : 0; }
 
 uint32_t corefile_fsize(s_corefile *file) { return file ? file->size : 0; }
 
-void corefile_gets(char *buffer, int size, s_corefile *file)
-{
+void corefile_gets(char *buffer, int size, s_corefile *file) {
     if (!buffer || size <= 0) return;
     buffer[0] = 0;
     FILE *stream;
@@ -622,7 +625,8 @@ void corefile_gets(char *buffer, int size, s_corefile *file)
     size_t length = 0;
     while (length < n) {
         const char *bytes;
-        const size_t got = std::min(readahead_at(stream, (uint64_t)file->offset + length, &bytes), n - length);
+        const size_t got =
+            std::min(readahead_at(stream, (uint64_t)file->offset + length, &bytes), n - length);
         if (got == 0) break;
         const char *newline = static_cast<const char *>(memchr(bytes, '\n', got));
         const size_t take = newline ? (size_t)(newline - bytes) + 1 : got;
@@ -639,16 +643,14 @@ void corefile_gets(char *buffer, int size, s_corefile *file)
     file->offset += (uint32_t)length;
 }
 
-int corefile_feof(s_corefile *file)
-{
+int corefile_feof(s_corefile *file) {
     FILE *stream;
     uint32_t start;
     if (!file || !handle_start(file, &stream, &start)) return 1;
     return handle_remaining(file, start) == 0 ? 1 : 0;
 }
 
-void corefile_rewind(s_corefile *file)
-{
+void corefile_rewind(s_corefile *file) {
     if (!file) return;
     FILE *stream;
     uint32_t start;
@@ -657,8 +659,7 @@ void corefile_rewind(s_corefile *file)
     if (file->data) rewind(stream);
 }
 
-void corefile_close(s_corefile *file)
-{
+void corefile_close(s_corefile *file) {
     if (!file) return;
     if (file->data) {
         FILE *fp = static_cast<FILE *>(file->data);
@@ -674,16 +675,14 @@ void corefile_close(s_corefile *file)
     file->offset = 0;
 }
 
-uint32_t corefile_gethash(const char *text)
-{
+uint32_t corefile_gethash(const char *text) {
     uint32_t hash = 0;
     if (text)
         for (const char *p = text; *p; ++p) hash += (uint32_t)(int32_t)(signed char)*p;
     return hash;
 }
 
-void corefile_chdir(const char *path)
-{
+void corefile_chdir(const char *path) {
     if (!path || !strcmp(path, ".")) return;
     if (!corefile_localpath) {
         core_log(LOG_WARNING, "corefile.not_mounted", "no source mounted\n");
@@ -718,13 +717,11 @@ void corefile_chdir(const char *path)
 
 const char *corefile_getpath() { return corefile_localpath ? corefile_localpath : "/"; }
 
-void corefile_adddir(const char *name)
-{
+void corefile_adddir(const char *name) {
     if (name) adddir(name, strlen(name));
 }
 
-void corefile_readdir(const char *pattern)
-{
+void corefile_readdir(const char *pattern) {
     if (!corefile_localpath || !corefile_filelist) {
         core_log(LOG_WARNING, "corefile.not_mounted", "no source mounted\n");
         return;
@@ -735,7 +732,8 @@ void corefile_readdir(const char *pattern)
     if (ext == pattern) ext = nullptr;
     const bool every = !ext || !strcmp(ext, ".*");
     const size_t extlength = ext ? strlen(ext) : 0;
-    core_log(LOG_DEBUG, "corefile.dir_extension", "extension = %s, length: %d\n", ext ? ext : "", (int)extlength);
+    core_log(LOG_DEBUG, "corefile.dir_extension", "extension = %s, length: %d\n", ext ? ext : "",
+             (int)extlength);
 
     release_listing();
     release_dirnames();
@@ -760,7 +758,8 @@ void corefile_readdir(const char *pattern)
     }
 
     const int32_t capacity = (int32_t)t.numfiles + 1;
-    auto addentry = [&](const char *display, size_t displaylength, const char *name, uint32_t size, uint8_t isdir) {
+    auto addentry = [&](const char *display, size_t displaylength, const char *name, uint32_t size,
+                        uint8_t isdir) {
         if (corefile_numfiles >= capacity) return;
         s_corefileentry &e = corefile_filelist[corefile_numfiles];
         e.displayname = copystring(display, displaylength);
@@ -784,13 +783,16 @@ void corefile_readdir(const char *pattern)
         const char *rest = t.names[i] + prefixlength;
         const size_t length = strlen(rest);
         if (insubdir(rest, length)) continue;
-        if (!every && (length < extlength || memcmp(rest + length - extlength, ext, extlength) != 0)) continue;
+        if (!every &&
+            (length < extlength || memcmp(rest + length - extlength, ext, extlength) != 0))
+            continue;
         uint32_t size = 0;
         if (corefile_mounttype == MOUNT_DIR) {
             char path[PATH_SIZE + 260];
             struct stat st;
             snprintf(path, sizeof path, "%s/%s", static_cast<const char *>(t.source), t.names[i]);
-            if (stat(path, &st) == 0) size = st.st_size > UINT32_MAX ? UINT32_MAX : (uint32_t)st.st_size;
+            if (stat(path, &st) == 0)
+                size = st.st_size > UINT32_MAX ? UINT32_MAX : (uint32_t)st.st_size;
         } else {
             size = imageformat_entrysize(&t, i);
         }
@@ -799,8 +801,7 @@ void corefile_readdir(const char *pattern)
     core_log(LOG_DEBUG, "corefile.dir_read", "- ReadDIR completed!\n");
 }
 
-void *corefile_loadbuffer(const char *name)
-{
+void *corefile_loadbuffer(const char *name) {
     char *full = localname(name ? name : "");
     if (!full) return nullptr;
     s_corefile file;
@@ -817,8 +818,7 @@ void *corefile_loadbuffer(const char *name)
     return buffer;
 }
 
-int corefile_savebuffer(const char *name, const void *data, uint32_t length)
-{
+int corefile_savebuffer(const char *name, const void *data, uint32_t length) {
     char *full = localname(name ? name : "");
     if (!full) return 0;
     s_corefile file;
@@ -832,15 +832,14 @@ int corefile_savebuffer(const char *name, const void *data, uint32_t length)
     return written;
 }
 
-void file_downcase(char *dest, const char *src, int length)
-{
+void file_downcase(char *dest, const char *src, int length) {
     for (int i = 0; i < length; ++i) {
         const char c = src[i];
         dest[i] = c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
     }
 }
 
-uint32_t getint(const unsigned char *bytes)
-{
-    return (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 | (uint32_t)bytes[3] << 24;
+uint32_t getint(const unsigned char *bytes) {
+    return (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
+           (uint32_t)bytes[3] << 24;
 }

@@ -12,8 +12,7 @@ namespace {
 
 int fail(char *why, size_t whysize, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
-int fail(char *why, size_t whysize, const char *format, ...)
-{
+int fail(char *why, size_t whysize, const char *format, ...) {
     if (why && whysize) {
         va_list args;
         va_start(args, format);
@@ -23,14 +22,12 @@ int fail(char *why, size_t whysize, const char *format, ...)
     return 0;
 }
 
-bool readat(FILE *fp, uint64_t position, void *buffer, size_t bytes)
-{
+bool readat(FILE *fp, uint64_t position, void *buffer, size_t bytes) {
     if (position > (uint64_t)INT64_MAX || fseeko(fp, (off_t)position, SEEK_SET) != 0) return false;
     return fread(buffer, 1, bytes, fp) == bytes;
 }
 
-bool readint(FILE *fp, uint32_t *value)
-{
+bool readint(FILE *fp, uint32_t *value) {
     unsigned char b[4];
     if (fread(b, 1, 4, fp) != 4) return false;
     *value = getint(b);
@@ -39,47 +36,49 @@ bool readint(FILE *fp, uint32_t *value)
 
 }  // namespace
 
-int imageformat_locate(FILE *fp, uint64_t filesize, int appended, uint64_t *start,
-                       uint64_t *limit, char *why, size_t whysize)
-{
+int imageformat_locate(FILE *fp, uint64_t filesize, int appended, uint64_t *start, uint64_t *limit,
+                       char *why, size_t whysize) {
     if (!appended) {
         *start = 0;
         *limit = filesize;
         return 1;
     }
     if (filesize < 4 + IMAGEFORMAT_HEADERSIZE)
-        return fail(why, whysize, "file of %llu bytes is too short to hold an image and its trailer",
+        return fail(why, whysize,
+                    "file of %llu bytes is too short to hold an image and its trailer",
                     (unsigned long long)filesize);
     unsigned char b[4];
     if (!readat(fp, filesize - 4, b, 4)) return fail(why, whysize, "could not read the trailer");
     const uint32_t p = getint(b);
     if ((uint64_t)p + IMAGEFORMAT_HEADERSIZE > filesize - 4)
-        return fail(why, whysize, "trailer position %u leaves no room for a header before the trailer at %llu",
-                    p, (unsigned long long)(filesize - 4));
+        return fail(why, whysize,
+                    "trailer position %u leaves no room for a header before the trailer at %llu", p,
+                    (unsigned long long)(filesize - 4));
     *start = p;
     *limit = filesize - 4;
     return 1;
 }
 
-int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage *table,
-                          char *why, size_t whysize)
-{
+int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage *table, char *why,
+                          size_t whysize) {
     *table = s_coreimage{};
     if (limit < start || limit - start < IMAGEFORMAT_HEADERSIZE)
         return fail(why, whysize, "%llu bytes are too short for the 12-byte header",
                     (unsigned long long)(limit < start ? 0 : limit - start));
     unsigned char header[IMAGEFORMAT_HEADERSIZE];
-    if (!readat(fp, start, header, sizeof header)) return fail(why, whysize, "could not read the header");
+    if (!readat(fp, start, header, sizeof header))
+        return fail(why, whysize, "could not read the header");
     if (memcmp(header, "CORE", 4) != 0)
         return fail(why, whysize, "no \"CORE\" magic at position %llu", (unsigned long long)start);
     const uint32_t numfiles = getint(header + 4);
     const uint32_t romsize = getint(header + 8);
     if (romsize > limit)
-        return fail(why, whysize, "romsize %u lies beyond the end of the image data at %llu", romsize,
-                    (unsigned long long)limit);
+        return fail(why, whysize, "romsize %u lies beyond the end of the image data at %llu",
+                    romsize, (unsigned long long)limit);
     uint64_t pos = start + IMAGEFORMAT_HEADERSIZE;
     if (numfiles > (limit - pos) / IMAGEFORMAT_ENTRYSIZE)
-        return fail(why, whysize, "entry count %u needs at least %llu table bytes, only %llu follow the header",
+        return fail(why, whysize,
+                    "entry count %u needs at least %llu table bytes, only %llu follow the header",
                     numfiles, (unsigned long long)numfiles * IMAGEFORMAT_ENTRYSIZE,
                     (unsigned long long)(limit - pos));
 
@@ -89,8 +88,7 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
     struct s_guard {
         s_coreimage *t;
         bool keep;
-        ~s_guard()
-        {
+        ~s_guard() {
             if (!keep) imageformat_freetable(t);
         }
     } guard{&t, false};
@@ -99,9 +97,11 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
     t.offsets = static_cast<uint32_t *>(IMAGE_ALLOC(elements * sizeof(uint32_t)));
     t.hashes = static_cast<uint32_t *>(IMAGE_ALLOC(elements * sizeof(uint32_t)));
     t.names = static_cast<char **>(IMAGE_ALLOC(elements * sizeof(char *)));
-    if (!t.offsets || !t.hashes || !t.names) return fail(why, whysize, "out of memory for %u table entries", numfiles);
+    if (!t.offsets || !t.hashes || !t.names)
+        return fail(why, whysize, "out of memory for %u table entries", numfiles);
 
-    if (fseeko(fp, (off_t)pos, SEEK_SET) != 0) return fail(why, whysize, "could not read the table");
+    if (fseeko(fp, (off_t)pos, SEEK_SET) != 0)
+        return fail(why, whysize, "could not read the table");
     for (uint32_t i = 0; i < numfiles; ++i) {
         if (limit - pos < IMAGEFORMAT_ENTRYSIZE)
             return fail(why, whysize, "table entry %u runs past the end of the image data", i);
@@ -110,7 +110,9 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
             return fail(why, whysize, "could not read table entry %u", i);
         if (namelen == 0) return fail(why, whysize, "entry %u has an empty name", i);
         if (namelen > limit - pos - IMAGEFORMAT_ENTRYSIZE)
-            return fail(why, whysize, "name length %u of entry %u runs past the end of the image data", namelen, i);
+            return fail(why, whysize,
+                        "name length %u of entry %u runs past the end of the image data", namelen,
+                        i);
         char *name = static_cast<char *>(IMAGE_ALLOC((size_t)namelen + 1));
         if (!name) return fail(why, whysize, "out of memory for the name of entry %u", i);
         t.names[i] = name;
@@ -118,7 +120,8 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
         if (fread(name, 1, namelen, fp) != namelen || !readint(fp, &offset))
             return fail(why, whysize, "could not read table entry %u", i);
         name[namelen] = 0;
-        if (memchr(name, 0, namelen)) return fail(why, whysize, "name of entry %u contains a zero byte", i);
+        if (memchr(name, 0, namelen))
+            return fail(why, whysize, "name of entry %u contains a zero byte", i);
         t.hashes[i] = hash;
         t.offsets[i] = offset;
         pos += IMAGEFORMAT_ENTRYSIZE + namelen;
@@ -126,10 +129,12 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
 
     for (uint32_t i = 0; i < numfiles; ++i) {
         if (t.offsets[i] < pos)
-            return fail(why, whysize, "offset %u of entry %u lies inside the header or table, which end at %llu",
+            return fail(why, whysize,
+                        "offset %u of entry %u lies inside the header or table, which end at %llu",
                         t.offsets[i], i, (unsigned long long)pos);
         if (i && t.offsets[i] < t.offsets[i - 1])
-            return fail(why, whysize, "offset %u of entry %u is below the previous entry's offset %u",
+            return fail(why, whysize,
+                        "offset %u of entry %u is below the previous entry's offset %u",
                         t.offsets[i], i, t.offsets[i - 1]);
     }
     if (numfiles && romsize < t.offsets[numfiles - 1])
@@ -140,8 +145,7 @@ int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage 
     return 1;
 }
 
-void imageformat_freetable(s_coreimage *table)
-{
+void imageformat_freetable(s_coreimage *table) {
     if (table->names) {
         for (uint32_t i = 0; i < table->numfiles; ++i)
             if (table->names[i]) IMAGE_FREE(table->names[i]);
@@ -152,29 +156,27 @@ void imageformat_freetable(s_coreimage *table)
     *table = s_coreimage{};
 }
 
-uint32_t imageformat_entrysize(const s_coreimage *table, uint32_t index)
-{
+uint32_t imageformat_entrysize(const s_coreimage *table, uint32_t index) {
     if (index >= table->numfiles) return 0;
     const uint32_t end = index + 1 < table->numfiles ? table->offsets[index + 1] : table->romsize;
     return end - table->offsets[index];
 }
 
-int imageformat_putint(FILE *out, uint32_t value)
-{
-    const unsigned char b[4] = {(unsigned char)value, (unsigned char)(value >> 8), (unsigned char)(value >> 16),
-                                (unsigned char)(value >> 24)};
+int imageformat_putint(FILE *out, uint32_t value) {
+    const unsigned char b[4] = {(unsigned char)value, (unsigned char)(value >> 8),
+                                (unsigned char)(value >> 16), (unsigned char)(value >> 24)};
     return fwrite(b, 1, 4, out) == 4;
 }
 
 int imageformat_writetable(FILE *out, uint32_t base, uint32_t count, const char *const *names,
-                           const uint32_t *sizes, char *why, size_t whysize)
-{
+                           const uint32_t *sizes, char *why, size_t whysize) {
     uint64_t end = (uint64_t)base + IMAGEFORMAT_HEADERSIZE;
     for (uint32_t i = 0; i < count; ++i) end += IMAGEFORMAT_ENTRYSIZE + strlen(names[i]);
     const uint64_t datastart = end;
     for (uint32_t i = 0; i < count; ++i) end += sizes[i];
     if (end > UINT32_MAX)
-        return fail(why, whysize, "image would end at %llu, beyond the 4 GiB that its positions can address",
+        return fail(why, whysize,
+                    "image would end at %llu, beyond the 4 GiB that its positions can address",
                     (unsigned long long)end);
 
     bool ok = fwrite("CORE", 1, 4, out) == 4 && imageformat_putint(out, count) &&
@@ -182,15 +184,16 @@ int imageformat_writetable(FILE *out, uint32_t base, uint32_t count, const char 
     uint64_t offset = datastart;
     for (uint32_t i = 0; ok && i < count; ++i) {
         const uint32_t namelen = (uint32_t)strlen(names[i]);
-        ok = imageformat_putint(out, namelen) && imageformat_putint(out, corefile_gethash(names[i])) &&
-             fwrite(names[i], 1, namelen, out) == namelen && imageformat_putint(out, (uint32_t)offset);
+        ok = imageformat_putint(out, namelen) &&
+             imageformat_putint(out, corefile_gethash(names[i])) &&
+             fwrite(names[i], 1, namelen, out) == namelen &&
+             imageformat_putint(out, (uint32_t)offset);
         offset += sizes[i];
     }
     return ok ? 1 : fail(why, whysize, "could not write the table");
 }
 
-int imageformat_safename(const char *name)
-{
+int imageformat_safename(const char *name) {
     if (!name || name[0] == '/' || name[0] == '\\') return 0;
     const char *component = name;
     for (const char *p = name;; ++p) {

@@ -17,16 +17,16 @@ constexpr uint32_t IMAGEFORMAT_ENTRYSIZE = 12;   // namelen, hash, offset (the n
 // Finds the image in fp (filesize bytes): a stand-alone image starts at 0 and may use the
 // whole file; an appended one starts at the trailer's position and ends before the trailer.
 // On failure why tells which check failed.
-int imageformat_locate(FILE *fp, uint64_t filesize, int appended, uint64_t *start,
-                       uint64_t *limit, char *why, size_t whysize);
+int imageformat_locate(FILE *fp, uint64_t filesize, int appended, uint64_t *start, uint64_t *limit,
+                       char *why, size_t whysize);
 
 // Reads the table of the image at start, whose data must end by limit. Every count, name
 // length, offset and romsize is checked before it is used or allocated: offsets lie behind
 // the table, never decrease, and romsize closes them within limit; names are non-empty and
 // hold no zero byte. Allocates through the counting wrappers. On failure nothing is kept and
 // why tells which check failed.
-int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage *table,
-                          char *why, size_t whysize);
+int imageformat_readtable(FILE *fp, uint64_t start, uint64_t limit, s_coreimage *table, char *why,
+                          size_t whysize);
 // Releases the names and arrays of a table read by imageformat_readtable and clears it.
 void imageformat_freetable(s_coreimage *table);
 uint32_t imageformat_entrysize(const s_coreimage *table, uint32_t index);

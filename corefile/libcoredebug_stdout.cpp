@@ -26,8 +26,7 @@ log_sink current_sink = nullptr;
 void *current_user = nullptr;
 int console_flags = 0;
 
-void vlog(int level, const char *id, const char *format, va_list args)
-{
+void vlog(int level, const char *id, const char *format, va_list args) {
     if (level > log_threshold.load(std::memory_order_relaxed)) return;
     // Long lines are cut rather than allocated: a message never fails to be delivered.
     char text[2048];
@@ -42,8 +41,7 @@ void vlog(int level, const char *id, const char *format, va_list args)
 
 }  // namespace
 
-void core_consolesink(int level, const char *id, const char *text, void *)
-{
+void core_consolesink(int level, const char *id, const char *text, void *) {
     static const bool ids_from_environment = getenv("FENTRO_LOG_IDS") != nullptr;
     FILE *out = level <= LOG_WARNING && (console_flags & LOG_CONSOLE_STDERR) ? stderr : stdout;
     // What went to standard output before comes first on a shared terminal.
@@ -53,39 +51,29 @@ void core_consolesink(int level, const char *id, const char *text, void *)
     if (level <= LOG_WARNING) fflush(out);
 }
 
-void core_log(int level, const char *id, const char *format, ...)
-{
+void core_log(int level, const char *id, const char *format, ...) {
     va_list args;
     va_start(args, format);
     vlog(level, id, format, args);
     va_end(args);
 }
 
-int core_setloglevel(int maxlevel)
-{
-    return log_threshold.exchange(maxlevel);
-}
+int core_setloglevel(int maxlevel) { return log_threshold.exchange(maxlevel); }
 
-int core_getloglevel()
-{
-    return log_threshold.load();
-}
+int core_getloglevel() { return log_threshold.load(); }
 
-void core_setlogsink(log_sink sink, void *user)
-{
+void core_setlogsink(log_sink sink, void *user) {
     std::lock_guard<std::mutex> hold(log_lock);
     current_sink = sink;
     current_user = user;
 }
 
-void core_logconsole(int flags)
-{
+void core_logconsole(int flags) {
     std::lock_guard<std::mutex> hold(log_lock);
     console_flags = flags;
 }
 
-bool core_logoption(const char *arg)
-{
+bool core_logoption(const char *arg) {
     if (strcmp(arg, "--quiet") == 0) {
         core_setloglevel(LOG_WARNING);
         return true;
@@ -97,8 +85,7 @@ bool core_logoption(const char *arg)
     return false;
 }
 
-void core_leakcheck()
-{
+void core_leakcheck() {
 #ifdef FENTRO_LEAK_CHECK
     __lsan_do_leak_check();
 #endif
@@ -107,23 +94,20 @@ void core_leakcheck()
 void _dbg_init() {}
 void _dbg_shutdown() {}
 
-void _dbg_printf(const char *format, ...)
-{
+void _dbg_printf(const char *format, ...) {
     va_list args;
     va_start(args, format);
     vlog(LOG_PROGRESS, "trace", format, args);
     va_end(args);
 }
 
-void _dbg_assert(const char *file, int line, const char *expression)
-{
+void _dbg_assert(const char *file, int line, const char *expression) {
     core_log(LOG_ERROR, "core.assert", "%s(%d): assertion failed: %s\n", file, line, expression);
     fflush(stdout);
     exit(1);
 }
 
-void error(const char *message)
-{
+void error(const char *message) {
     core_log(LOG_ERROR, "core.fatal", "Error: %s\n", message);
     fflush(stdout);
     exit(1);

@@ -55,7 +55,7 @@ int g_buffer_waiting;
 bool g_pushmode;  // blocks come from audiodriver_submitbuffer, not from the mixer
 uint8_t g_silence;
 bool g_sdl_audio_inited;
-int64_t g_taken;           // frames handed to the device (or discarded by the timing thread)
+int64_t g_taken;          // frames handed to the device (or discarded by the timing thread)
 uint32_t g_devicebuffer;  // frames the device plays after taking them
 std::mutex g_driverlock;
 
@@ -148,7 +148,8 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
     g_buffer_size = g_sample_size * AUDIODRIVER_BLOCKFRAMES;
     // Set before any device thread exists: the mixer reads it.
     soundsystem.bufferlength = g_buffer_size / g_sample_size;
-    core_log(LOG_PROGRESS, "sound.buffer_size", "sample size: %d\nbuffer size: %d\n", int(g_sample_size), int(g_buffer_size));
+    core_log(LOG_PROGRESS, "sound.buffer_size", "sample size: %d\nbuffer size: %d\n",
+             int(g_sample_size), int(g_buffer_size));
     g_audio_buffer.reset(new (std::nothrow) uint8_t[AUDIODRIVER_NUMBLOCKS * g_buffer_size]);
     if (!g_audio_buffer) {
         audiodriver_close();
@@ -173,7 +174,8 @@ int audiodriver_init(uint32_t samplerate, int bits, uint32_t, int flags) {
         core_log(LOG_PROGRESS, "sound.device_open", "AUDIO: opening audio device succesful!\n");
         g_waveout_opened = 1;
     } else {
-        core_log(LOG_WARNING, "sound.no_device", "AUDIO: no audio device (%s); sound keeps time without output\n", SDL_GetError());
+        core_log(LOG_WARNING, "sound.no_device",
+                 "AUDIO: no audio device (%s); sound keeps time without output\n", SDL_GetError());
     }
 
     core_log(LOG_PROGRESS, "sound.buffers_open", "open wav-buffers\n");

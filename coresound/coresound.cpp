@@ -37,9 +37,9 @@ namespace {
 std::mutex g_soundlock;
 using Lock = std::lock_guard<std::mutex>;
 
-int64_t g_mixed;        // output frames mixed since Soundsystem_Init
-s_soundclock g_clock;   // output frame being heard
-double g_ahead;         // seconds after the call that heard positions are given for (program thread)
+int64_t g_mixed;       // output frames mixed since Soundsystem_Init
+s_soundclock g_clock;  // output frame being heard
+double g_ahead;        // seconds after the call that heard positions are given for (program thread)
 
 uint8_t clamp255(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
@@ -198,19 +198,25 @@ template <typename T>
 void mix_span_for(const s_sound &s, int32_t *acc, uint32_t n, const Gains &g) {
     bool stereo_out = soundsystem.channels == 2;
     if (s.numchannels == 2) {
-        if (stereo_out) mix_span<T, 2, 2>(s, acc, s.offset, n, g);
-        else mix_span<T, 2, 1>(s, acc, s.offset, n, g);
+        if (stereo_out)
+            mix_span<T, 2, 2>(s, acc, s.offset, n, g);
+        else
+            mix_span<T, 2, 1>(s, acc, s.offset, n, g);
     } else {
-        if (stereo_out) mix_span<T, 1, 2>(s, acc, s.offset, n, g);
-        else mix_span<T, 1, 1>(s, acc, s.offset, n, g);
+        if (stereo_out)
+            mix_span<T, 1, 2>(s, acc, s.offset, n, g);
+        else
+            mix_span<T, 1, 1>(s, acc, s.offset, n, g);
     }
 }
 
 // At the end of the data: refill a stream, or wrap a looping sound keeping the fractional
 // remainder. False when the sound ends.
 bool wrap(s_sound *s, uint64_t end) {
-    if (s->callback) s->callback(s->buffer, s->size);
-    else if (!s->loop) return false;
+    if (s->callback)
+        s->callback(s->buffer, s->size);
+    else if (!s->loop)
+        return false;
     s->offset -= end;
     if (s->offset >= end) s->offset %= end;  // a step longer than the whole sound
     return true;
@@ -235,8 +241,10 @@ bool mix_sound(s_sound *s, uint32_t frames, uint32_t &done) {
         if (s->stepsize)
             n = uint32_t(std::min<uint64_t>(n, (end - s->offset + s->stepsize - 1) / s->stepsize));
         int32_t *acc = soundsystem.outputbuffer + size_t(done) * out;
-        if (s->bits == 8) mix_span_for<uint8_t>(*s, acc, n, g);
-        else mix_span_for<int16_t>(*s, acc, n, g);
+        if (s->bits == 8)
+            mix_span_for<uint8_t>(*s, acc, n, g);
+        else
+            mix_span_for<int16_t>(*s, acc, n, g);
         s->offset += uint64_t(n) * s->stepsize;
         done += n;
         if (s->offset >= end && !wrap(s, end)) return false;
@@ -298,7 +306,8 @@ int Soundsystem_Init(uint32_t samplerate, int bits, int channels) {
     // The device runs at the rate every step size is computed against.
     audiodriver_init(samplerate, 16, AUDIODRIVER_BLOCKFRAMES,
                      channels == 2 ? AUDIODRIVER_STEREO : 0);
-    core_log(LOG_PROGRESS, "sound.buffer_length", "soundsystem bufferlength = %d\n", int(soundsystem.bufferlength));
+    core_log(LOG_PROGRESS, "sound.buffer_length", "soundsystem bufferlength = %d\n",
+             int(soundsystem.bufferlength));
     return 1;
 }
 
@@ -377,12 +386,13 @@ int Soundsystem_CreateSoundStream(s_sound *sound, SNDCALLBACK callback, uint32_t
     // length counts sample values of every channel, as for a loaded sound.
     uint64_t values = uint64_t(streamlength) * uint32_t(std::max(numchannels, 0));
     uint64_t bytes = values * uint32_t(std::max(bits / 8, 0));
-    bool valid = (bits == 8 || bits == 16) && (numchannels == 1 || numchannels == 2) &&
-                 bytes <= UINT32_MAX;
+    bool valid =
+        (bits == 8 || bits == 16) && (numchannels == 1 || numchannels == 2) && bytes <= UINT32_MAX;
     if (valid && bytes) sound->buffer = std::calloc(size_t(bytes), 1);
     if (!valid || (bytes && !sound->buffer)) {
-        core_log(LOG_ERROR, "sound.stream_refused", "Cannot create sound stream: %d bits, %d channels, %u frames\n", bits, numchannels,
-               streamlength);
+        core_log(LOG_ERROR, "sound.stream_refused",
+                 "Cannot create sound stream: %d bits, %d channels, %u frames\n", bits, numchannels,
+                 streamlength);
         values = bytes = 0;
     }
     sound->length = uint32_t(values);

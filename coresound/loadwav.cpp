@@ -59,7 +59,8 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
         return 0;
     }
     if (filesize < WAV_HEADER) {
-        core_log(LOG_ERROR, "sound.wav_short_header", "WAV file %s is shorter than its header (%u bytes)\n", name, filesize);
+        core_log(LOG_ERROR, "sound.wav_short_header",
+                 "WAV file %s is shorter than its header (%u bytes)\n", name, filesize);
         return 0;
     }
     sound->numchannels = get16(d + 22);
@@ -70,11 +71,14 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
         return 0;
     }
     if (sound->bits != 8 && sound->bits != 16) {
-        core_log(LOG_ERROR, "sound.wav_bad_width", "Unsupported WAV sample width in %s: %d bits (8 or 16 only)\n", name, sound->bits);
+        core_log(LOG_ERROR, "sound.wav_bad_width",
+                 "Unsupported WAV sample width in %s: %d bits (8 or 16 only)\n", name, sound->bits);
         return 0;
     }
     if (sound->numchannels != 1 && sound->numchannels != 2) {
-        core_log(LOG_ERROR, "sound.wav_bad_channels", "Unsupported WAV channel count in %s: %d (1 or 2 only)\n", name, sound->numchannels);
+        core_log(LOG_ERROR, "sound.wav_bad_channels",
+                 "Unsupported WAV channel count in %s: %d (1 or 2 only)\n", name,
+                 sound->numchannels);
         return 0;
     }
     if (sound->samplerate == 0) {
@@ -82,14 +86,16 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
         return 0;
     }
     if (!tag(d + 36, "data")) {
-        core_log(LOG_ERROR, "sound.wav_no_data", "No data chunk right after the fmt chunk of WAV file %s\n", name);
+        core_log(LOG_ERROR, "sound.wav_no_data",
+                 "No data chunk right after the fmt chunk of WAV file %s\n", name);
         return 0;
     }
 
     uint32_t size = getint(d + 40);
     const uint32_t available = filesize - WAV_HEADER;
     if (size > available) {
-        core_log(LOG_WARNING, "sound.wav_cut_short", "WAV file %s is cut short: %u of %u data bytes present\n", name, available, size);
+        core_log(LOG_WARNING, "sound.wav_cut_short",
+                 "WAV file %s is cut short: %u of %u data bytes present\n", name, available, size);
         size = available;
     }
     // Whole frames only, so the mixer never reads half a frame.
@@ -98,7 +104,8 @@ int Soundsystem_LoadWAV(const char *name, s_sound *sound) {
     size -= size % framebytes;
     void *buffer = size ? std::malloc(size) : nullptr;
     if (size && !buffer) {
-        core_log(LOG_ERROR, "sound.wav_no_memory", "Out of memory for the samples of WAV file %s (%u bytes)\n", name, size);
+        core_log(LOG_ERROR, "sound.wav_no_memory",
+                 "Out of memory for the samples of WAV file %s (%u bytes)\n", name, size);
         return 0;
     }
     if (size) corefile_read(buffer, 1, size, &file);
@@ -117,7 +124,8 @@ int Soundsystem_SaveWAV(const char *name, s_sound *sound) {
     const uint32_t total = WAV_HEADER + databytes;
     std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[total]);
     if (!out) {
-        core_log(LOG_ERROR, "sound.wav_write_no_memory", "Out of memory writing WAV file %s (%u bytes)\n", name, total);
+        core_log(LOG_ERROR, "sound.wav_write_no_memory",
+                 "Out of memory writing WAV file %s (%u bytes)\n", name, total);
         return 0;
     }
     uint8_t *h = out.get();

@@ -19,33 +19,30 @@ struct reader {
 
     // Whether n more bytes are there: counts are checked before their tables are allocated.
     bool room(uint64_t n) const { return ok && n <= left; }
-    bool take(void *dst, uint32_t n)
-    {
+    bool take(void *dst, uint32_t n) {
         if (!ok || n > left) return ok = false;
         memcpy(dst, p, n);
         p += n;
         left -= n;
         return true;
     }
-    uint16_t u16()
-    {
+    uint16_t u16() {
         unsigned char b[2] = {0, 0};
         take(b, 2);
         return uint16_t(b[0] | b[1] << 8);
     }
-    float f32()
-    {
+    float f32() {
         unsigned char b[4] = {0, 0, 0, 0};
         take(b, 4);
-        uint32_t bits = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+        uint32_t bits =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
         float f;
         memcpy(&f, &bits, 4);
         return f;
     }
 };
 
-bool fail(c_mesh *mesh, const char **why, const char *reason)
-{
+bool fail(c_mesh *mesh, const char **why, const char *reason) {
     mesh->Remove();
     *why = reason;
     return false;
@@ -53,8 +50,7 @@ bool fail(c_mesh *mesh, const char **why, const char *reason)
 
 // One display list holding every face group; faces outside the first group carry no stored
 // texture indices and are drawn with coordinate (0, 0).
-int compile_channel(const c_mesh &m, int channel)
-{
+int compile_channel(const c_mesh &m, int channel) {
     const s_tvertex *tv = m.tvertex[channel];
     const GLuint list = glGenLists(1);
     glNewList(list, GL_COMPILE);
@@ -81,8 +77,7 @@ int compile_channel(const c_mesh &m, int channel)
 
 }  // namespace
 
-bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const char **why)
-{
+bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const char **why) {
     reader r{data, size};
     char id[4];
     r.take(id, 4);
@@ -91,8 +86,9 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     const int nchannels = r.u16();
     const int flags = r.u16();
     if (!r.ok) return fail(mesh, why, "file shorter than its header");
-    core_log(LOG_PROGRESS, "demo.mesh_info", "id: %c%c%c%c,verts: %d, facegroups: %d, uvchannels: %d, flags: %d\n", id[3], id[2], id[1],
-           id[0], nv, ngroups, nchannels, flags);
+    core_log(LOG_PROGRESS, "demo.mesh_info",
+             "id: %c%c%c%c,verts: %d, facegroups: %d, uvchannels: %d, flags: %d\n", id[3], id[2],
+             id[1], id[0], nv, ngroups, nchannels, flags);
     if (ngroups > MESH_MAXFACEGROUPS) return fail(mesh, why, "more than 8 face groups");
     if (nchannels < 1 || nchannels > MESH_MAXUVCHANNELS)
         return fail(mesh, why, "texture-coordinate channels not 1 or 2");
@@ -110,7 +106,8 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     for (int g = 0; g < ngroups; ++g) {
         mesh->numfaces[g] = r.u16();
         mesh->matid[g] = r.u16();
-        if (!r.room(uint64_t(mesh->numfaces[g]) * 8)) return fail(mesh, why, "file shorter than its tables");
+        if (!r.room(uint64_t(mesh->numfaces[g]) * 8))
+            return fail(mesh, why, "file shorter than its tables");
         mesh->face[g] = new s_face[mesh->numfaces[g] ? mesh->numfaces[g] : 1]();
         for (int i = 0; i < mesh->numfaces[g]; ++i) {
             s_face &f = mesh->face[g][i];
@@ -118,14 +115,16 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
             f.b = r.u16();
             f.c = r.u16();
             f.flags = r.u16();
-            if (r.ok && (f.a >= nv || f.b >= nv || f.c >= nv)) return fail(mesh, why, "vertex index outside the vertex table");
+            if (r.ok && (f.a >= nv || f.b >= nv || f.c >= nv))
+                return fail(mesh, why, "vertex index outside the vertex table");
         }
     }
     const int nfaces0 = ngroups > 0 ? mesh->numfaces[0] : 0;
     for (int c = 0; c < nchannels && r.ok; ++c) {
         const int nt = r.u16();
         r.u16();  // texture-face count: the faces of group 0 follow regardless
-        if (!r.room(uint64_t(nt) * 8 + uint64_t(nfaces0) * 6)) return fail(mesh, why, "file shorter than its tables");
+        if (!r.room(uint64_t(nt) * 8 + uint64_t(nfaces0) * 6))
+            return fail(mesh, why, "file shorter than its tables");
         mesh->numtvertices[c] = nt;
         mesh->tvertex[c] = new s_tvertex[nt ? nt : 1];
         for (int i = 0; i < nt; ++i) {
@@ -146,12 +145,12 @@ bool mesh_parse(c_mesh *mesh, const unsigned char *data, uint32_t size, const ch
     return true;
 }
 
-void c_mesh::Load(char *fn)
-{
+void c_mesh::Load(char *fn) {
     Remove();
     s_corefile file;
     if (!corefile_open(fn, &file, 0)) {
-        core_log(LOG_ERROR, "demo.mesh_missing", "- ERROR: Mesh %s not loaded: cannot open it.\n", fn);
+        core_log(LOG_ERROR, "demo.mesh_missing", "- ERROR: Mesh %s not loaded: cannot open it.\n",
+                 fn);
         return;
     }
     std::vector<unsigned char> bytes(corefile_fsize(&file));
@@ -165,20 +164,17 @@ void c_mesh::Load(char *fn)
     Build();
 }
 
-void c_mesh::Build()
-{
+void c_mesh::Build() {
     if (numuvchannels < 1) return;
     displaylist_id = compile_channel(*this, 0);
     if (numuvchannels > 1) displaylist_id2 = compile_channel(*this, 1);
 }
 
-void c_mesh::Draw()
-{
+void c_mesh::Draw() {
     if (displaylist_id) glCallList((GLuint)displaylist_id);
 }
 
-void c_mesh::Remove()
-{
+void c_mesh::Remove() {
     numvertices = numfacegroups = numuvchannels = 0;
     for (int g = 0; g < MESH_MAXFACEGROUPS; ++g) {
         delete[] face[g];

@@ -52,15 +52,13 @@ void ReleaseEffectEvents(s_demolayer *dlayer) {
     dlayer->numevents = 0;
 }
 
-void CopyName(char *dest, const char *src) {
-    snprintf(dest, DEMO_NAMESIZE, "%s", src ? src : "");
-}
+void CopyName(char *dest, const char *src) { snprintf(dest, DEMO_NAMESIZE, "%s", src ? src : ""); }
 
 void PrintEffectEvents(const s_demolayer *dlayer) {
     for (int i = 0; i < dlayer->numevents; i++) {
         const s_effectevent &e = dlayer->event[i];
-        core_log(LOG_DEBUG, "demo.event_list", "%d - %d-%d:%d type: %d, values:%d\n", i, e.t, e.length, e.id, e.type,
-               e.numvalues);
+        core_log(LOG_DEBUG, "demo.event_list", "%d - %d-%d:%d type: %d, values:%d\n", i, e.t,
+                 e.length, e.id, e.type, e.numvalues);
     }
 }
 
@@ -163,8 +161,8 @@ void c_demo::CreateMarker(int t, int type) {
     nummarkers++;
 }
 
-void c_demo::CreateEventA(s_demolayer *dlayer, int t, int length, int type, int id,
-                          int numvalues, const float *values) {
+void c_demo::CreateEventA(s_demolayer *dlayer, int t, int length, int type, int id, int numvalues,
+                          const float *values) {
     if (!dlayer || dlayer->numevents < 0 || dlayer->numevents >= DEMO_MAXEVENTS) return;
     if (numvalues < 0) numvalues = 0;
     if (numvalues > DEMO_MAXVALUES) numvalues = DEMO_MAXVALUES;
@@ -189,33 +187,31 @@ void c_demo::CreateEventA(s_demolayer *dlayer, int t, int length, int type, int 
     dlayer->numevents++;
 }
 
-void c_demo::CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetype,
-                              float value) {
+void c_demo::CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetype, float value) {
     if (!dlayer || dlayer->numevents_value < 0 || dlayer->numevents_value >= DEMO_MAXKEYS) {
         return;
     }
     dlayer->event_value[dlayer->numevents_value++] = {t, type, curvetype, value};
 }
 
-void c_demo::CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent,
-                                  float x, float y, float z, float rotx, float roty,
-                                  float rotz, float scalex, float scaley, float scalez) {
-    core_log(LOG_PROGRESS, "demo.transform_added", "- Create Transform event: %f,%f,%f, parent:%d\n", x, y, z, parent);
-    if (!dlayer || dlayer->numevents_transform < 0 ||
-        dlayer->numevents_transform >= DEMO_MAXKEYS) {
+void c_demo::CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent, float x,
+                                  float y, float z, float rotx, float roty, float rotz,
+                                  float scalex, float scaley, float scalez) {
+    core_log(LOG_PROGRESS, "demo.transform_added",
+             "- Create Transform event: %f,%f,%f, parent:%d\n", x, y, z, parent);
+    if (!dlayer || dlayer->numevents_transform < 0 || dlayer->numevents_transform >= DEMO_MAXKEYS) {
         return;
     }
     dlayer->event_transform[dlayer->numevents_transform++] = {
         t, curvetype, parent, x, y, z, rotx, roty, rotz, scalex, scaley, scalez};
 }
 
-void c_demo::CreateEventCamera(s_demolayer *dlayer, int t, float fov, float x, float y,
-                               float z, float targetx, float targety, float targetz) {
+void c_demo::CreateEventCamera(s_demolayer *dlayer, int t, float fov, float x, float y, float z,
+                               float targetx, float targety, float targetz) {
     if (!dlayer || dlayer->numevents_camera < 0 || dlayer->numevents_camera >= DEMO_MAXKEYS) {
         return;
     }
-    dlayer->event_camera[dlayer->numevents_camera++] = {t,       fov,     x,      y, z,
-                                                        targetx, targety, targetz};
+    dlayer->event_camera[dlayer->numevents_camera++] = {t, fov, x, y, z, targetx, targety, targetz};
 }
 
 void c_demo::ClearTimeline() {
@@ -281,8 +277,7 @@ void c_demo::AddEvent(s_demolayer *dlayer, int pos, int resourceid) {
     core_log(LOG_DEBUG, "demo.event_count", "num events: %d\n", dlayer->numevents);
 }
 
-void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype,
-                           float value) {
+void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype, float value) {
     if (!dlayer || dlayer->numevents_value < 0 || dlayer->numevents_value >= DEMO_MAXKEYS) {
         return;
     }
@@ -298,8 +293,7 @@ void c_demo::AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype
 void c_demo::AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, float x, float y,
                                float z, float rotx, float roty, float rotz, float scalex,
                                float scaley, float scalez) {
-    if (!dlayer || dlayer->numevents_transform < 0 ||
-        dlayer->numevents_transform >= DEMO_MAXKEYS) {
+    if (!dlayer || dlayer->numevents_transform < 0 || dlayer->numevents_transform >= DEMO_MAXKEYS) {
         return;
     }
     // The parent is the last effect event that starts before pos, or 0.
@@ -307,10 +301,11 @@ void c_demo::AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, floa
     core_log(LOG_DEBUG, "demo.parent_position", "parentpos: %d\n", p);
     if (p > 0) p--;
     int k = InsertionPoint(dlayer->event_transform, dlayer->numevents_transform, pos);
-    core_log(LOG_DEBUG, "demo.event_position", "eventpos: %d, numevents: %d\n", k, dlayer->numevents_transform);
+    core_log(LOG_DEBUG, "demo.event_position", "eventpos: %d, numevents: %d\n", k,
+             dlayer->numevents_transform);
     OpenSlot(dlayer->event_transform, dlayer->numevents_transform, k);
-    dlayer->event_transform[k] = {pos,  curvetype, p,      x,      y,     z,
-                                  rotx, roty,      rotz,   scalex, scaley, scalez};
+    dlayer->event_transform[k] = {pos,  curvetype, p,    x,      y,      z,
+                                  rotx, roty,      rotz, scalex, scaley, scalez};
     dlayer->numevents_transform++;
     gui_selected_event = k;
     gui_selected_eventtype = EDIT_TRANSFORM;

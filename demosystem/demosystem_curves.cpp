@@ -56,16 +56,14 @@ float CurveValue(float t1, float P, float t2, float Q, int k, float p) {
 }
 
 float TransformComponent(const s_transformevent &key, int valueofs) {
-    const float values[9] = {key.x,    key.y,    key.z,      key.rotx,  key.roty,
+    const float values[9] = {key.x,    key.y,      key.z,      key.rotx,  key.roty,
                              key.rotz, key.scalex, key.scaley, key.scalez};
     return values[valueofs];
 }
 
 }  // namespace
 
-float inverse_lerp(float a, float b, float x) {
-    return (x - a) / (b - a);
-}
+float inverse_lerp(float a, float b, float x) { return (x - a) / (b - a); }
 
 float smoothstep(float a, float b, float x) {
     float s = (x - a) / (b - a);

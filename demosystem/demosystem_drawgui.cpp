@@ -41,8 +41,8 @@ constexpr int COLOR_BAR = 0xffa0a0a0;
 constexpr int COLOR_LOOP = 0xff40d060;
 constexpr int COLOR_LOOPOFF = 0xff707070;
 // Value tracks in the curve view, by value type.
-constexpr int COLOR_TRACK[5] = {(int)0xffc0c0c0, (int)0xff00ff00, (int)0xffffc040,
-                                (int)0xff40c0ff, (int)0xffff60ff};
+constexpr int COLOR_TRACK[5] = {(int)0xffc0c0c0, (int)0xff00ff00, (int)0xffffc040, (int)0xff40c0ff,
+                                (int)0xffff60ff};
 constexpr int COLOR_BEAT = 0xff505050;
 constexpr int COLOR_STEP = 0xff383838;
 constexpr int COLOR_HELPBACK = 0xf0101820;
@@ -77,73 +77,80 @@ const char *const HELP_LINES[] = {"L/R=Move Item/Position",
                                   "F1=All keys and mouse"};
 
 // The help screen: '#' starts a heading.
-const char *const HELP_SCREEN[] = {
-    "#Play and view",
-    "Space: pause / resume    Enter, 1: pause",
-    "Left/Right held: scrub (nothing selected)",
-    "Ctrl+Left/Right: previous / next marker",
-    "Up/Down held: zoom    Ctrl+Up/Down: zoom by 1",
-    "Shift+Up/Down: scroll the resource list",
-    "Wheel: scroll in time    Ctrl+Wheel: zoom",
-    "Click or drag on the waveform: seek",
-    "Tab: hide / show the editor (nothing selected)",
-    "#Select",
-    "Click: select a marker, layer, event or key",
-    "Shift+Click: add to / take from the selection",
-    "Drag on a layer's empty part: box select",
-    "Shift+Drag: box adds to the selection",
-    "Right click, Space, Enter: select nothing",
-    "Shift+Left/Right: previous / next entry",
-    "#Edit",
-    "Drag an event or key: move it (all selected)",
-    "Drag an event's end: change its length",
-    "Up/Down: choose a line  Left/Right: change",
-    "Ctrl+Left/Right: snap to markers",
-    "Tab: value key at the cursor (layer selected)",
-    "Ctrl+Tab, Alt, C: transform key",
-    "Delete, Backspace, 2: delete the selection",
-    "Shift+Delete: delete all of that kind",
-    "Ctrl+C copy  Ctrl+X cut  Ctrl+V paste",
-    "Ctrl+D: duplicate after the selection",
-    "U: undo    R, Y: redo",
-    "#Markers",
-    "Click the marker strip, Tab: add a marker",
-    "Drag a marker: move it alone",
-    "Left/Right held: move between neighbours",
-    "Shift+Up/Down: change its kind",
-    "Ctrl+Left/Right: move all markers",
-    "#Layers",
-    "Click the label: show / hide the layer",
-    "H: show / hide the selected layer",
-    "F2: rename (type, Enter keeps, Escape drops)",
-    "Page Up/Down: move the layer up / down",
-    "#Grid, loop and values",
-    "G: grid of 1, 1/2, 1/4, 1/8, 1/3 beat, off (Shift: back)",
-    "B: times as bars:beats or as seconds",
-    "I / O: loop start / end here (Ctrl: at the mouse)",
-    "L: loop on / off",
-    "E: type the selected value (Enter sets, Escape drops)",
-    "- / =: value -/+ 0.01    [ / ]: value -/+ 1",
-    "K: next curve type of the selected keys (Shift: back)",
-    "W: value tracks drawn as their curves",
-    "Shaders and images saved in the folder reload live",
-    "#Project",
-    "Z: save    X: clear markers and events",
-    "Shift+X: markers only  Alt+X: events only",
-    "Escape: quit (asks once with unsaved edits)",
-    "F1: this list"};
+const char *const HELP_SCREEN[] = {"#Play and view",
+                                   "Space: pause / resume    Enter, 1: pause",
+                                   "Left/Right held: scrub (nothing selected)",
+                                   "Ctrl+Left/Right: previous / next marker",
+                                   "Up/Down held: zoom    Ctrl+Up/Down: zoom by 1",
+                                   "Shift+Up/Down: scroll the resource list",
+                                   "Wheel: scroll in time    Ctrl+Wheel: zoom",
+                                   "Click or drag on the waveform: seek",
+                                   "Tab: hide / show the editor (nothing selected)",
+                                   "#Select",
+                                   "Click: select a marker, layer, event or key",
+                                   "Shift+Click: add to / take from the selection",
+                                   "Drag on a layer's empty part: box select",
+                                   "Shift+Drag: box adds to the selection",
+                                   "Right click, Space, Enter: select nothing",
+                                   "Shift+Left/Right: previous / next entry",
+                                   "#Edit",
+                                   "Drag an event or key: move it (all selected)",
+                                   "Drag an event's end: change its length",
+                                   "Up/Down: choose a line  Left/Right: change",
+                                   "Ctrl+Left/Right: snap to markers",
+                                   "Tab: value key at the cursor (layer selected)",
+                                   "Ctrl+Tab, Alt, C: transform key",
+                                   "Delete, Backspace, 2: delete the selection",
+                                   "Shift+Delete: delete all of that kind",
+                                   "Ctrl+C copy  Ctrl+X cut  Ctrl+V paste",
+                                   "Ctrl+D: duplicate after the selection",
+                                   "U: undo    R, Y: redo",
+                                   "#Markers",
+                                   "Click the marker strip, Tab: add a marker",
+                                   "Drag a marker: move it alone",
+                                   "Left/Right held: move between neighbours",
+                                   "Shift+Up/Down: change its kind",
+                                   "Ctrl+Left/Right: move all markers",
+                                   "#Layers",
+                                   "Click the label: show / hide the layer",
+                                   "H: show / hide the selected layer",
+                                   "F2: rename (type, Enter keeps, Escape drops)",
+                                   "Page Up/Down: move the layer up / down",
+                                   "#Grid, loop and values",
+                                   "G: grid of 1, 1/2, 1/4, 1/8, 1/3 beat, off (Shift: back)",
+                                   "B: times as bars:beats or as seconds",
+                                   "I / O: loop start / end here (Ctrl: at the mouse)",
+                                   "L: loop on / off",
+                                   "E: type the selected value (Enter sets, Escape drops)",
+                                   "- / =: value -/+ 0.01    [ / ]: value -/+ 1",
+                                   "K: next curve type of the selected keys (Shift: back)",
+                                   "W: value tracks drawn as their curves",
+                                   "Shaders and images saved in the folder reload live",
+                                   "#Project",
+                                   "Z: save    X: clear markers and events",
+                                   "Shift+X: markers only  Alt+X: events only",
+                                   "Escape: quit (asks once with unsaved edits)",
+                                   "F1: this list"};
 
 // Short names of resource types in the list; sounds and unknown types show none.
 const char *resource_type_name(int type) {
     switch (type) {
-        case RESOURCE_TEXTURE: return "Texture";
-        case RESOURCE_SPRITE: return "Sprite";
-        case RESOURCE_MESH: return "Mesh";
-        case RESOURCE_SHADER: return "Shader";
-        case RESOURCE_FUNCTION: return "Func";
-        case RESOURCE_SPRITESHEET: return "Sheet";
-        case RESOURCE_POSTSHADER: return "Post";
-        default: return "";
+        case RESOURCE_TEXTURE:
+            return "Texture";
+        case RESOURCE_SPRITE:
+            return "Sprite";
+        case RESOURCE_MESH:
+            return "Mesh";
+        case RESOURCE_SHADER:
+            return "Shader";
+        case RESOURCE_FUNCTION:
+            return "Func";
+        case RESOURCE_SPRITESHEET:
+            return "Sheet";
+        case RESOURCE_POSTSHADER:
+            return "Post";
+        default:
+            return "";
     }
 }
 
@@ -279,8 +286,8 @@ void c_demo::DrawGUI() {
     if (L.previeww > 0 && L.previewh > 0)
         MOX_DrawFrameBuffer(L.previewx, L.previewy, L.previeww, L.previewh, preview);
 
-    if (guifont2) text((gui_width - text_width(*guifont2, CREDIT_LINE)) / 2, 0, guifont2, "%s",
-                       CREDIT_LINE);
+    if (guifont2)
+        text((gui_width - text_width(*guifont2, CREDIT_LINE)) / 2, 0, guifont2, "%s", CREDIT_LINE);
     // A star after the title while there are changes that are not saved.
     text(L.Px(4), 0, guifont1, "%s (%d,%d)%s", title, renderwidth, renderheight,
          Unsaved() ? " *" : "");
@@ -302,8 +309,8 @@ void c_demo::DrawGUI() {
     MOX_DrawBox(0, L.timeliney + L.markerstrip, gui_width, L.blockheight - L.markerstrip,
                 COLOR_BLACK);
     if (bmp_waveform.textureid)
-        MOX_DrawScaledBitmap(L.timelinex, L.timeliney + L.markerstrip,
-                             (float)bmp_waveform.width, (float)L.waveform, bmp_waveform, 1);
+        MOX_DrawScaledBitmap(L.timelinex, L.timeliney + L.markerstrip, (float)bmp_waveform.width,
+                             (float)L.waveform, bmp_waveform, 1);
 
     DrawRuler();
     DrawTimeLine();
@@ -542,8 +549,7 @@ void c_demo::DrawTimeLine() {
         MOX_DrawBox(0, ssy, L.timelinex, row, this_layer ? COLOR_BACKGROUND : COLOR_BLACK);
         if (this_layer && gui_renaming) {
             // The name being typed, with a caret, over a lighter box.
-            MOX_DrawBox(L.Px(2), ssy + L.Px(4), L.timelinex - L.Px(4), row - L.Px(8),
-                        COLOR_PICKED);
+            MOX_DrawBox(L.Px(2), ssy + L.Px(4), L.timelinex - L.Px(4), row - L.Px(8), COLOR_PICKED);
             text(L.Px(4), ssy + L.Px(8), guifont1, "[%d] %s_", i + 1, gui_typed.c_str());
         } else {
             text(L.Px(4), ssy + L.Px(8), font, "[%d] %s", i + 1, dl.name);
@@ -632,8 +638,7 @@ void c_demo::DrawRuler() {
             const int x = L.TimeX(t);
             if (x < L.timelinex || x >= gui_width) continue;
             MOX_DrawBox(x, top, k.colour == COLOR_BAR ? L.Px(2) : 1, k.height, k.colour);
-            if (k.colour == COLOR_BAR)
-                text(x + L.Px(4), top, guifont2, "%lld", (long long)n + 1);
+            if (k.colour == COLOR_BAR) text(x + L.Px(4), top, guifont2, "%lld", (long long)n + 1);
         }
     }
 }
@@ -808,7 +813,8 @@ void c_demo::DrawProperties(int) {
                          values[i]);
                 return;
             }
-            default: return;
+            default:
+                return;
         }
     }
 

@@ -19,29 +19,38 @@
 
 namespace {
 
-constexpr int DRAGTHRESHOLD = 3;  // design pixels the cursor moves before a drag acts
-constexpr int ENDGRIP = 8;        // design pixels left of an event's end that grip the end
-constexpr int WHEELSTEP = 64;     // design pixels of time one notch of the wheel scrolls
+constexpr int DRAGTHRESHOLD = 3;    // design pixels the cursor moves before a drag acts
+constexpr int ENDGRIP = 8;          // design pixels left of an event's end that grip the end
+constexpr int WHEELSTEP = 64;       // design pixels of time one notch of the wheel scrolls
 constexpr float WHEELZOOM = 1.25f;  // zoom factor of one notch with Ctrl
 constexpr float MINZOOM = 1.0f, MAXZOOM = 4096.0f;
-constexpr int MAXNAME = 48;       // characters of a typed layer name
+constexpr int MAXNAME = 48;  // characters of a typed layer name
 
 int Count(const s_demolayer &l, int kind) {
     switch (kind) {
-        case EDIT_EFFECT: return std::clamp(l.numevents, 0, DEMO_MAXEVENTS);
-        case EDIT_VALUE: return std::clamp(l.numevents_value, 0, DEMO_MAXKEYS);
-        case EDIT_TRANSFORM: return std::clamp(l.numevents_transform, 0, DEMO_MAXKEYS);
-        case EDIT_CAMERA: return std::clamp(l.numevents_camera, 0, DEMO_MAXKEYS);
-        default: return 0;
+        case EDIT_EFFECT:
+            return std::clamp(l.numevents, 0, DEMO_MAXEVENTS);
+        case EDIT_VALUE:
+            return std::clamp(l.numevents_value, 0, DEMO_MAXKEYS);
+        case EDIT_TRANSFORM:
+            return std::clamp(l.numevents_transform, 0, DEMO_MAXKEYS);
+        case EDIT_CAMERA:
+            return std::clamp(l.numevents_camera, 0, DEMO_MAXKEYS);
+        default:
+            return 0;
     }
 }
 
 int &TimeOf(s_demolayer &l, int kind, int n) {
     switch (kind) {
-        case EDIT_EFFECT: return l.event[n].t;
-        case EDIT_VALUE: return l.event_value[n].t;
-        case EDIT_TRANSFORM: return l.event_transform[n].t;
-        default: return l.event_camera[n].t;
+        case EDIT_EFFECT:
+            return l.event[n].t;
+        case EDIT_VALUE:
+            return l.event_value[n].t;
+        case EDIT_TRANSFORM:
+            return l.event_transform[n].t;
+        default:
+            return l.event_camera[n].t;
     }
 }
 
@@ -170,8 +179,7 @@ void c_demo::UpdateDrag(const s_guilayout &L, bool) {
             // At least one pixel of the event stays.
             const long long end = std::max<long long>(SnapTime(Clamped(g.anchor + delta)),
                                                       (long long)e.t0 + L.frames);
-            layer[e.layer].event[e.index].length =
-                (int)std::min<long long>(end - e.t0, INT_MAX);
+            layer[e.layer].event[e.index].length = (int)std::min<long long>(end - e.t0, INT_MAX);
             break;
         }
         case DRAG_MARKER:
@@ -184,7 +192,8 @@ void c_demo::UpdateDrag(const s_guilayout &L, bool) {
             position = t;
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -418,8 +427,10 @@ bool c_demo::MoveLayer(int direction) {
     layer[j] = *held;
     gui_selected_layer = j;
     for (s_guientry &e : gui_selection) {
-        if (e.layer == i) e.layer = j;
-        else if (e.layer == j) e.layer = i;
+        if (e.layer == i)
+            e.layer = j;
+        else if (e.layer == j)
+            e.layer = i;
     }
     return true;
 }
@@ -443,10 +454,15 @@ void c_demo::HandleRename(int pressed, bool shift) {
     }
     if ((int)gui_typed.size() >= MAXNAME) return;
     char c = 0;
-    if (pressed >= 'A' && pressed <= 'Z') c = (char)(shift ? pressed : pressed - 'A' + 'a');
-    else if (pressed >= '0' && pressed <= '9') c = (char)pressed;
-    else if (pressed == MOX_VK_SPACE) c = ' ';
-    else if (pressed == 0xBD) c = shift ? '_' : '-';
-    else if (pressed == 0xBE) c = '.';
+    if (pressed >= 'A' && pressed <= 'Z')
+        c = (char)(shift ? pressed : pressed - 'A' + 'a');
+    else if (pressed >= '0' && pressed <= '9')
+        c = (char)pressed;
+    else if (pressed == MOX_VK_SPACE)
+        c = ' ';
+    else if (pressed == 0xBD)
+        c = shift ? '_' : '-';
+    else if (pressed == 0xBE)
+        c = '.';
     if (c) gui_typed += c;
 }

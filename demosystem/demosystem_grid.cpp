@@ -85,8 +85,8 @@ void GridFormatTime(char *out, size_t size, long long t, int bpm, int rate, bool
         // Hundredths of a beat, counted as a whole so that rounding carries into the beat.
         const long long hundredths = (long long)std::floor(frames / beat * 100 + 0.5);
         const long long beats = hundredths / 100;
-        snprintf(out, size, "%s%lld:%lld.%02lld", negative ? "-" : "",
-                 beats / GRID_BEATSPERBAR + 1, beats % GRID_BEATSPERBAR + 1, hundredths % 100);
+        snprintf(out, size, "%s%lld:%lld.%02lld", negative ? "-" : "", beats / GRID_BEATSPERBAR + 1,
+                 beats % GRID_BEATSPERBAR + 1, hundredths % 100);
         return;
     }
     const int r = rate > 0 ? rate : GRID_DEFAULTRATE;

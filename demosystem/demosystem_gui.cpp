@@ -29,17 +29,17 @@ int gui_consolelevel = LOG_PROGRESS;
 
 namespace {
 
-constexpr int ROWHEIGHT = 64;       // a layer row at design size
-constexpr int MARKERSTRIP = 32;     // the marker strip at design size
-constexpr int LABELHALF = 128;      // half the width of a picked resource's label (design)
+constexpr int ROWHEIGHT = 64;           // a layer row at design size
+constexpr int MARKERSTRIP = 32;         // the marker strip at design size
+constexpr int LABELHALF = 128;          // half the width of a picked resource's label (design)
 constexpr int LASTKEYBOUND = 99999999;  // how far the last value key may move forward
 constexpr int MARKERBACKOFF = 8192;     // Ctrl+Left looks for markers this far behind
 constexpr int MARKERSHIFT = 512;        // Ctrl+Left/Right move every marker this far
 constexpr int MINLENGTH = 8192;         // an end snapped backwards keeps this much length
 constexpr int TRANSFORMLINES = 10;      // last parameter line of a transform key
 
-constexpr int MESSAGEMILLIS = 8000;     // how long a message stays on the screen
-constexpr int SILENTSECONDS = 60;       // least length of the timeline without music
+constexpr int MESSAGEMILLIS = 8000;  // how long a message stays on the screen
+constexpr int SILENTSECONDS = 60;    // least length of the timeline without music
 constexpr int SILENTRATE = 44100;
 // Undo and redo keys (virtual keys), read beside the key word.
 constexpr int UNDOKEY = 'U', REDOKEY = 'R', REDOKEY2 = 'Y';
@@ -69,11 +69,20 @@ int MoveOnGrid(const c_demo &demo, int t, float d) {
 int KindCount(const s_demolayer &l, int kind) {
     int n = 0, capacity = DEMO_MAXKEYS;
     switch (kind) {
-        case EDIT_EFFECT: n = l.numevents, capacity = DEMO_MAXEVENTS; break;
-        case EDIT_VALUE: n = l.numevents_value; break;
-        case EDIT_TRANSFORM: n = l.numevents_transform; break;
-        case EDIT_CAMERA: n = l.numevents_camera; break;
-        default: return 0;
+        case EDIT_EFFECT:
+            n = l.numevents, capacity = DEMO_MAXEVENTS;
+            break;
+        case EDIT_VALUE:
+            n = l.numevents_value;
+            break;
+        case EDIT_TRANSFORM:
+            n = l.numevents_transform;
+            break;
+        case EDIT_CAMERA:
+            n = l.numevents_camera;
+            break;
+        default:
+            return 0;
     }
     return n < 0 ? 0 : n < capacity ? n : capacity;
 }
@@ -83,10 +92,14 @@ int CycleOfFour(int type, int delta) { return (int)(((unsigned)type + (unsigned)
 
 int EntryTime(const s_demolayer &l, int kind, int n) {
     switch (kind) {
-        case EDIT_EFFECT: return l.event[n].t;
-        case EDIT_VALUE: return l.event_value[n].t;
-        case EDIT_TRANSFORM: return l.event_transform[n].t;
-        default: return l.event_camera[n].t;
+        case EDIT_EFFECT:
+            return l.event[n].t;
+        case EDIT_VALUE:
+            return l.event_value[n].t;
+        case EDIT_TRANSFORM:
+            return l.event_transform[n].t;
+        default:
+            return l.event_camera[n].t;
     }
 }
 
@@ -160,7 +173,8 @@ void PruneStampedBackups() {
         if (IsStampedBackup(name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
-    for (size_t i = 0; i + KEPTSAVES < names.size(); i++) fs::remove(fs::path(root) / names[i], error);
+    for (size_t i = 0; i + KEPTSAVES < names.size(); i++)
+        fs::remove(fs::path(root) / names[i], error);
 }
 
 // Sorts a table by time, entries of equal time keeping their order; *selected (when given and
@@ -310,15 +324,13 @@ void c_demo::InitGUI(int width, int height, s_font *font1, s_font *font2, s_spri
 
 bool c_demo::Undo() {
     if (!gui_history || !EditHistoryUndo(gui_history.get(), this)) return false;
-    core_log(LOG_PROGRESS, "edit.undo", "- Undo (%d more)\n",
-             EditHistoryUndoSteps(*gui_history));
+    core_log(LOG_PROGRESS, "edit.undo", "- Undo (%d more)\n", EditHistoryUndoSteps(*gui_history));
     return true;
 }
 
 bool c_demo::Redo() {
     if (!gui_history || !EditHistoryRedo(gui_history.get(), this)) return false;
-    core_log(LOG_PROGRESS, "edit.redo", "- Redo (%d more)\n",
-             EditHistoryRedoSteps(*gui_history));
+    core_log(LOG_PROGRESS, "edit.redo", "- Redo (%d more)\n", EditHistoryRedoSteps(*gui_history));
     return true;
 }
 
@@ -330,7 +342,7 @@ void c_demo::KeepTablesInOrder() {
         s_demolayer &l = layer[i];
         auto selected = [&](int kind) {
             return gui_selected_layer == i && gui_selected_eventtype == kind ? &gui_selected_event
-                                                                           : nullptr;
+                                                                             : nullptr;
         };
         // The selection of several entries and a drag's entries follow theirs.
         auto follow = [&](int kind, const std::vector<int> &moved) {
@@ -455,8 +467,8 @@ bool c_demo::ResizeGUI(int width, int height) {
     // The waveform band: a column per screen pixel, as high as the band.
     MOX_DeleteBitmap(&bmp_waveform);
     MOX_CreateBitmap(gui_width, layout.waveform, &bmp_waveform);
-    gui_resourcestart = std::clamp(gui_resourcestart, 0,
-                                   std::max(0, numresources - layout.listrows));
+    gui_resourcestart =
+        std::clamp(gui_resourcestart, 0, std::max(0, numresources - layout.listrows));
     core_log(LOG_DEBUG, "edit.resized", "- Editor screen %dx%d\n", width, height);
     return true;
 }
@@ -628,8 +640,7 @@ void c_demo::HandleGUI() {
     MOX_GetMouse(&mx, &my, &gui_mousebutton);
     const int mousetrigger = gui_mousebutton ^ gui_oldmousebutton;
     gui_cursorx = MOX_video.width > 0 ? (int)((long long)gui_width * mx / MOX_video.width) : mx;
-    gui_cursory =
-        MOX_video.height > 0 ? (int)((long long)gui_height * my / MOX_video.height) : my;
+    gui_cursory = MOX_video.height > 0 ? (int)((long long)gui_height * my / MOX_video.height) : my;
     int wheel = gui_wheel, wheeldirection = 0;
     MOX_GetMouseWheel(&wheel, &wheeldirection);
     const int notches = wheel - gui_wheel;
@@ -744,8 +755,7 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
                         // the cursor; a full layer or a stale pick places nothing.
                         if (gui_selected_resource < numresources && l->numevents >= 0 &&
                             l->numevents < DEMO_MAXEVENTS) {
-                            const int at =
-                                ClampToInt((double)cursortime - L.Px(LABELHALF) * scale);
+                            const int at = ClampToInt((double)cursortime - L.Px(LABELHALF) * scale);
                             AddEvent(l, ontimeline(GridSnap(*this, at)), gui_selected_resource);
                             gui_selected_resource = -1;
                         }
@@ -911,9 +921,8 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
             }
             s_transformevent *k = &sel->event_transform[gui_selected_event];
             const int p = k->parent;
-            s_effectevent *parent = p >= 0 && p < sel->numevents && p < DEMO_MAXEVENTS
-                                        ? &sel->event[p]
-                                        : nullptr;
+            s_effectevent *parent =
+                p >= 0 && p < sel->numevents && p < DEMO_MAXEVENTS ? &sel->event[p] : nullptr;
             HandleTransformParameter(k, parent, key, keytrig);
             break;
         }
@@ -1026,8 +1035,7 @@ void c_demo::HandleNavigation(int key, int keytrig) {
             gui_paused = true;
         }
         if (keytrig & MOX_PAD_RIGHT) {
-            Soundsystem_SetSoundOffset(&demomusic,
-                                       FrameOffset(GetNextMarkerPosition(position)));
+            Soundsystem_SetSoundOffset(&demomusic, FrameOffset(GetNextMarkerPosition(position)));
             gui_paused = true;
         }
         if (keytrig & MOX_PAD_UP) gui_zoom += 1.0f;

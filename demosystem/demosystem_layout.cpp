@@ -41,8 +41,8 @@ s_guilayout GuiLayout(int width, int height, int layers, int renderwidth, int re
     s_guilayout l{};
     l.width = std::max(width, 1);
     l.height = std::max(height, 1);
-    const float ratio = std::min((float)l.width / GUI_DESIGNWIDTH,
-                                 (float)l.height / GUI_DESIGNHEIGHT);
+    const float ratio =
+        std::min((float)l.width / GUI_DESIGNWIDTH, (float)l.height / GUI_DESIGNHEIGHT);
     l.scale = std::clamp(ratio, MINSCALE, MAXSCALE);
     layers = std::max(layers, 0);
 

@@ -8,24 +8,24 @@
 constexpr int GUI_DESIGNWIDTH = 1920, GUI_DESIGNHEIGHT = 1080;
 
 struct s_guilayout {
-    float scale;        // design pixels to screen pixels
-    int width, height;  // the editor screen
-    int row;            // a layer row
-    int markerstrip;    // marker strip at the top of the timeline block
-    int waveform;       // waveform band under the marker strip
-    int timelinex;      // left edge of the timeline area (right edge of the labels)
-    int timeliney;      // top of the timeline block
-    int blockheight;    // the timeline block, down to the bottom of the screen
-    int frames;         // frames of music per screen pixel on the timeline, at least 1
-    int sliderx;        // the playhead right of timelinex: some time before it stays visible
-    int position;       // play position the time axis was laid out for
+    float scale;               // design pixels to screen pixels
+    int width, height;         // the editor screen
+    int row;                   // a layer row
+    int markerstrip;           // marker strip at the top of the timeline block
+    int waveform;              // waveform band under the marker strip
+    int timelinex;             // left edge of the timeline area (right edge of the labels)
+    int timeliney;             // top of the timeline block
+    int blockheight;           // the timeline block, down to the bottom of the screen
+    int frames;                // frames of music per screen pixel on the timeline, at least 1
+    int sliderx;               // the playhead right of timelinex: some time before it stays visible
+    int position;              // play position the time axis was laid out for
     int detailsx, detailsy;    // properties panel
     int resourcex, resourcey;  // resource list heading
     int linestep;              // properties and help lines
-    int listtop, listrow, listrows, listwidth;  // rows of the resource list
+    int listtop, listrow, listrows, listwidth;   // rows of the resource list
     int previewx, previewy, previeww, previewh;  // the production's picture
-    int keybox;     // a key's box
-    int markerbox;  // a marker's box right of its time
+    int keybox;                                  // a key's box
+    int markerbox;                               // a marker's box right of its time
 
     // A design size in screen pixels, at least 1 for a positive size.
     int Px(int design) const;

@@ -11,15 +11,13 @@
 float centerX = 0.0f, centerY = 0.0f, centerZ = 1.0f;
 float currentframe = 0.0f;
 
-
 namespace {
 
 // Indices taken from the project are checked before they index a table; out-of-range
 // entries draw nothing.
 bool valid_table_index(int i) { return i >= 0 && i < DEMO_MAXRESOURCES; }
 
-s_demoresource *event_resource(c_demo *demo, const s_effectevent *e)
-{
+s_demoresource *event_resource(c_demo *demo, const s_effectevent *e) {
     if (e->id < 0 || e->id >= demo->numresources) return nullptr;
     s_demoresource *r = &demo->resource[e->id];
     return valid_table_index(r->id) ? r : nullptr;
@@ -27,8 +25,7 @@ s_demoresource *event_resource(c_demo *demo, const s_effectevent *e)
 
 // Texture of the descriptor whose index an event value names, or 0. The range is checked on
 // the float, before a conversion that a huge or NaN value would make undefined.
-int channel_texture(c_demo *demo, float value)
-{
+int channel_texture(c_demo *demo, float value) {
     if (!(value >= 0.0f && value < (float)demo->numresources)) return 0;
     const int id = demo->resource[(int)value].id;
     return valid_table_index(id) ? demo->resource_texture[id].textureid : 0;
@@ -36,8 +33,7 @@ int channel_texture(c_demo *demo, float value)
 
 // Program of a Shader or Postprocessing event, or -1 when its descriptor is no shader that
 // loaded (the typed table's entry would belong to another resource or to nothing).
-int event_program(c_demo *demo, const s_effectevent *e)
-{
+int event_program(c_demo *demo, const s_effectevent *e) {
     const s_demoresource *r = event_resource(demo, e);
     if (!r || !r->loadOK || (r->type != RESOURCE_SHADER && r->type != RESOURCE_POSTSHADER))
         return -1;
@@ -48,8 +44,7 @@ int event_program(c_demo *demo, const s_effectevent *e)
 // framebuffer (of the render size): one clear to that colour gives the same pixels (blending
 // is off or the colour opaque) without a full-screen fill, and the state a box leaves (alpha
 // test off, white texture bound, 2D projection, white colour).
-void clear_and_box(unsigned colour)
-{
+void clear_and_box(unsigned colour) {
     MOX_ClearFrameBuffer((colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16);
     MOX_DisableRenderState(MOX_STATE_ALPHATEST);
     MOX_BindTexture(mox_whitetexture_id);
@@ -58,8 +53,7 @@ void clear_and_box(unsigned colour)
 }
 
 // Markers strictly inside the event's span that the current time has passed.
-int markers_passed(const c_demo *demo, const s_effectevent *e)
-{
+int markers_passed(const c_demo *demo, const s_effectevent *e) {
     const long long end = (long long)e->t + e->length;
     int n = 0;
     for (int i = 0; i < demo->nummarkers; ++i) {
@@ -72,25 +66,23 @@ int markers_passed(const c_demo *demo, const s_effectevent *e)
 // True when the event draws nothing into its layer's framebuffer, which then stays cleared to
 // transparent black and composes to no change at any weight. A post-processing event acts in
 // the composition only.
-bool draws_nothing(c_demo *demo, const s_effectevent *e)
-{
+bool draws_nothing(c_demo *demo, const s_effectevent *e) {
     const s_demoresource *r = event_resource(demo, e);
     switch (e->type) {
-    case EFFECT_IMAGE:
-        return !r || (r->type != RESOURCE_SPRITE && r->type != RESOURCE_TEXTURE);
-    case EFFECT_SHADER:
-        return event_program(demo, e) < 0 || !e->value;
-    case EFFECT_FUNCTION:
-        return false;
-    case EFFECT_TEXT:
-        return !demo->guifont1;
-    default:
-        return true;
+        case EFFECT_IMAGE:
+            return !r || (r->type != RESOURCE_SPRITE && r->type != RESOURCE_TEXTURE);
+        case EFFECT_SHADER:
+            return event_program(demo, e) < 0 || !e->value;
+        case EFFECT_FUNCTION:
+            return false;
+        case EFFECT_TEXT:
+            return !demo->guifont1;
+        default:
+            return true;
     }
 }
 
-void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
-{
+void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s) {
     const float hx = (float)s.width / (float)demo->renderwidth * 0.4f;
     const float hy = (float)s.height / (float)demo->renderheight * 0.4f;
     glDisable(GL_CULL_FACE);
@@ -113,41 +105,40 @@ void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s)
     glEnd();
 }
 
-void render_event(c_demo *demo, int i, s_effectevent *e)
-{
+void render_event(c_demo *demo, int i, s_effectevent *e) {
     s_demolayer *layer = &demo->layer[i];
     s_demoresource *r = event_resource(demo, e);
     switch (e->type) {
-    case EFFECT_IMAGE:
-        if (r && r->type == RESOURCE_SPRITE)
-            draw_sprite_3d(demo, layer, demo->resource_sprite[r->id]);
-        else if (r && r->type == RESOURCE_TEXTURE)
-            MOX_DrawScaledBitmap(0, 0, (float)demo->renderwidth, (float)demo->renderheight,
-                                 demo->resource_texture[r->id], 1);
-        break;
-    case EFFECT_SHADER:
-        demo->HandleShader(i, e);
-        break;
-    case EFFECT_FUNCTION:
-        // Only a function descriptor whose scene was started: another kind's id would run a
-        // scene that never had its Init.
-        if (c_demofunction *f = r && r->type == RESOURCE_FUNCTION && r->loadOK
-                                    ? EffectScene(demo->effects, r->id)
-                                    : nullptr)
-            RunScene(demo, f, e);
-        break;
-    case EFFECT_TEXT:
-        if (demo->guifont1) MOX_DrawCenteredText(demo->renderheight / 2, *demo->guifont1, "TEXT EVENT");
-        break;
-    default:
-        break;
+        case EFFECT_IMAGE:
+            if (r && r->type == RESOURCE_SPRITE)
+                draw_sprite_3d(demo, layer, demo->resource_sprite[r->id]);
+            else if (r && r->type == RESOURCE_TEXTURE)
+                MOX_DrawScaledBitmap(0, 0, (float)demo->renderwidth, (float)demo->renderheight,
+                                     demo->resource_texture[r->id], 1);
+            break;
+        case EFFECT_SHADER:
+            demo->HandleShader(i, e);
+            break;
+        case EFFECT_FUNCTION:
+            // Only a function descriptor whose scene was started: another kind's id would run a
+            // scene that never had its Init.
+            if (c_demofunction *f = r && r->type == RESOURCE_FUNCTION && r->loadOK
+                                        ? EffectScene(demo->effects, r->id)
+                                        : nullptr)
+                RunScene(demo, f, e);
+            break;
+        case EFFECT_TEXT:
+            if (demo->guifont1)
+                MOX_DrawCenteredText(demo->renderheight / 2, *demo->guifont1, "TEXT EVENT");
+            break;
+        default:
+            break;
     }
 }
 
 }  // namespace
 
-void RunScene(c_demo *demo, c_demofunction *scene, s_effectevent *event)
-{
+void RunScene(c_demo *demo, c_demofunction *scene, s_effectevent *event) {
     // A production without music still ticks at the usual rate.
     const uint32_t musicrate = demo->demomusic.samplerate;
     const int rate = musicrate > 0 && musicrate <= INT_MAX ? (int)musicrate : 44100;
@@ -175,21 +166,18 @@ void RunScene(c_demo *demo, c_demofunction *scene, s_effectevent *event)
     scene->Update(demo, event);
 }
 
-void HandleCamera()
-{
+void HandleCamera() {
     glLoadIdentity();
     MOX_LookAt(centerX, centerY, centerZ, 0, 0, 0);
     currentframe += 1.0f;
 }
 
-void c_demo::Start()
-{
+void c_demo::Start() {
     position = 0;
     Soundsystem_PlayMusic(&demomusic, 0);
 }
 
-bool c_demo::EntryBufferCleared()
-{
+bool c_demo::EntryBufferCleared() {
     const int entry = MOX_FrameBuffer ? MOX_FrameBuffer->id : -1;
     if (entry == framebuffer_id) return true;
     if (entry != postbuffer_id) return false;
@@ -201,12 +189,12 @@ bool c_demo::EntryBufferCleared()
     return false;
 }
 
-void c_demo::HandleDemo()
-{
+void c_demo::HandleDemo() {
     position = (int)Soundsystem_GetHeardOffset(demomusic);
     // A full-screen fill is no cheaper than the pass it precedes; where the frame clears
     // this framebuffer before anything reads it, the box could never be seen.
-    if (everypass || !EntryBufferCleared()) MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
+    if (everypass || !EntryBufferCleared())
+        MOX_DrawBox(0, 0, renderwidth, renderheight, (int)0xff000000);
 
     // Layers whose framebuffer is composed this frame. A layer without an event is never
     // composed, so its clear is left out; so is the pass of a layer that would compose to no
@@ -259,8 +247,7 @@ void c_demo::HandleDemo()
     }
 }
 
-void c_demo::HandleShader(int layernr, s_effectevent *event)
-{
+void c_demo::HandleShader(int layernr, s_effectevent *event) {
     const int program = event_program(this, event);
     if (program < 0 || !event->value) return;
     const s_demoresource *r = &resource[event->id];
@@ -269,7 +256,8 @@ void c_demo::HandleShader(int layernr, s_effectevent *event)
     MOX_BindTextureChannel(MOX_FrameBuffer ? MOX_GetFrameBufferTexture(MOX_FrameBuffer->id) : 0, 4);
     for (int j = 3; j >= 0; --j) MOX_BindTextureChannel(channel_texture(this, event->value[j]), j);
 
-    const float seconds = demomusic.samplerate ? (float)position / (float)demomusic.samplerate : 0.0f;
+    const float seconds =
+        demomusic.samplerate ? (float)position / (float)demomusic.samplerate : 0.0f;
     MOX_SetShaderUniform2f(program, "resolution", (float)renderwidth, (float)renderheight);
     MOX_SetShaderUniform1f(program, "time", seconds);
     MOX_SetShaderUniform1f(program, "blend", GetValue(&layer[layernr], VALUE_BLEND));
@@ -277,7 +265,8 @@ void c_demo::HandleShader(int layernr, s_effectevent *event)
     MOX_SetShaderUniform1f(program, "effectvalue1", 0.0f);
     MOX_SetShaderUniform1f(program, "effectvalue2", 1.0f);
     for (int i = 0; i < n && DEMO_BUILTINPARAMS + i < DEMO_MAXVALUES; ++i)
-        MOX_SetShaderUniform1f(program, r->param[DEMO_BUILTINPARAMS + i], event->value[DEMO_BUILTINPARAMS + i]);
+        MOX_SetShaderUniform1f(program, r->param[DEMO_BUILTINPARAMS + i],
+                               event->value[DEMO_BUILTINPARAMS + i]);
     MOX_SetShaderUniform1i(program, "texture0", 0);
     MOX_SetShaderUniform1i(program, "texture1", 1);
     MOX_SetShaderUniform1i(program, "texture2", 2);

@@ -31,7 +31,8 @@ const char *FindString(const char *str, char *dest, int *ofs, int destsize) {
     if (n > destsize - 1) n = destsize - 1;
     memcpy(dest, open + 1, n);
     dest[n] = '\0';
-    core_log(LOG_PROGRESS, "project.string_found", "search str: %s, size: %d,found str: %s\n", open, size, dest);
+    core_log(LOG_PROGRESS, "project.string_found", "search str: %s, size: %d,found str: %s\n", open,
+             size, dest);
     return close + 1;
 }
 
@@ -157,9 +158,7 @@ private:
 };
 
 // Reads the declared parameter count at the start of a colon part.
-int DeclaredCount(const char *varstr) {
-    return varstr ? (int)strtol(varstr, nullptr, 10) : 0;
-}
+int DeclaredCount(const char *varstr) { return varstr ? (int)strtol(varstr, nullptr, 10) : 0; }
 
 void Appendf(std::string &out, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -314,8 +313,9 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                 break;
             }
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
-                core_log(LOG_WARNING, "project.resource_id_range", "- Project line %d: resource id %d outside 0..%d, it will not load\n",
-                       lineno, id, DEMO_MAXRESOURCES - 1);
+                core_log(LOG_WARNING, "project.resource_id_range",
+                         "- Project line %d: resource id %d outside 0..%d, it will not load\n",
+                         lineno, id, DEMO_MAXRESOURCES - 1);
             }
             ReadNames(line, name, file, type != RESOURCE_FUNCTION);
             const char *varstr = nullptr;
@@ -334,17 +334,19 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             if (type == RESOURCE_SPRITESHEET) {
                 int c, rows, w, h;
                 if (!varstr || sscanf(varstr, "%d %d %d %d", &c, &rows, &w, &h) != 4) {
-                    core_log(LOG_WARNING, "project.sheet_incomplete", "- Project line %d: sprite sheet %s needs columns, rows, width "
-                           "and height after the colon\n",
-                           lineno, r.name);
+                    core_log(LOG_WARNING, "project.sheet_incomplete",
+                             "- Project line %d: sprite sheet %s needs columns, rows, width "
+                             "and height after the colon\n",
+                             lineno, r.name);
                 }
             } else if (type != RESOURCE_TEXTURE && type != RESOURCE_SPRITE &&
                        type != RESOURCE_MESH) {
                 const int declared = DeclaredCount(varstr);
                 const int kept = r.numparams - DEMO_BUILTINPARAMS;
                 if (declared != kept) {
-                    core_log(LOG_WARNING, "project.params_cut", "- Project line %d: %d parameter names announced, %d kept\n",
-                           lineno, declared, kept);
+                    core_log(LOG_WARNING, "project.params_cut",
+                             "- Project line %d: %d parameter names announced, %d kept\n", lineno,
+                             declared, kept);
                 }
             }
             break;
@@ -383,28 +385,33 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             s_demolayer *dlayer = target();
             if (!dlayer || full(dlayer->numevents, DEMO_MAXEVENTS)) break;
             if (id < 0 || id >= DEMO_MAXRESOURCES) {
-                core_log(LOG_WARNING, "project.event_resource_range", "- Project line %d: resource index %d outside 0..%d, event skipped\n",
-                       lineno, id, DEMO_MAXRESOURCES - 1);
+                core_log(LOG_WARNING, "project.event_resource_range",
+                         "- Project line %d: resource index %d outside 0..%d, event skipped\n",
+                         lineno, id, DEMO_MAXRESOURCES - 1);
                 break;
             }
             if (numvalues < 0) {
-                core_log(LOG_WARNING, "project.value_count_bad", "- Project line %d: value count %d, none read\n", lineno, numvalues);
+                core_log(LOG_WARNING, "project.value_count_bad",
+                         "- Project line %d: value count %d, none read\n", lineno, numvalues);
                 numvalues = 0;
             }
             if (numvalues > DEMO_MAXVALUES) {
-                core_log(LOG_WARNING, "project.values_cut", "- Project line %d: %d values, only %d kept\n", lineno, numvalues,
-                       DEMO_MAXVALUES);
+                core_log(LOG_WARNING, "project.values_cut",
+                         "- Project line %d: %d values, only %d kept\n", lineno, numvalues,
+                         DEMO_MAXVALUES);
                 numvalues = DEMO_MAXVALUES;
             }
             const char *colon = strchr(line, ':');
             if (!colon && numvalues > 0) {
-                core_log(LOG_WARNING, "project.values_without_colon", "- Project line %d: %d values announced without a colon, none read\n",
-                       lineno, numvalues);
+                core_log(LOG_WARNING, "project.values_without_colon",
+                         "- Project line %d: %d values announced without a colon, none read\n",
+                         lineno, numvalues);
                 numvalues = 0;
             }
             float values[DEMO_MAXVALUES];
             if (colon) {
-                core_log(LOG_PROGRESS, "project.values", "numvalues: %d,values: %s\n", numvalues, colon + 1);
+                core_log(LOG_PROGRESS, "project.values", "numvalues: %d,values: %s\n", numvalues,
+                         colon + 1);
                 const char *cur = colon + 1;
                 for (int i = 0; i < numvalues; i++) {
                     values[i] = (float)atof(cur);
@@ -412,8 +419,9 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
                     if (i == numvalues - 1) break;
                     const char *comma = strchr(cur, ',');
                     if (!comma) {
-                        core_log(LOG_WARNING, "project.values_missing", "- Project line %d: %d values announced, %d found\n", lineno,
-                               numvalues, i + 1);
+                        core_log(LOG_WARNING, "project.values_missing",
+                                 "- Project line %d: %d values announced, %d found\n", lineno,
+                                 numvalues, i + 1);
                         numvalues = i + 1;
                         break;
                     }
@@ -450,8 +458,8 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             }
             s_demolayer *dlayer = target();
             if (dlayer && !full(dlayer->numevents_transform, DEMO_MAXKEYS)) {
-                demo->CreateEventTransform(dlayer, t, curvetype, parent, v[0], v[1], v[2],
-                                           v[3], v[4], v[5], v[6], v[7], v[8]);
+                demo->CreateEventTransform(dlayer, t, curvetype, parent, v[0], v[1], v[2], v[3],
+                                           v[4], v[5], v[6], v[7], v[8]);
             }
             break;
         }
@@ -486,8 +494,9 @@ const KeywordEntry *FindRecord(const char *line, int lineno, const char **start,
     *args = end;
     if (len == 0 || *p != '#') return nullptr;
     if (len > KEYWORD_MAX) {
-        core_log(LOG_WARNING, "project.keyword_too_long", "- Project line %d: keyword longer than %d characters, skipped\n", lineno,
-               KEYWORD_MAX);
+        core_log(LOG_WARNING, "project.keyword_too_long",
+                 "- Project line %d: keyword longer than %d characters, skipped\n", lineno,
+                 KEYWORD_MAX);
         return nullptr;
     }
     for (const KeywordEntry &k : keywords) {
@@ -525,8 +534,9 @@ void c_demo::Load(const char *fn) {
         state.lineno++;
         size_t len = strlen(line);
         if (len == LINE_SIZE - 1 && line[len - 1] != '\n' && !corefile_feof(&file)) {
-            core_log(LOG_WARNING, "project.line_too_long", "- Project line %d: longer than %d characters, skipped\n", state.lineno,
-                   LINE_SIZE - 2);
+            core_log(LOG_WARNING, "project.line_too_long",
+                     "- Project line %d: longer than %d characters, skipped\n", state.lineno,
+                     LINE_SIZE - 2);
             // Drop the rest of the line.
             do {
                 line[0] = '\0';
@@ -548,8 +558,8 @@ void c_demo::Load(const char *fn) {
     corefile_close(&file);
     if (numkept > 0) {
         core_log(LOG_WARNING, "project.lines_kept",
-                 "- Project %s: %d line%s not understood, kept for saving after the records\n",
-                 fn, numkept, numkept == 1 ? "" : "s");
+                 "- Project %s: %d line%s not understood, kept for saving after the records\n", fn,
+                 numkept, numkept == 1 ? "" : "s");
     }
     if (state.skipped > 0) {
         core_log(LOG_WARNING, "project.lines_skipped",
@@ -586,9 +596,8 @@ std::string c_demo::ProjectText() {
         switch (r.type) {
             case RESOURCE_SPRITESHEET: {
                 const s_spritesheet *s = idok ? &resource_spritesheet[r.id] : nullptr;
-                Appendf(out, "#spritesheet %d \"%s\" \"%s\" :%d %d %d %d", r.id, r.name,
-                        r.filename, s ? s->columns : 0, s ? s->rows : 0, s ? s->width : 0,
-                        s ? s->height : 0);
+                Appendf(out, "#spritesheet %d \"%s\" \"%s\" :%d %d %d %d", r.id, r.name, r.filename,
+                        s ? s->columns : 0, s ? s->rows : 0, s ? s->width : 0, s ? s->height : 0);
                 break;
             }
             case RESOURCE_TEXTURE:
@@ -607,8 +616,7 @@ std::string c_demo::ProjectText() {
                 Appendf(out, "#function %d \"%s\" :%d", r.id, r.name, extra);
                 break;
             case RESOURCE_POSTSHADER:
-                Appendf(out, "#postshader %d \"%s\" \"%s\" :%d", r.id, r.name, r.filename,
-                        extra);
+                Appendf(out, "#postshader %d \"%s\" \"%s\" :%d", r.id, r.name, r.filename, extra);
                 break;
             default:
                 continue;  // no record for this kind
@@ -686,7 +694,8 @@ bool c_demo::Save(const char *fn) {
 void c_demo::SaveFunctions(const char *fn) {
     FILE *fp = fopen(fn, "w");
     if (!fp) {
-        core_log(LOG_ERROR, "project.functions_save_failed", "- SaveFunctions: %s could not be opened for writing\n", fn);
+        core_log(LOG_ERROR, "project.functions_save_failed",
+                 "- SaveFunctions: %s could not be opened for writing\n", fn);
         return;
     }
     fprintf(fp, "// %s - Function pointer list\n", title);

@@ -206,8 +206,8 @@ c_folderwatch::c_folderwatch(const std::string &folder, const std::vector<std::s
     std::set<std::string> folders{""};
     for (const std::string &n : names) folders.insert(Folder(n));
     if (fd >= 0) {
-        const uint32_t mask = IN_CLOSE_WRITE | IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_DELETE |
-                              IN_MOVED_FROM;
+        const uint32_t mask =
+            IN_CLOSE_WRITE | IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
         for (const std::string &f : folders) {
             const int wd = inotify_add_watch(fd, (root + f).c_str(), mask);
             if (wd >= 0) dirs.push_back({wd, f});
@@ -345,8 +345,7 @@ bool ReloadResourceFile(c_demo *d, const std::string &filename) {
     }
     if (named && !readable) {
         core_log(LOG_WARNING, "edit.reload_missing",
-                 "- Reload: %s is gone, the last version loaded stays in use\n",
-                 filename.c_str());
+                 "- Reload: %s is gone, the last version loaded stays in use\n", filename.c_str());
     } else if (reloaded) {
         core_log(LOG_PROGRESS, "edit.reloaded", "- Reloaded %s\n", filename.c_str());
     }
@@ -364,8 +363,8 @@ void LiveReloadStart(c_demo *d) {
         }
     }
     auto state = std::make_shared<s_livereload>();
-    state->watch = std::make_unique<c_folderwatch>(
-        static_cast<const char *>(corefile_image.source), names);
+    state->watch =
+        std::make_unique<c_folderwatch>(static_cast<const char *>(corefile_image.source), names);
     d->gui_reload = state;
 }
 

@@ -26,9 +26,7 @@ constexpr int MAX_SHEETSPRITES = MOX_MAXSPRITES;
 // Largest cell edge, so that cell positions stay within int.
 constexpr int MAX_CELLSIZE = 65536;
 
-bool TypedIdOK(int id) {
-    return id >= 0 && id < DEMO_MAXRESOURCES;
-}
+bool TypedIdOK(int id) { return id >= 0 && id < DEMO_MAXRESOURCES; }
 
 // Columns, rows and cell size of a sprite sheet from the text after the colon.
 void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name) {
@@ -39,7 +37,8 @@ void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name
     }
     for (int i = 2; i < 4; i++) {
         if (v[i] > MAX_CELLSIZE) {
-            core_log(LOG_WARNING, "resources.cell_size_cut", "- Sprite sheet %s: cell size %d cut to %d\n", name, v[i], MAX_CELLSIZE);
+            core_log(LOG_WARNING, "resources.cell_size_cut",
+                     "- Sprite sheet %s: cell size %d cut to %d\n", name, v[i], MAX_CELLSIZE);
             v[i] = MAX_CELLSIZE;
         }
     }
@@ -49,8 +48,9 @@ void SetUpSpriteSheet(s_spritesheet *sheet, const char *varstr, const char *name
     sheet->height = v[3];
     if ((long long)sheet->columns * sheet->rows > MAX_SHEETSPRITES) {
         sheet->rows = MAX_SHEETSPRITES / sheet->columns;
-        core_log(LOG_WARNING, "resources.sheet_rows_cut", "- Sprite sheet %s: more than %d cells, cut to %d rows\n", name,
-               MAX_SHEETSPRITES, sheet->rows);
+        core_log(LOG_WARNING, "resources.sheet_rows_cut",
+                 "- Sprite sheet %s: more than %d cells, cut to %d rows\n", name, MAX_SHEETSPRITES,
+                 sheet->rows);
     }
     // A sheet named again frees its earlier cells, which may have been listed by an earlier load.
     if (sheet->sprite) {
@@ -66,10 +66,12 @@ char *LoadShaderText(const char *filename) {
     s_corefile file;
     if (!corefile_open(filename, &file, 0)) return nullptr;
     const uint32_t size = corefile_fsize(&file);
-    core_log(LOG_PROGRESS, "resources.shader_loading", "load shadefile %s, size: %d\n", filename, (int)size);
+    core_log(LOG_PROGRESS, "resources.shader_loading", "load shadefile %s, size: %d\n", filename,
+             (int)size);
     char *text = new (std::nothrow) char[(size_t)size + 1];
     if (!text) {
-        core_log(LOG_ERROR, "resources.shader_no_memory", "- Shader %s: no memory for %u bytes\n", filename, size);
+        core_log(LOG_ERROR, "resources.shader_no_memory", "- Shader %s: no memory for %u bytes\n",
+                 filename, size);
         corefile_close(&file);
         return nullptr;
     }
@@ -124,7 +126,8 @@ void c_demo::AddParameter(s_demoresource *dresource, const char *paramname) {
     if (!block) block = new char[DEMO_PARAMSIZE];
     if (!paramname) paramname = "";
     if (strlen(paramname) > DEMO_PARAMSIZE - 1) {
-        core_log(LOG_WARNING, "resources.param_name_cut", "- Parameter name %s cut to %d characters\n", paramname, DEMO_PARAMSIZE - 1);
+        core_log(LOG_WARNING, "resources.param_name_cut",
+                 "- Parameter name %s cut to %d characters\n", paramname, DEMO_PARAMSIZE - 1);
     }
     snprintf(block, DEMO_PARAMSIZE, "%s", paramname);
     dresource->numparams++;
@@ -144,13 +147,13 @@ void c_demo::LoadResources() {
     for (int i = 0; i < numresources && i < DEMO_MAXRESOURCES; i++) {
         s_demoresource &r = resource[i];
         const int t = r.type;
-        const bool typed = t == RESOURCE_TEXTURE || t == RESOURCE_SPRITE ||
-                           t == RESOURCE_SHADER || t == RESOURCE_POSTSHADER ||
-                           t == RESOURCE_SPRITESHEET;
+        const bool typed = t == RESOURCE_TEXTURE || t == RESOURCE_SPRITE || t == RESOURCE_SHADER ||
+                           t == RESOURCE_POSTSHADER || t == RESOURCE_SPRITESHEET;
         if (!typed) continue;
         if (!TypedIdOK(r.id)) {
-            core_log(LOG_WARNING, "resources.id_range", "- Resource %s: id %d outside 0..%d, not loaded\n", r.name, r.id,
-                   DEMO_MAXRESOURCES - 1);
+            core_log(LOG_WARNING, "resources.id_range",
+                     "- Resource %s: id %d outside 0..%d, not loaded\n", r.name, r.id,
+                     DEMO_MAXRESOURCES - 1);
             continue;
         }
         switch (t) {
@@ -185,22 +188,24 @@ void c_demo::LoadResources() {
                 int n = 0;
                 for (int y = 0; y < sheet.rows; y++) {
                     for (int x = 0; x < sheet.columns; x++) {
-                        MOX_GetSprite(x * sheet.width, y * sheet.height, sheet.width,
-                                      sheet.height, sheet.spritesheet, &sheet.sprite[n]);
+                        MOX_GetSprite(x * sheet.width, y * sheet.height, sheet.width, sheet.height,
+                                      sheet.spritesheet, &sheet.sprite[n]);
                         n++;
                     }
                 }
                 if (sheet.numsprites > 0) {
-                    core_log(LOG_PROGRESS, "resources.sheet_cell", "sprite %d,%d\n", sheet.sprite[0].width, sheet.sprite[0].height);
+                    core_log(LOG_PROGRESS, "resources.sheet_cell", "sprite %d,%d\n",
+                             sheet.sprite[0].width, sheet.sprite[0].height);
                 }
                 // Cells are cut as declared; any beyond the image would show it repeated.
                 const s_bitmap &image = sheet.spritesheet;
                 if (image.width > 0 && ((long long)sheet.columns * sheet.width > image.width ||
                                         (long long)sheet.rows * sheet.height > image.height)) {
-                    core_log(LOG_WARNING, "resources.sheet_too_large", "- Sprite sheet %s: %d x %d cells of %d x %d reach beyond its %d x %d "
-                           "image\n",
-                           r.name, sheet.columns, sheet.rows, sheet.width, sheet.height,
-                           image.width, image.height);
+                    core_log(LOG_WARNING, "resources.sheet_too_large",
+                             "- Sprite sheet %s: %d x %d cells of %d x %d reach beyond its %d x %d "
+                             "image\n",
+                             r.name, sheet.columns, sheet.rows, sheet.width, sheet.height,
+                             image.width, image.height);
                 }
                 r.datapointer = &sheet;
                 r.loadOK = sheet.spritesheet.textureid != 0;

@@ -55,7 +55,7 @@ shared_table<s_effectcopy> EventTable(const shared_table<s_effectcopy> &stored,
 }
 
 s_editselection SelectionOf(const c_demo &d) {
-    return {d.gui_selected_layer, d.gui_selected_eventtype,  d.gui_selected_event,
+    return {d.gui_selected_layer,  d.gui_selected_eventtype,  d.gui_selected_event,
             d.gui_selected_marker, d.gui_selected_markerarea, d.gui_selected_parameter};
 }
 
@@ -71,13 +71,13 @@ void Select(c_demo *d, const s_editselection &s) {
 // The demo's tables as a state; tables equal to those of `like` are shared with it.
 s_editstate Capture(const c_demo &d, const s_editstate *like) {
     s_editstate s{};
-    s.markers = Table(like ? like->markers : nullptr, d.marker,
-                      Bounded(d.nummarkers, DEMO_MAXMARKERS));
+    s.markers =
+        Table(like ? like->markers : nullptr, d.marker, Bounded(d.nummarkers, DEMO_MAXMARKERS));
     const int layers = Bounded(d.numlayers, DEMO_MAXLAYERS);
     for (int i = 0; i < layers; i++) {
         const s_demolayer &l = d.layer[i];
-        s.events[i] = EventTable(like ? like->events[i] : nullptr, l,
-                                 Bounded(l.numevents, DEMO_MAXEVENTS));
+        s.events[i] =
+            EventTable(like ? like->events[i] : nullptr, l, Bounded(l.numevents, DEMO_MAXEVENTS));
         s.values[i] = Table(like ? like->values[i] : nullptr, l.event_value,
                             Bounded(l.numevents_value, DEMO_MAXKEYS));
         s.transforms[i] = Table(like ? like->transforms[i] : nullptr, l.event_transform,
@@ -174,8 +174,8 @@ bool EditHistoryRecord(s_edithistory *history, const c_demo &demo, uint32_t gest
     s_editstate next = Capture(demo, &states[current]);
     if (SameData(next, states[current])) return false;
 
-    const bool extend = current > 0 && current + 1 == states.size() &&
-                        states[current].gesture == gesture;
+    const bool extend =
+        current > 0 && current + 1 == states.size() && states[current].gesture == gesture;
     next.gesture = gesture;
     next.after = selection;
     if (extend) {

@@ -1,9 +1,9 @@
 // Undo history of the timeline editor. Each state is a copy of what the editor can change (the
 // markers, every layer's name, visibility and four tables, effect events with their values)
-// together with the selection; a table that did not change is shared with the state before it, so a step costs
-// only the tables it touched. The editor records once a frame: a difference from the current
-// state becomes a new step, or, while a held key goes on changing the same thing, extends the
-// step it began.
+// together with the selection; a table that did not change is shared with the state before it, so a
+// step costs only the tables it touched. The editor records once a frame: a difference from the
+// current state becomes a new step, or, while a held key goes on changing the same thing, extends
+// the step it began.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -155,10 +155,14 @@ void HandleValueEntry(c_demo &d, int pressed) {
         return;
     }
     char c = 0;
-    if (pressed >= '0' && pressed <= '9') c = (char)pressed;
-    else if (pressed >= VK_PAD0 && pressed <= VK_PAD9) c = (char)('0' + pressed - VK_PAD0);
-    else if (pressed == VK_PERIOD || pressed == VK_PADPERIOD) c = '.';
-    else if (pressed == VK_MINUS || pressed == VK_PADMINUS) c = '-';
+    if (pressed >= '0' && pressed <= '9')
+        c = (char)pressed;
+    else if (pressed >= VK_PAD0 && pressed <= VK_PAD9)
+        c = (char)('0' + pressed - VK_PAD0);
+    else if (pressed == VK_PERIOD || pressed == VK_PADPERIOD)
+        c = '.';
+    else if (pressed == VK_MINUS || pressed == VK_PADMINUS)
+        c = '-';
     if (c && n + 1 < sizeof d.gui_entry && (int)n < VALUE_MAXTYPED) {
         text[n] = c;
         text[n + 1] = '\0';

@@ -9,8 +9,7 @@ constexpr double MARGIN = 0.002;
 
 }  // namespace
 
-double framepacer_budget(const s_framepacer &p)
-{
+double framepacer_budget(const s_framepacer &p) {
     double longest = 0, second = 0;
     for (int i = 0; i < p.count; i++) {
         const double d = p.drawn[i];
@@ -25,14 +24,12 @@ double framepacer_budget(const s_framepacer &p)
     return std::min(drawing + MARGIN + p.swap, FRAMEPACER_MAXBUDGET);
 }
 
-double framepacer_swapat(const s_framepacer &p, double started)
-{
+double framepacer_swapat(const s_framepacer &p, double started) {
     return started + framepacer_budget(p) - p.swap;
 }
 
 void framepacer_record(s_framepacer *p, double started, double ready, double swapfrom,
-                       double presented)
-{
+                       double presented) {
     p->drawn[p->next] = std::clamp(ready - started, 0.0, FRAMEPACER_MAXBUDGET);
     p->next = (p->next + 1) % s_framepacer::WINDOW;
     p->count = std::min(p->count + 1, s_framepacer::WINDOW);

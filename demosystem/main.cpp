@@ -55,8 +55,7 @@ struct s_playeroptions {
 };
 
 // Logs why the command line is refused and shows the usage on standard error.
-__attribute__((format(printf, 1, 2))) int refuse(const char *format, ...)
-{
+__attribute__((format(printf, 1, 2))) int refuse(const char *format, ...) {
     char reason[512];
     va_list args;
     va_start(args, format);
@@ -67,8 +66,7 @@ __attribute__((format(printf, 1, 2))) int refuse(const char *format, ...)
     return EXIT_USAGE;
 }
 
-bool parse_int(const char *text, long lo, long hi, int *v)
-{
+bool parse_int(const char *text, long lo, long hi, int *v) {
     char *end = nullptr;
     errno = 0;
     const long n = strtol(text, &end, 10);
@@ -77,8 +75,7 @@ bool parse_int(const char *text, long lo, long hi, int *v)
     return true;
 }
 
-bool parse_size(const char *text, int *w, int *h)
-{
+bool parse_size(const char *text, int *w, int *h) {
     const char *x = strchr(text, 'x');
     if (!x || x == text) return false;
     const std::string width(text, x);
@@ -88,8 +85,7 @@ bool parse_size(const char *text, int *w, int *h)
 // A day of music is far beyond any production; the bound keeps the frame arithmetic in range.
 constexpr double MAXSECONDS = 86400;
 
-bool parse_seconds(const char *text, double *v)
-{
+bool parse_seconds(const char *text, double *v) {
     char *end = nullptr;
     errno = 0;
     *v = strtod(text, &end);
@@ -97,8 +93,7 @@ bool parse_seconds(const char *text, double *v)
 }
 
 // Reads the command line into `opt`; returns -1 to play, or the exit status to end with.
-int parse_options(int argc, char **args, s_playeroptions *opt)
-{
+int parse_options(int argc, char **args, s_playeroptions *opt) {
     bool have_image = false;
     for (int i = 1; i < argc; ++i) {
         const char *a = args[i];
@@ -121,7 +116,8 @@ int parse_options(int argc, char **args, s_playeroptions *opt)
         } else if (!strcmp(a, "--display")) {
             const int displays = mox_getnumdisplays();
             if (!parse_int(v, 0, displays - 1, &opt->display))
-                return refuse("bad --display '%s' (this machine has monitors 0 to %d)", v, displays - 1);
+                return refuse("bad --display '%s' (this machine has monitors 0 to %d)", v,
+                              displays - 1);
         } else if (!strcmp(a, "--from")) {
             if (!parse_seconds(v, &opt->from))
                 return refuse("bad --from '%s' (expected seconds, 0 to %.0f)", v, MAXSECONDS);
@@ -141,21 +137,23 @@ int parse_options(int argc, char **args, s_playeroptions *opt)
 }
 
 // Mounts the resource image, or says why it cannot be played.
-bool mount_image(const char *name)
-{
+bool mount_image(const char *name) {
     struct stat st;
     const char *why = nullptr;
-    if (stat(name, &st) != 0) why = strerror(errno);
-    else if (!S_ISREG(st.st_mode)) why = "not a regular file";
-    else if (st.st_size == 0) why = "the file is empty";
-    else if (!corefile_mountimage(name, 0)) why = "not a resource image, or truncated or damaged";
+    if (stat(name, &st) != 0)
+        why = strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = "not a regular file";
+    else if (st.st_size == 0)
+        why = "the file is empty";
+    else if (!corefile_mountimage(name, 0))
+        why = "not a resource image, or truncated or damaged";
     if (!why) return true;
     core_log(LOG_ERROR, "player.bad_image", "invite: cannot play %s: %s\n", name, why);
     return false;
 }
 
-bool has_project(const char *name)
-{
+bool has_project(const char *name) {
     s_corefile file;
     if (!corefile_open(name, &file, 0)) return false;
     corefile_close(&file);
@@ -164,8 +162,7 @@ bool has_project(const char *name)
 
 }  // namespace
 
-int coremain(int argc, char **args)
-{
+int coremain(int argc, char **args) {
     int key = 0, keytrig = 0;
     s_playeroptions opt;
     const int status = parse_options(argc, args, &opt);
@@ -193,8 +190,9 @@ int coremain(int argc, char **args)
     const s_sound &music = gbd_demo.demomusic;
     const uint64_t musicframes = music.numchannels ? music.length / music.numchannels : 0;
     if (musicframes == 0 || music.samplerate == 0) {
-        core_log(LOG_ERROR, "player.bad_music", "invite: the music '%s' of %s could not be loaded\n",
-                 gbd_demo.musicfilename, opt.image);
+        core_log(LOG_ERROR, "player.bad_music",
+                 "invite: the music '%s' of %s could not be loaded\n", gbd_demo.musicfilename,
+                 opt.image);
         return 1;
     }
     const uint64_t start = (uint64_t)std::llround(opt.from * music.samplerate);

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<uint8_t> storage(data, data + size);
     storage.push_back(0);  // fmemopen refuses an empty buffer
     for (int appended = 0; appended < 2; ++appended) {
@@ -21,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             imageformat_readtable(fp, start, limit, &t, why, sizeof why)) {
             if (t.romsize > limit) abort();
             for (uint32_t i = 0; i < t.numfiles; ++i)
-                if (!t.names[i][0] || (uint64_t)t.offsets[i] + imageformat_entrysize(&t, i) > limit) abort();
+                if (!t.names[i][0] || (uint64_t)t.offsets[i] + imageformat_entrysize(&t, i) > limit)
+                    abort();
             imageformat_freetable(&t);
         }
         fclose(fp);

@@ -8,8 +8,7 @@
 namespace {
 
 // Touches every vertex and texture coordinate that the display lists would read.
-void walk(const c_mesh &m)
-{
+void walk(const c_mesh &m) {
     volatile float sum = 0;
     for (int c = 0; c < m.numuvchannels; ++c) {
         if (!m.tvertex[c]) abort();
@@ -34,8 +33,7 @@ void walk(const c_mesh &m)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     c_mesh mesh;
     const char *why = nullptr;
     if (mesh_parse(&mesh, data, (uint32_t)size, &why)) {
@@ -43,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (mesh.numfacegroups < 0 || mesh.numfacegroups > MESH_MAXFACEGROUPS) abort();
         walk(mesh);
     } else {
-        if (!why || mesh.vertex || mesh.numvertices || mesh.numfacegroups || mesh.numuvchannels) abort();
+        if (!why || mesh.vertex || mesh.numvertices || mesh.numfacegroups || mesh.numuvchannels)
+            abort();
         for (s_face *f : mesh.face)
             if (f) abort();
     }

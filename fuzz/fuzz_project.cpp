@@ -22,8 +22,7 @@ namespace {
 s_effecttable effects = {};
 
 // A 16 x 9, 32-bit, top-left picture whose first row marks glyphs at columns 3, 7 and 12.
-std::vector<uint8_t> picture()
-{
+std::vector<uint8_t> picture() {
     std::vector<uint8_t> f = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 9, 0, 32, 0x20};
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 16; ++x) {
@@ -35,8 +34,7 @@ std::vector<uint8_t> picture()
 }
 
 // 16-bit stereo at 44100 Hz, four frames.
-std::vector<uint8_t> sound()
-{
+std::vector<uint8_t> sound() {
     std::vector<uint8_t> f(44 + 16, 0);
     auto put = [&f](size_t at, uint32_t v, int n) {
         for (int i = 0; i < n; ++i) f[at + i] = (uint8_t)(v >> (8 * i));
@@ -56,8 +54,7 @@ std::vector<uint8_t> sound()
     return f;
 }
 
-void check(const c_demo &d)
-{
+void check(const c_demo &d) {
     if (d.numlayers < 0 || d.numlayers > DEMO_MAXLAYERS) abort();
     if (d.numresources < 0 || d.numresources > DEMO_MAXRESOURCES) abort();
     if (d.nummarkers < 0 || d.nummarkers > DEMO_MAXMARKERS) abort();
@@ -92,19 +89,20 @@ void check(const c_demo &d)
 }
 
 // Reads every track of every layer at the times where something changes.
-void evaluate(c_demo &d)
-{
+void evaluate(c_demo &d) {
     for (int i = 0; i < d.numlayers; ++i) {
         s_demolayer &l = d.layer[i];
         std::vector<int> times = {0, 1, INT_MAX};
         for (int k = 0; k < l.numevents_value && k < 8; ++k) times.push_back(l.event_value[k].t);
-        for (int k = 0; k < l.numevents_transform && k < 8; ++k) times.push_back(l.event_transform[k].t);
+        for (int k = 0; k < l.numevents_transform && k < 8; ++k)
+            times.push_back(l.event_transform[k].t);
         for (int k = 0; k < l.numevents && k < 8; ++k)
             times.push_back(l.event[k].t < INT_MAX ? l.event[k].t + 1 : INT_MAX);
         volatile float sum = 0;
         for (int t : times) {
             d.position = t;
-            for (int type = VALUE_NONE; type <= VALUE_EFFECTVALUE2; ++type) sum = sum + d.GetValue(&l, type);
+            for (int type = VALUE_NONE; type <= VALUE_EFFECTVALUE2; ++type)
+                sum = sum + d.GetValue(&l, type);
             for (int c = 0; c < 9; ++c) sum = sum + d.GetTransformValue(&l, c);
             sum = sum + d.GetBeatMultiplier();
         }
@@ -112,8 +110,7 @@ void evaluate(c_demo &d)
 }
 
 // Frees the demo object and resets the core library's lists, so that memory stays flat.
-void release(c_demo *d)
-{
+void release(c_demo *d) {
     d->Release();
     delete d;
     MOX_FlushGraphics();
@@ -122,8 +119,7 @@ void release(c_demo *d)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz_scratch::mount();
     const std::vector<uint8_t> tga = picture(), wav = sound();
     fuzz_scratch::write("a.tga", tga.data(), tga.size());
@@ -134,8 +130,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_scratch::write("demo.fentro", data, size);
     c_demo *demo = new c_demo();
     demo->effects = effects;

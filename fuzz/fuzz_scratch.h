@@ -10,22 +10,19 @@
 
 namespace fuzz_scratch {
 
-inline std::string &dir()
-{
+inline std::string &dir() {
     static std::string path;
     return path;
 }
 
-inline void remove_dir()
-{
+inline void remove_dir() {
     corefile_closeimage();
     std::string cmd = "rm -rf '" + dir() + "'";
     if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir().c_str());
 }
 
 // Creates and mounts the directory (in memory where /dev/shm exists); removed at exit.
-inline void mount()
-{
+inline void mount() {
     char templ[] = "/dev/shm/fentro_fuzz.XXXXXX";
     char templ_tmp[] = "/tmp/fentro_fuzz.XXXXXX";
     const char *made = access("/dev/shm", W_OK) == 0 ? mkdtemp(templ) : nullptr;
@@ -38,8 +35,7 @@ inline void mount()
     atexit(remove_dir);
 }
 
-inline void write(const char *name, const void *data, size_t size)
-{
+inline void write(const char *name, const void *data, size_t size) {
     const std::string path = dir() + "/" + name;
     FILE *f = fopen(path.c_str(), "wb");
     if (!f || fwrite(data, 1, size, f) != size || fclose(f) != 0) {

@@ -21,14 +21,12 @@ s_font font;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz_scratch::mount();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     s_tgainfo info;
     unsigned int *pixels = MOX_DecodeTGA(data, size, &info);
     if (!pixels) {

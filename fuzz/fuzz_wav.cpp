@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz_scratch::mount();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_scratch::write("in.wav", data, size);
     s_sound sound{};
     if (!Soundsystem_LoadWAV("in.wav", &sound)) {
@@ -26,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (sound.numchannels != 1 && sound.numchannels != 2) abort();
     if (sound.samplerate == 0) abort();
     const uint32_t width = sound.bits / 8u;
-    if (sound.size % (width * sound.numchannels) != 0 || sound.length != sound.size / width) abort();
+    if (sound.size % (width * sound.numchannels) != 0 || sound.length != sound.size / width)
+        abort();
     if (sound.size && !sound.buffer) abort();
     const uint8_t *samples = static_cast<const uint8_t *>(sound.buffer);
     for (uint32_t i = 0; i < sound.size; ++i)

@@ -9,8 +9,8 @@
 #include "mox/mox.h"
 
 int main(int argc, char *argv[]) {
-  int result = mox_processentry(argc, argv, coremain);
-  fflush(nullptr);
-  core_leakcheck();
-  _exit(result);
+    int result = mox_processentry(argc, argv, coremain);
+    fflush(nullptr);
+    core_leakcheck();
+    _exit(result);
 }

@@ -25,23 +25,23 @@
 
 // Returns true when the window, the context and the video layer are ready.
 inline bool gltest_init(int width, int height) {
-  if (mox_initdriver() != 0) return false;
-  MOX_InitVideo(width, height, 0);
-  return MOX_VideoReady();
+    if (mox_initdriver() != 0) return false;
+    MOX_InitVideo(width, height, 0);
+    return MOX_VideoReady();
 }
 
 // Reads from whatever is bound for drawing: the current framebuffer object, or the window's
 // back buffer in read-back mode.
 inline uint32_t gltest_pixel(int x, int y) {
-  unsigned char p[4] = {0, 0, 0, 0};
-  int h = MOX_GetFrameBufferHeight();
-  glFinish();
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(x, h - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    unsigned char p[4] = {0, 0, 0, 0};
+    int h = MOX_GetFrameBufferHeight();
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, h - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 class GLTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(gltest_init(256, 256)) << "no GL context (display?)"; }
+protected:
+    void SetUp() override { ASSERT_TRUE(gltest_init(256, 256)) << "no GL context (display?)"; }
 };

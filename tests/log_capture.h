@@ -14,12 +14,10 @@ struct s_logged {
 
 class LogCapture {
 public:
-    explicit LogCapture(int maxlevel = LOG_DEBUG) : previous_(core_setloglevel(maxlevel))
-    {
+    explicit LogCapture(int maxlevel = LOG_DEBUG) : previous_(core_setloglevel(maxlevel)) {
         core_setlogsink(&LogCapture::Sink, this);
     }
-    ~LogCapture()
-    {
+    ~LogCapture() {
         core_setlogsink(nullptr, nullptr);
         core_setloglevel(previous_);
     }
@@ -27,30 +25,26 @@ public:
     LogCapture &operator=(const LogCapture &) = delete;
 
     const std::vector<s_logged> &messages() const { return messages_; }
-    int Count(const std::string &id) const
-    {
+    int Count(const std::string &id) const {
         return (int)std::count_if(messages_.begin(), messages_.end(),
                                   [&](const s_logged &m) { return m.id == id; });
     }
     bool Has(const std::string &id) const { return Count(id) > 0; }
-    std::vector<std::string> Ids() const
-    {
+    std::vector<std::string> Ids() const {
         std::vector<std::string> ids;
         for (const s_logged &m : messages_) ids.push_back(m.id);
         return ids;
     }
     void Clear() { messages_.clear(); }
     // Every message's text, for a failure report.
-    std::string Text() const
-    {
+    std::string Text() const {
         std::string all;
         for (const s_logged &m : messages_) all += m.id + ": " + m.text;
         return all;
     }
 
 private:
-    static void Sink(int level, const char *id, const char *text, void *user)
-    {
+    static void Sink(int level, const char *id, const char *text, void *user) {
         static_cast<LogCapture *>(user)->messages_.push_back({level, id, text});
     }
     int previous_;
@@ -59,8 +53,7 @@ private:
 
 // Runs `fn` with its messages kept off the console and returns its result.
 template <typename F>
-auto Quietly(F &&fn)
-{
+auto Quietly(F &&fn) {
     LogCapture quiet;
     return fn();
 }

@@ -22,7 +22,8 @@ namespace {
 const char *const USAGE =
     "usage:\n"
     "  coreimage create IMAGE DIR   pack every file below DIR into the stand-alone image IMAGE\n"
-    "  coreimage append HOST DIR    append an image of DIR to the file HOST (positions absolute in\n"
+    "  coreimage append HOST DIR    append an image of DIR to the file HOST (positions absolute "
+    "in\n"
     "                               HOST, followed by a 4-byte trailer holding the image's start)\n"
     "  coreimage list IMAGE         one line per entry: offset, size, hash, name (tab-separated)\n"
     "  coreimage extract [--force] IMAGE DIR\n"
@@ -44,15 +45,14 @@ struct s_undo {
     std::vector<std::string> dirs;
 } undo;
 
-void forget(const std::string &file)
-{
+void forget(const std::string &file) {
     undo.files.erase(std::remove(undo.files.begin(), undo.files.end(), file), undo.files.end());
 }
 
-[[noreturn]] void die(const char *id, const char *format, ...) __attribute__((format(printf, 2, 3)));
+[[noreturn]] void die(const char *id, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
 
-void die(const char *id, const char *format, ...)
-{
+void die(const char *id, const char *format, ...) {
     char text[2048];
     va_list args;
     va_start(args, format);
@@ -71,8 +71,7 @@ struct s_packfile {
     uint32_t size;
 };
 
-std::string downcase(const std::string &s)
-{
+std::string downcase(const std::string &s) {
     std::string out(s.size(), 0);
     file_downcase(out.data(), s.data(), (int)s.size());
     return out;
@@ -80,25 +79,32 @@ std::string downcase(const std::string &s)
 
 // Every regular file below dir, named and ordered as the image stores them. The image being
 // written is left out when it lies inside dir.
-std::vector<s_packfile> gather(const char *dir, const std::string &output)
-{
+std::vector<s_packfile> gather(const char *dir, const std::string &output) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) die("coreimage.dir_unreadable", "cannot read directory %s", dir);
+    if (!fs::is_directory(dir, ec))
+        die("coreimage.dir_unreadable", "cannot read directory %s", dir);
     std::vector<s_packfile> files;
     const fs::path skip = fs::weakly_canonical(output, ec);
     fs::recursive_directory_iterator it(dir, ec), end;
-    if (ec) die("coreimage.dir_unreadable", "cannot read directory %s: %s", dir, ec.message().c_str());
+    if (ec)
+        die("coreimage.dir_unreadable", "cannot read directory %s: %s", dir, ec.message().c_str());
     for (; it != end; it.increment(ec)) {
-        if (ec) die("coreimage.dir_unreadable", "cannot read directory %s: %s", dir, ec.message().c_str());
+        if (ec)
+            die("coreimage.dir_unreadable", "cannot read directory %s: %s", dir,
+                ec.message().c_str());
         if (!it->is_regular_file(ec)) continue;
         if (fs::weakly_canonical(it->path(), ec) == skip) continue;
         const uintmax_t size = it->file_size(ec);
-        if (ec) die("coreimage.unreadable", "cannot read %s: %s", it->path().c_str(), ec.message().c_str());
-        if (size > UINT32_MAX) die("coreimage.too_large", "%s is larger than an image can hold", it->path().c_str());
+        if (ec)
+            die("coreimage.unreadable", "cannot read %s: %s", it->path().c_str(),
+                ec.message().c_str());
+        if (size > UINT32_MAX)
+            die("coreimage.too_large", "%s is larger than an image can hold", it->path().c_str());
         const std::string relative = it->path().lexically_relative(dir).generic_string();
         files.push_back({downcase(relative), relative, it->path(), (uint32_t)size});
     }
-    std::sort(files.begin(), files.end(), [](const s_packfile &a, const s_packfile &b) { return a.name < b.name; });
+    std::sort(files.begin(), files.end(),
+              [](const s_packfile &a, const s_packfile &b) { return a.name < b.name; });
     for (size_t i = 1; i < files.size(); ++i)
         if (files[i].name == files[i - 1].name)
             die("coreimage.name_clash", "%s and %s both become %s", files[i - 1].original.c_str(),
@@ -108,8 +114,7 @@ std::vector<s_packfile> gather(const char *dir, const std::string &output)
 
 // Opens a file for reading only if it is a regular file: a FIFO or device is refused before
 // a read could block on it (opening without blocking, then checking what was opened).
-FILE *openregular(const char *path, struct stat *st)
-{
+FILE *openregular(const char *path, struct stat *st) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) die("coreimage.unreadable", "cannot read %s: %s", path, strerror(errno));
     if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
@@ -123,8 +128,7 @@ FILE *openregular(const char *path, struct stat *st)
 }
 
 // Copies exactly size bytes from in to out; false when either side falls short.
-bool copybytes(FILE *in, FILE *out, uint64_t size)
-{
+bool copybytes(FILE *in, FILE *out, uint64_t size) {
     std::vector<char> buffer(1 << 16);
     while (size) {
         const size_t n = fread(buffer.data(), 1, std::min<uint64_t>(buffer.size(), size), in);
@@ -135,8 +139,8 @@ bool copybytes(FILE *in, FILE *out, uint64_t size)
 }
 
 // Writes the image of files to out, every position counted from base.
-void writeimage(FILE *out, uint32_t base, const std::vector<s_packfile> &files, const char *outname)
-{
+void writeimage(FILE *out, uint32_t base, const std::vector<s_packfile> &files,
+                const char *outname) {
     std::vector<const char *> names;
     std::vector<uint32_t> sizes;
     for (const auto &f : files) {
@@ -144,7 +148,8 @@ void writeimage(FILE *out, uint32_t base, const std::vector<s_packfile> &files, 
         sizes.push_back(f.size);
     }
     char why[256];
-    if (!imageformat_writetable(out, base, (uint32_t)files.size(), names.data(), sizes.data(), why, sizeof why))
+    if (!imageformat_writetable(out, base, (uint32_t)files.size(), names.data(), sizes.data(), why,
+                                sizeof why))
         die("coreimage.table_refused", "%s: %s", outname, why);
     for (const auto &f : files) {
         struct stat st;
@@ -154,19 +159,22 @@ void writeimage(FILE *out, uint32_t base, const std::vector<s_packfile> &files, 
         // A file that changed while packing would shift every later entry.
         const bool grew = fgetc(in) != EOF;
         fclose(in);
-        if (writefailed) die("coreimage.unwritable", "cannot write %s: %s", outname, strerror(errno));
-        if (!copied || grew) die("coreimage.changed_size", "%s changed size while it was packed", f.path.c_str());
+        if (writefailed)
+            die("coreimage.unwritable", "cannot write %s: %s", outname, strerror(errno));
+        if (!copied || grew)
+            die("coreimage.changed_size", "%s changed size while it was packed", f.path.c_str());
     }
 }
 
 // The file that writing `path` replaces: where a symbolic link points, else path itself.
-std::string outputpath(const char *path)
-{
+std::string outputpath(const char *path) {
     struct stat st;
     if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     std::error_code ec;
     const fs::path target = fs::canonical(path, ec);
-    if (ec) die("coreimage.bad_link", "cannot follow the symbolic link %s: %s", path, ec.message().c_str());
+    if (ec)
+        die("coreimage.bad_link", "cannot follow the symbolic link %s: %s", path,
+            ec.message().c_str());
     return target.string();
 }
 
@@ -177,8 +185,7 @@ struct s_output {
     FILE *fp;
 };
 
-s_output beginoutput(const std::string &target)
-{
+s_output beginoutput(const std::string &target) {
     s_output o{target, target + ".~" + std::to_string(getpid()), nullptr};
     const int fd = open(o.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) die("coreimage.unwritable", "cannot write %s: %s", o.temp.c_str(), strerror(errno));
@@ -189,8 +196,7 @@ s_output beginoutput(const std::string &target)
 }
 
 // Makes a rename in the folder of `file` durable.
-void syncfolder(const std::string &file)
-{
+void syncfolder(const std::string &file) {
     const fs::path parent = fs::path(file).parent_path();
     const int fd = open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -199,8 +205,7 @@ void syncfolder(const std::string &file)
     }
 }
 
-void endoutput(s_output &o, mode_t mode)
-{
+void endoutput(s_output &o, mode_t mode) {
     bool ok = fflush(o.fp) == 0 && !ferror(o.fp) && fsync(fileno(o.fp)) == 0;
     if (mode) fchmod(fileno(o.fp), mode);
     ok = fclose(o.fp) == 0 && ok;
@@ -210,8 +215,7 @@ void endoutput(s_output &o, mode_t mode)
     syncfolder(o.target);
 }
 
-int create(const char *image, const char *dir)
-{
+int create(const char *image, const char *dir) {
     const std::string target = outputpath(image);
     const auto files = gather(dir, target);
     s_output o = beginoutput(target);
@@ -220,12 +224,13 @@ int create(const char *image, const char *dir)
     return 0;
 }
 
-int append(const char *host, const char *dir)
-{
+int append(const char *host, const char *dir) {
     struct stat st;
-    if (stat(host, &st) != 0) die("coreimage.unreadable", "cannot read %s: %s", host, strerror(errno));
+    if (stat(host, &st) != 0)
+        die("coreimage.unreadable", "cannot read %s: %s", host, strerror(errno));
     if (!S_ISREG(st.st_mode)) die("coreimage.not_regular", "refused %s: not a regular file", host);
-    if ((uint64_t)st.st_size > UINT32_MAX) die("coreimage.too_large", "%s is too large to carry an image", host);
+    if ((uint64_t)st.st_size > UINT32_MAX)
+        die("coreimage.too_large", "%s is too large to carry an image", host);
     const std::string target = outputpath(host);
     const auto files = gather(dir, target);
     // The host is copied with the image behind it, so a failure leaves the original intact.
@@ -244,35 +249,33 @@ int append(const char *host, const char *dir)
 }
 
 // Opens an image, stand-alone or appended, and reads its table.
-FILE *openimage(const char *image, s_coreimage *table)
-{
+FILE *openimage(const char *image, s_coreimage *table) {
     struct stat st;
     FILE *fp = openregular(image, &st);
     char magic[4] = {};
     const bool standalone = fread(magic, 1, 4, fp) == 4 && !memcmp(magic, "CORE", 4);
     uint64_t start = 0, limit = 0;
     char why[256];
-    if (!imageformat_locate(fp, (uint64_t)st.st_size, standalone ? 0 : 1, &start, &limit, why, sizeof why) ||
+    if (!imageformat_locate(fp, (uint64_t)st.st_size, standalone ? 0 : 1, &start, &limit, why,
+                            sizeof why) ||
         !imageformat_readtable(fp, start, limit, table, why, sizeof why))
         die("coreimage.malformed", "malformed image %s: %s", image, why);
     return fp;
 }
 
-int list(const char *image)
-{
+int list(const char *image) {
     s_coreimage table{};
     FILE *fp = openimage(image, &table);
     for (uint32_t i = 0; i < table.numfiles; ++i)
-        printf("%u\t%u\t%u\t%s\n", table.offsets[i], imageformat_entrysize(&table, i), table.hashes[i],
-               table.names[i]);
+        printf("%u\t%u\t%u\t%s\n", table.offsets[i], imageformat_entrysize(&table, i),
+               table.hashes[i], table.names[i]);
     imageformat_freetable(&table);
     fclose(fp);
     return 0;
 }
 
 // An entry's folders and file name, from its "/"-separated name.
-std::vector<std::string> splitname(const std::string &name)
-{
+std::vector<std::string> splitname(const std::string &name) {
     std::vector<std::string> parts;
     size_t from = 0;
     for (size_t at; (at = name.find('/', from)) != std::string::npos; from = at + 1)
@@ -283,8 +286,7 @@ std::vector<std::string> splitname(const std::string &name)
 
 // Refuses, before anything is written, an image whose entries would leave the folder, could
 // not be told apart on disk, or would need one path to be a file and a folder at once.
-void checknames(const s_coreimage &table, const char *dir)
-{
+void checknames(const s_coreimage &table, const char *dir) {
     std::set<std::string> names;
     for (uint32_t i = 0; i < table.numfiles; ++i) {
         const std::string name = table.names[i];
@@ -292,14 +294,17 @@ void checknames(const s_coreimage &table, const char *dir)
             die("coreimage.unsafe_name", "refused entry name outside %s: %s", dir, name.c_str());
         for (const std::string &part : splitname(name))
             if (part.empty() || part == ".")
-                die("coreimage.bad_name", "refused image: entry name %s has an empty or \".\" part", name.c_str());
+                die("coreimage.bad_name", "refused image: entry name %s has an empty or \".\" part",
+                    name.c_str());
         if (!names.insert(name).second)
-            die("coreimage.duplicate_name", "refused image: entry %s appears more than once", name.c_str());
+            die("coreimage.duplicate_name", "refused image: entry %s appears more than once",
+                name.c_str());
     }
     for (const std::string &name : names)
         for (size_t at = name.find('/'); at != std::string::npos; at = name.find('/', at + 1))
             if (names.count(name.substr(0, at)))
-                die("coreimage.file_and_folder", "refused image: %s is an entry and also the folder of %s",
+                die("coreimage.file_and_folder",
+                    "refused image: %s is an entry and also the folder of %s",
                     name.substr(0, at).c_str(), name.c_str());
 }
 
@@ -307,8 +312,8 @@ void checknames(const s_coreimage &table, const char *dir)
 // following a symbolic link. Missing folders are made when `make` (and noted for undo);
 // otherwise -2 tells that the folder does not exist yet. Refuses a link or a non-folder in the
 // way, with the reason.
-int openparent(int rootfd, const std::string &root, const std::vector<std::string> &parts, bool make)
-{
+int openparent(int rootfd, const std::string &root, const std::vector<std::string> &parts,
+               bool make) {
     int fd = dup(rootfd);
     std::string path = root;
     for (size_t i = 0; fd >= 0 && i + 1 < parts.size(); ++i) {
@@ -316,17 +321,19 @@ int openparent(int rootfd, const std::string &root, const std::vector<std::strin
         path += "/" + parts[i];
         struct stat st;
         if (fstatat(fd, part, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) die("coreimage.unwritable", "cannot read %s: %s", path.c_str(), strerror(errno));
+            if (errno != ENOENT)
+                die("coreimage.unwritable", "cannot read %s: %s", path.c_str(), strerror(errno));
             if (!make) {
                 close(fd);
                 return -2;
             }
             if (mkdirat(fd, part, 0777) != 0)
-                die("coreimage.dir_uncreatable", "cannot create %s: %s", path.c_str(), strerror(errno));
+                die("coreimage.dir_uncreatable", "cannot create %s: %s", path.c_str(),
+                    strerror(errno));
             undo.dirs.push_back(path);
         } else if (S_ISLNK(st.st_mode)) {
-            die("coreimage.link_in_the_way", "refused: %s is a symbolic link, nothing is written through it",
-                path.c_str());
+            die("coreimage.link_in_the_way",
+                "refused: %s is a symbolic link, nothing is written through it", path.c_str());
         } else if (!S_ISDIR(st.st_mode)) {
             die("coreimage.file_in_the_way", "refused: %s is in the way of a folder", path.c_str());
         }
@@ -334,26 +341,28 @@ int openparent(int rootfd, const std::string &root, const std::vector<std::strin
         close(fd);
         fd = next;
     }
-    if (fd < 0) die("coreimage.unwritable", "cannot open a folder below %s: %s", root.c_str(), strerror(errno));
+    if (fd < 0)
+        die("coreimage.unwritable", "cannot open a folder below %s: %s", root.c_str(),
+            strerror(errno));
     return fd;
 }
 
 // Refuses to replace a folder, and a file unless forced; a link there is replaced itself,
 // never written through.
-void checktarget(int parentfd, const std::string &path, const std::string &leaf, bool force)
-{
+void checktarget(int parentfd, const std::string &path, const std::string &leaf, bool force) {
     struct stat st;
     if (fstatat(parentfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    if (S_ISDIR(st.st_mode)) die("coreimage.file_in_the_way", "refused: %s is a folder", path.c_str());
+    if (S_ISDIR(st.st_mode))
+        die("coreimage.file_in_the_way", "refused: %s is a folder", path.c_str());
     if (!force) die("coreimage.exists", "refused: %s exists (--force replaces it)", path.c_str());
 }
 
 // Makes dir and any missing folder above it, noting each for undo.
-void makeroot(const fs::path &dir)
-{
+void makeroot(const fs::path &dir) {
     struct stat st;
     if (stat(dir.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) die("coreimage.file_in_the_way", "refused: %s is not a folder", dir.c_str());
+        if (!S_ISDIR(st.st_mode))
+            die("coreimage.file_in_the_way", "refused: %s is not a folder", dir.c_str());
         return;
     }
     if (dir.has_parent_path() && dir.parent_path() != dir) makeroot(dir.parent_path());
@@ -364,8 +373,7 @@ void makeroot(const fs::path &dir)
 
 // Every entry is first written to a temporary file beside its target; only when all are
 // complete do they take their names, so a failure leaves the folder as it was.
-int extract(const char *image, const char *dir, bool force)
-{
+int extract(const char *image, const char *dir, bool force) {
     s_coreimage table{};
     FILE *fp = openimage(image, &table);
     checknames(table, dir);
@@ -394,8 +402,10 @@ int extract(const char *image, const char *dir, bool force)
         const std::string path = root + "/" + table.names[i];
         const int fd = openparent(rootfd, root, parts[i], true);
         const std::string temp = parts[i].back() + suffix;
-        const int out = openat(fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (out < 0) die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
+        const int out =
+            openat(fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0)
+            die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
         undo.files.push_back(path + suffix);
         FILE *o = fdopen(out, "wb");
         if (!o) die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
@@ -403,10 +413,12 @@ int extract(const char *image, const char *dir, bool force)
         if (fseeko(fp, (off_t)table.offsets[i], SEEK_SET) != 0 || !copybytes(fp, o, size)) {
             const bool writefailed = ferror(o);
             fclose(o);
-            if (writefailed) die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
+            if (writefailed)
+                die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
             die("coreimage.entry_unreadable", "cannot read entry %s of %s", table.names[i], image);
         }
-        if (fclose(o) != 0) die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
+        if (fclose(o) != 0)
+            die("coreimage.unwritable", "cannot write %s: %s", path.c_str(), strerror(errno));
         close(fd);
     }
     for (uint32_t i = 0; i < table.numfiles; ++i) {
@@ -426,8 +438,7 @@ int extract(const char *image, const char *dir, bool force)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     core_logconsole(LOG_CONSOLE_STDERR);
     // --quiet and --verbose may stand anywhere; the rest are the command and its operands.
     argc = int(std::remove_if(argv + 1, argv + argc, core_logoption) - argv);
@@ -442,7 +453,8 @@ int main(int argc, char **argv)
     if (command == "create" && args.size() == 3) return create(args[1].c_str(), args[2].c_str());
     if (command == "append" && args.size() == 3) return append(args[1].c_str(), args[2].c_str());
     if (command == "list" && args.size() == 2) return list(args[1].c_str());
-    if (command == "extract" && args.size() == 3) return extract(args[1].c_str(), args[2].c_str(), force);
+    if (command == "extract" && args.size() == 3)
+        return extract(args[1].c_str(), args[2].c_str(), force);
     fputs(USAGE, stderr);
     return 1;
 }

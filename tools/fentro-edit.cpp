@@ -56,7 +56,8 @@ void LoadFonts() {
     if (font1.numcharacters == 0 && font2.numcharacters > 0) font1 = font2;
     if (font2.numcharacters == 0 && font1.numcharacters > 0) font2 = font1;
     if (font1.numcharacters == 0)
-        core_log(LOG_WARNING, "edit.no_fonts", "- No editor fonts (guifont1.tga, guifont2.tga): no text\n");
+        core_log(LOG_WARNING, "edit.no_fonts",
+                 "- No editor fonts (guifont1.tga, guifont2.tga): no text\n");
 }
 
 }  // namespace
@@ -74,7 +75,8 @@ int coremain(int argc, char *argv[]) {
             char end = 0;
             if (i + 1 >= argc || sscanf(argv[i + 1], "%dx%d%c", &width, &height, &end) != 2 ||
                 width < 320 || height < 200 || width > 16384 || height > 16384) {
-                core_log(LOG_ERROR, "edit.bad_size", "fentro-edit: --size needs WxH, e.g. 1280x720\n");
+                core_log(LOG_ERROR, "edit.bad_size",
+                         "fentro-edit: --size needs WxH, e.g. 1280x720\n");
                 fputs(USAGE, stderr);
                 return 2;
             }
@@ -83,7 +85,8 @@ int coremain(int argc, char *argv[]) {
         }
         if (core_logoption(argv[i])) continue;
         if (argv[i][0] == '-' || havedir) {
-            core_log(LOG_ERROR, "edit.bad_option", "fentro-edit: unexpected argument %s\n", argv[i]);
+            core_log(LOG_ERROR, "edit.bad_option", "fentro-edit: unexpected argument %s\n",
+                     argv[i]);
             fputs(USAGE, stderr);
             return 2;
         }
@@ -99,7 +102,8 @@ int coremain(int argc, char *argv[]) {
     srand(13371337);
     snprintf(gbd_demo.resfolder, sizeof gbd_demo.resfolder, "%s", dir);
     if (!corefile_mountimage(dir, 2)) {
-        core_log(LOG_ERROR, "edit.mount_failed", "fentro-edit: %s could not be mounted as a directory\n", dir);
+        core_log(LOG_ERROR, "edit.mount_failed",
+                 "fentro-edit: %s could not be mounted as a directory\n", dir);
         return 1;
     }
     MOX_InitVideo(width, height, MOX_VIDEO_RESIZABLE);

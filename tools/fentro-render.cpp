@@ -98,17 +98,16 @@ pid_t ffmpeg_pid = -1;
 int ffmpeg_pipe = -1;
 std::vector<pid_t> workers;
 
-void stop_child(pid_t pid)
-{
+void stop_child(pid_t pid) {
     kill(pid, SIGTERM);
     int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 // Any thread. Removes what this process started and ends it without running destructors
 // (the driver's event thread may be running).
-[[noreturn]] void leave(int status)
-{
+[[noreturn]] void leave(int status) {
     static std::mutex once;
     once.lock();  // a second failing thread waits here until the process ends
     if (ffmpeg_pipe >= 0) close(ffmpeg_pipe);
@@ -124,15 +123,14 @@ void stop_child(pid_t pid)
     _exit(status);
 }
 
-void vreport(const char *id, const char *format, va_list args)
-{
+void vreport(const char *id, const char *format, va_list args) {
     char text[1024];
     vsnprintf(text, sizeof text, format, args);
     core_log(LOG_ERROR, id, "fentro-render: %s\n", text);
 }
 
-[[noreturn]] __attribute__((format(printf, 2, 3))) void fail(const char *id, const char *format, ...)
-{
+[[noreturn]] __attribute__((format(printf, 2, 3))) void fail(const char *id, const char *format,
+                                                             ...) {
     va_list args;
     va_start(args, format);
     vreport(id, format, args);
@@ -141,8 +139,7 @@ void vreport(const char *id, const char *format, va_list args)
 }
 
 // A mistake on the command line: the reason, the usage and status 2.
-[[noreturn]] __attribute__((format(printf, 1, 2))) void usage_error(const char *format, ...)
-{
+[[noreturn]] __attribute__((format(printf, 1, 2))) void usage_error(const char *format, ...) {
     va_list args;
     va_start(args, format);
     vreport("render.bad_option", format, args);
@@ -151,24 +148,21 @@ void vreport(const char *id, const char *format, va_list args)
     leave(2);
 }
 
-bool parse_number(const char *text, double lo, double hi, double *v)
-{
+bool parse_number(const char *text, double lo, double hi, double *v) {
     char *end = nullptr;
     errno = 0;
     *v = strtod(text, &end);
     return end != text && *end == 0 && errno == 0 && *v >= lo && *v <= hi;
 }
 
-bool parse_int(const char *text, long long lo, long long hi, long long *v)
-{
+bool parse_int(const char *text, long long lo, long long hi, long long *v) {
     char *end = nullptr;
     errno = 0;
     *v = strtoll(text, &end, 10);
     return end != text && *end == 0 && errno == 0 && *v >= lo && *v <= hi;
 }
 
-void parse_options(int argc, char *argv[])
-{
+void parse_options(int argc, char *argv[]) {
     bool have_source = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -190,7 +184,8 @@ void parse_options(int argc, char *argv[])
             const char *v = value();
             int w = 0, h = 0;
             char tail = 0;
-            if (sscanf(v, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192)
+            if (sscanf(v, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 ||
+                h > 8192)
                 usage_error("bad --size '%s' (expected WxH, 16 to 8192 each)", v);
             opt.width = w, opt.height = h;
         } else if (a == "--fps") {
@@ -199,7 +194,8 @@ void parse_options(int argc, char *argv[])
             opt.fps = (int)n;
         } else if (a == "--jobs") {
             const char *v = value();
-            if (!parse_int(v, 1, MAX_JOBS, &n)) usage_error("bad --jobs '%s' (expected 1 to %d)", v, MAX_JOBS);
+            if (!parse_int(v, 1, MAX_JOBS, &n))
+                usage_error("bad --jobs '%s' (expected 1 to %d)", v, MAX_JOBS);
             opt.jobs = (int)n;
         } else if (a == "--from" || a == "--to") {
             const char *v = value();
@@ -211,8 +207,10 @@ void parse_options(int argc, char *argv[])
             size_t start = 0;
             while (start <= list.size()) {
                 const size_t comma = list.find(',', start);
-                const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (!parse_int(item.c_str(), 0, 0x7fffffff, &n)) usage_error("bad --at position '%s'", item.c_str());
+                const std::string item = list.substr(
+                    start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (!parse_int(item.c_str(), 0, 0x7fffffff, &n))
+                    usage_error("bad --at position '%s'", item.c_str());
                 opt.at.push_back(n);
                 if (comma == std::string::npos) break;
                 start = comma + 1;
@@ -229,8 +227,7 @@ void parse_options(int argc, char *argv[])
     if (opt.to >= 0 && opt.to <= opt.from) usage_error("--to must lie after --from");
 }
 
-bool is_video_name(const std::string &name)
-{
+bool is_video_name(const std::string &name) {
     for (const char *ext : {".mp4", ".webm", ".mkv"}) {
         const size_t n = strlen(ext);
         if (name.size() > n && name.compare(name.size() - n, n, ext) == 0) return true;
@@ -239,38 +236,39 @@ bool is_video_name(const std::string &name)
 }
 
 // ffmpeg's container for a video name: temporary names carry no telling extension.
-const char *video_format(const std::string &name)
-{
+const char *video_format(const std::string &name) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".webm") == 0) return "webm";
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mkv") == 0) return "matroska";
     return "mp4";
 }
 
-bool program_on_path(const char *name)
-{
+bool program_on_path(const char *name) {
     const char *path = getenv("PATH");
     if (!path) return false;
     std::string dirs = path;
     size_t start = 0;
     while (start <= dirs.size()) {
         const size_t colon = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        const std::string dir =
+            dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
         const std::string full = (dir.empty() ? "." : dir) + "/" + name;
         struct stat st;
-        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return true;
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
+            return true;
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
     return false;
 }
 
-void mount_source()
-{
+void mount_source() {
     struct stat st;
-    if (stat(opt.source.c_str(), &st) != 0) fail("render.no_source", "cannot read the source '%s'", opt.source.c_str());
+    if (stat(opt.source.c_str(), &st) != 0)
+        fail("render.no_source", "cannot read the source '%s'", opt.source.c_str());
     // Opening a pipe or a device could block or read without end.
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
-        fail("render.no_source", "the source '%s' is neither a file nor a folder", opt.source.c_str());
+        fail("render.no_source", "the source '%s' is neither a file nor a folder",
+             opt.source.c_str());
     int ok;
     if (S_ISDIR(st.st_mode)) {
         std::string dir = opt.source;
@@ -279,31 +277,39 @@ void mount_source()
     } else {
         ok = corefile_mountimage(opt.source.c_str(), 0);
     }
-    if (!ok) fail("render.no_source", "cannot mount the source '%s' (not a resource image?)", opt.source.c_str());
+    if (!ok)
+        fail("render.no_source", "cannot mount the source '%s' (not a resource image?)",
+             opt.source.c_str());
     s_corefile f;
-    if (!corefile_open(opt.project.c_str(), &f, 0)) fail("render.no_project", "the source holds no project file '%s'", opt.project.c_str());
+    if (!corefile_open(opt.project.c_str(), &f, 0))
+        fail("render.no_project", "the source holds no project file '%s'", opt.project.c_str());
     corefile_close(&f);
 }
 
 // Everything about the output that can be checked before the production is loaded.
-void check_output()
-{
-    if (opt.out.empty()) fail("render.no_output", "no output given: use --out DIR or --out FILE.mp4");
+void check_output() {
+    if (opt.out.empty())
+        fail("render.no_output", "no output given: use --out DIR or --out FILE.mp4");
     if (is_video_name(opt.out)) {
         if (!program_on_path("ffmpeg"))
-            fail("render.no_ffmpeg", "writing '%s' needs the program ffmpeg, which is not installed (apt-get install ffmpeg)", opt.out.c_str());
+            fail("render.no_ffmpeg",
+                 "writing '%s' needs the program ffmpeg, which is not installed (apt-get install "
+                 "ffmpeg)",
+                 opt.out.c_str());
         // yuv420p, which players expect, halves both dimensions.
-        if (opt.width % 2 || opt.height % 2) fail("render.odd_size", "a video needs an even --size, not %dx%d", opt.width, opt.height);
+        if (opt.width % 2 || opt.height % 2)
+            fail("render.odd_size", "a video needs an even --size, not %dx%d", opt.width,
+                 opt.height);
         return;
     }
     std::error_code ec;
     std::filesystem::create_directories(opt.out, ec);
-    if (!std::filesystem::is_directory(opt.out)) fail("render.no_output", "cannot create the output folder '%s'", opt.out.c_str());
+    if (!std::filesystem::is_directory(opt.out))
+        fail("render.no_output", "cannot create the output folder '%s'", opt.out.c_str());
 }
 
 // The music written to a temporary WAV for ffmpeg, which cannot read the resource image.
-std::string extract_music()
-{
+std::string extract_music() {
     s_corefile f;
     if (!corefile_open(gbd_demo.musicfilename, &f, 0)) return "";
     std::vector<unsigned char> bytes(corefile_fsize(&f));
@@ -315,8 +321,10 @@ std::string extract_music()
     musicfile = name;
     FILE *fp = fdopen(fd, "wb");
     bool ok = fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
-    if (fp) ok = fclose(fp) == 0 && ok;
-    else close(fd);
+    if (fp)
+        ok = fclose(fp) == 0 && ok;
+    else
+        close(fd);
     if (!ok) {
         remove(name);
         musicfile.clear();
@@ -326,13 +334,14 @@ std::string extract_music()
 
 // Runs ffmpeg with `args` (without a shell, so that no file name is ever parsed as a command)
 // and returns the writing end of a pipe to its standard input, or -1 with `stdin_pipe` false.
-pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out)
-{
+pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out) {
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     int fds[2] = {-1, -1};
-    if (stdin_pipe && pipe2(fds, O_CLOEXEC) != 0) fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(errno));
+    if (stdin_pipe && pipe2(fds, O_CLOEXEC) != 0)
+        fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(),
+             strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (stdin_pipe) posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
@@ -351,31 +360,28 @@ pid_t spawn_ffmpeg(std::vector<std::string> args, bool stdin_pipe, int *pipe_out
     if (stdin_pipe) close(fds[0]);
     if (err != 0) {
         if (stdin_pipe) close(fds[1]);
-        fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(), strerror(err));
+        fail("render.ffmpeg_failed", "cannot start ffmpeg for '%s': %s", opt.out.c_str(),
+             strerror(err));
     }
     if (pipe_out) *pipe_out = fds[1];
     return pid;
 }
 
-bool wait_ffmpeg()
-{
+bool wait_ffmpeg() {
     int status = 0;
-    while (waitpid(ffmpeg_pid, &status, 0) < 0 && errno == EINTR) {}
+    while (waitpid(ffmpeg_pid, &status, 0) < 0 && errno == EINTR) {
+    }
     ffmpeg_pid = -1;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The name of part k's video in the parts folder, relative to it.
-std::string part_name(int k)
-{
+std::string part_name(int k) {
     return "part-" + std::to_string(k) + std::string(opt.out.substr(opt.out.rfind('.')));
 }
 
 // The video's temporary name beside it: a failed run keeps what was there before.
-std::string temporary_video()
-{
-    return opt.out + "." + std::to_string(getpid()) + ".tmp";
-}
+std::string temporary_video() { return opt.out + "." + std::to_string(getpid()) + ".tmp"; }
 
 // The frames to render: the --at list, or a fixed step from --from up to --to or the end of
 // the music. Positions are computed, not stored, so any range costs no memory.
@@ -384,8 +390,7 @@ struct frame_range {
     long long first = 0, end = 0;
     long long rate = 1, fps = 1;
 
-    long long count() const
-    {
+    long long count() const {
         if (!at.empty()) return (long long)at.size();
         // Frame n lies at first + floor(n * rate / fps), before `end`.
         return end > first ? ((end - first) * fps + rate - 1) / rate : 0;
@@ -405,8 +410,7 @@ struct frame {
 
 // Makes the frame's pixels what the file or ffmpeg takes, in place: B, G, R, A bytes (the
 // 0xAARRGGBB words in little-endian memory), opaque as on screen.
-void to_opaque_bgra(frame &f)
-{
+void to_opaque_bgra(frame &f) {
     unsigned char *p = f.pixels.data();
     const size_t n = f.pixels.size();
     if (f.bgra) {
@@ -423,8 +427,8 @@ void to_opaque_bgra(frame &f)
 
 // Writes `header` and then the frame's rows from the top, straight from the frame's buffer;
 // false with errno set when the descriptor took less.
-bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, int width, int height)
-{
+bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, int width,
+                    int height) {
     const size_t row = (size_t)width * 4;
     std::vector<iovec> parts;
     parts.reserve((size_t)height + 1);
@@ -460,15 +464,20 @@ struct sink {
 
     // Starts ffmpeg for a video written into `target`; with a music time `music` (seconds,
     // where the first frame lies) the production's music goes along.
-    void open(const std::string &target, double music)
-    {
-        std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "bgra",
-                                         "-s", std::to_string(opt.width) + "x" + std::to_string(opt.height),
-                                         "-framerate", std::to_string(opt.fps), "-i", "-"};
+    void open(const std::string &target, double music) {
+        std::vector<std::string> args = {
+            "ffmpeg",     "-loglevel",
+            "error",      "-y",
+            "-f",         "rawvideo",
+            "-pix_fmt",   "bgra",
+            "-s",         std::to_string(opt.width) + "x" + std::to_string(opt.height),
+            "-framerate", std::to_string(opt.fps),
+            "-i",         "-"};
         if (music >= 0 && !extract_music().empty()) {
             char seek[32];
             snprintf(seek, sizeof seek, "%.6f", music);
-            args.insert(args.end(), {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
+            args.insert(args.end(),
+                        {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
         }
         args.insert(args.end(), {"-pix_fmt", "yuv420p", "-f", video_format(opt.out), target});
         ffmpeg_pid = spawn_ffmpeg(args, true, &ffmpeg_pipe);
@@ -477,16 +486,25 @@ struct sink {
 
     // Converts the frame in place and writes it. A TGA header says: uncompressed true colour,
     // 32 bits with 8 of alpha, rows from the top.
-    void write(frame &f)
-    {
+    void write(frame &f) {
         to_opaque_bgra(f);
         const int w = opt.width, h = opt.height;
         if (pipe >= 0) {
             header.clear();
-            if (!write_top_down(pipe, header, f, w, h)) fail("render.ffmpeg_failed", "ffmpeg stopped taking frames for '%s'", opt.out.c_str());
+            if (!write_top_down(pipe, header, f, w, h))
+                fail("render.ffmpeg_failed", "ffmpeg stopped taking frames for '%s'",
+                     opt.out.c_str());
             return;
         }
-        header = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 32, 0x28};
+        header = {0,          0,
+                  2,          0,
+                  0,          0,
+                  0,          0,
+                  0,          0,
+                  0,          0,
+                  uint8_t(w), uint8_t(w >> 8),
+                  uint8_t(h), uint8_t(h >> 8),
+                  32,         0x28};
         char name[64];
         snprintf(name, sizeof name, "/frame_%06lld.tga", f.number);
         const std::string path = opt.out + name;
@@ -508,13 +526,13 @@ struct sink {
         }
     }
 
-    void close()
-    {
+    void close() {
         if (pipe < 0) return;
         const bool closed = ::close(pipe) == 0;
         pipe = -1;
         ffmpeg_pipe = -1;
-        if (!wait_ffmpeg() || !closed) fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
+        if (!wait_ffmpeg() || !closed)
+            fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
         if (!musicfile.empty()) remove(musicfile.c_str());
         musicfile.clear();
     }
@@ -526,8 +544,7 @@ struct sink {
 // Without the thread (`threaded` false) a frame is written when it is handed over.
 class writer {
 public:
-    writer(sink *out, bool threaded, size_t bytes) : out_(out), threaded_(threaded)
-    {
+    writer(sink *out, bool threaded, size_t bytes) : out_(out), threaded_(threaded) {
         for (int i = 0; i < (threaded ? 3 : 1); ++i) {
             buffers_.push_back(std::make_unique<frame>());
             buffers_.back()->pixels.resize(bytes);
@@ -537,8 +554,7 @@ public:
     }
 
     // Program thread: a buffer to fill, once one is free.
-    frame *take()
-    {
+    frame *take() {
         std::unique_lock<std::mutex> hold(lock_);
         changed_.wait(hold, [this] { return !free_.empty(); });
         frame *f = free_.front();
@@ -547,8 +563,7 @@ public:
     }
 
     // Program thread: queues a filled buffer for writing.
-    void hand(frame *f)
-    {
+    void hand(frame *f) {
         if (!threaded_) {
             out_->write(*f);
             give_back(f);
@@ -560,8 +575,7 @@ public:
     }
 
     // Program thread: returns when every frame handed over is written.
-    void finish()
-    {
+    void finish() {
         if (!threaded_) return;
         {
             std::lock_guard<std::mutex> hold(lock_);
@@ -572,8 +586,7 @@ public:
     }
 
 private:
-    void run()
-    {
+    void run() {
         for (;;) {
             frame *f;
             {
@@ -588,8 +601,7 @@ private:
         }
     }
 
-    void give_back(frame *f)
-    {
+    void give_back(frame *f) {
         std::lock_guard<std::mutex> hold(lock_);
         free_.push_back(f);
         changed_.notify_all();
@@ -610,8 +622,7 @@ private:
 // collected in the order they were started. Program thread only.
 class readback {
 public:
-    explicit readback(size_t bytes) : bytes_(bytes)
-    {
+    explicit readback(size_t bytes) : bytes_(bytes) {
         glGenBuffers(2, pbo_);
         for (GLuint b : pbo_) {
             glBindBuffer(GL_PIXEL_PACK_BUFFER, b);
@@ -621,15 +632,16 @@ public:
     }
     ~readback() { glDeleteBuffers(2, pbo_); }
 
-    static bool available() { return MOX_framebuffers_enabled && (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object); }
+    static bool available() {
+        return MOX_framebuffers_enabled && (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object);
+    }
 
     // Reads started and not yet collected: 0, 1 or 2.
     int waiting() const { return (int)(started_ - collected_); }
 
     // Starts reading the frame presented into framebuffer `target`; at most two reads wait at
     // a time.
-    void start(int target, long long number)
-    {
+    void start(int target, long long number) {
         const int i = (int)(started_++ % 2);
         const s_framebuffer &f = MOX_framebuffers[target];
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target].fbo);
@@ -638,13 +650,13 @@ public:
         // The order the files take: no conversion while the pixels are copied.
         glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT,
+                             MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
         number_[i] = number;
     }
 
     // Copies the oldest waiting read into `f`.
-    void collect(frame *f)
-    {
+    void collect(frame *f) {
         const int i = (int)(collected_++ % 2);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         const void *pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
@@ -663,21 +675,21 @@ private:
     long long started_ = 0, collected_ = 0;
 };
 
-void progress(long long total, std::chrono::steady_clock::time_point start)
-{
+void progress(long long total, std::chrono::steady_clock::time_point start) {
     if (part != 0) return;
     const long long n = frames_done->load();
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double fps = elapsed > 0 ? n / elapsed : 0.0;
     const double left = fps > 0 ? (total - n) / fps : 0.0;
-    core_log(LOG_PROGRESS, "render.progress", "\rframe %lld of %lld, %.1f frames/s, %.0f s left   %s", n, total, fps,
-             left, n == total ? "\n" : "");
+    core_log(LOG_PROGRESS, "render.progress",
+             "\rframe %lld of %lld, %.1f frames/s, %.0f s left   %s", n, total, fps, left,
+             n == total ? "\n" : "");
 }
 
 // First process, after its own part: waits for the workers, showing their progress, and
 // fails when one of them did.
-void wait_for_workers(long long total, std::chrono::steady_clock::time_point start)
-{
+void wait_for_workers(long long total, std::chrono::steady_clock::time_point start) {
     while (!workers.empty()) {
         int status = 0;
         const pid_t pid = waitpid(-1, &status, WNOHANG);
@@ -697,31 +709,35 @@ void wait_for_workers(long long total, std::chrono::steady_clock::time_point sta
 }
 
 // Joins the parts' videos into the output without encoding them again, adding the music.
-void join_parts(double start, long long total)
-{
+void join_parts(double start, long long total) {
     const std::string list = partsfolder + "/parts.txt";
     FILE *fp = fopen(list.c_str(), "w");
     bool ok = fp != nullptr;
     // A part with no frames (more jobs than frames) wrote no video.
     for (int k = 0; ok && k < opt.jobs; ++k)
-        if (total * (k + 1) / opt.jobs > total * k / opt.jobs) ok = fprintf(fp, "file '%s'\n", part_name(k).c_str()) > 0;
+        if (total * (k + 1) / opt.jobs > total * k / opt.jobs)
+            ok = fprintf(fp, "file '%s'\n", part_name(k).c_str()) > 0;
     if (fp) ok = fclose(fp) == 0 && ok;
-    if (!ok) fail("render.write_failed", "cannot write the list of video parts into '%s'", partsfolder.c_str());
-    std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "concat", "-safe", "0", "-i", list};
+    if (!ok)
+        fail("render.write_failed", "cannot write the list of video parts into '%s'",
+             partsfolder.c_str());
+    std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f",
+                                     "concat", "-safe",     "0",     "-i", list};
     if (opt.at.empty() && !extract_music().empty()) {
         char seek[32];
         snprintf(seek, sizeof seek, "%.6f", start);
-        args.insert(args.end(), {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
+        args.insert(args.end(),
+                    {"-ss", seek, "-i", musicfile, "-map", "0:v", "-map", "1:a", "-shortest"});
     }
     args.insert(args.end(), {"-c:v", "copy", "-f", video_format(opt.out), videotemp});
     ffmpeg_pid = spawn_ffmpeg(args, false, nullptr);
-    if (!wait_ffmpeg()) fail("render.ffmpeg_failed", "ffmpeg failed to join the parts of '%s'", opt.out.c_str());
+    if (!wait_ffmpeg())
+        fail("render.ffmpeg_failed", "ffmpeg failed to join the parts of '%s'", opt.out.c_str());
 }
 
 }  // namespace
 
-int coremain(int, char *[])
-{
+int coremain(int, char *[]) {
     // The same start-up as the player, with a hidden window and no audible device.
     srand(13371337);
     strcpy(gbd_demo.resfolder, "data_invite");
@@ -741,8 +757,11 @@ int coremain(int, char *[])
     gbd_demo.everypass = reference;
 
     const uint32_t rate = gbd_demo.demomusic.samplerate;
-    const long long musicframes = gbd_demo.demomusic.numchannels ? gbd_demo.demomusic.length / gbd_demo.demomusic.numchannels : 0;
-    if (rate == 0 || musicframes == 0) fail("render.no_music", "the production's music '%s' did not load", gbd_demo.musicfilename);
+    const long long musicframes = gbd_demo.demomusic.numchannels
+                                      ? gbd_demo.demomusic.length / gbd_demo.demomusic.numchannels
+                                      : 0;
+    if (rate == 0 || musicframes == 0)
+        fail("render.no_music", "the production's music '%s' did not load", gbd_demo.musicfilename);
 
     frame_range range;
     range.at = opt.at;
@@ -750,11 +769,17 @@ int coremain(int, char *[])
     range.fps = opt.fps;
     // A position past the music would show the music's last frame under another number.
     for (long long p : range.at)
-        if (p >= musicframes) fail("render.bad_option", "--at position %lld lies after the music's last frame %lld", p, musicframes - 1);
+        if (p >= musicframes)
+            fail("render.bad_option", "--at position %lld lies after the music's last frame %lld",
+                 p, musicframes - 1);
     range.first = std::llround(opt.from * rate);
-    range.end = opt.to >= 0 ? std::min((long long)std::ceil(opt.to * rate), musicframes) : musicframes;
+    range.end =
+        opt.to >= 0 ? std::min((long long)std::ceil(opt.to * rate), musicframes) : musicframes;
     const long long total = range.count();
-    if (total == 0) fail("render.no_frames", "no frames to render: --from %.3f lies at or after the end of the music (%.3f s)", opt.from, (double)musicframes / rate);
+    if (total == 0)
+        fail("render.no_frames",
+             "no frames to render: --from %.3f lies at or after the end of the music (%.3f s)",
+             opt.from, (double)musicframes / rate);
     const long long begin = total * part / opt.jobs, end = total * (part + 1) / opt.jobs;
 
     const bool async = !reference && readback::available();
@@ -765,7 +790,8 @@ int coremain(int, char *[])
     int targets[2];
     targets[0] = MOX_CreateFrameBuffer(opt.width, opt.height, 0);
     targets[1] = async ? MOX_CreateFrameBuffer(opt.width, opt.height, 0) : targets[0];
-    if (targets[0] < 0 || targets[1] < 0) fail("render.no_framebuffer", "no framebuffer left for the presented frame");
+    if (targets[0] < 0 || targets[1] < 0)
+        fail("render.no_framebuffer", "no framebuffer left for the presented frame");
 
     const double start_seconds = (double)range.position(0) / rate;
     sink out;
@@ -835,8 +861,7 @@ int coremain(int, char *[])
 
 // Options, source and output are checked before the driver starts, so that mistakes are
 // reported at once and without a display.
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     // A pipe to an ffmpeg that has quit reports an error instead of ending the process; a
     // file grown past the size limit makes the write fail instead of ending it.
     signal(SIGPIPE, SIG_IGN);
@@ -846,9 +871,10 @@ int main(int argc, char *argv[])
     parse_options(argc, argv);
     mount_source();
     check_output();
-    frames_done = static_cast<std::atomic<long long> *>(
-        mmap(nullptr, sizeof *frames_done, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (frames_done == MAP_FAILED) fail("render.workers_failed", "cannot share the progress with worker processes");
+    frames_done = static_cast<std::atomic<long long> *>(mmap(
+        nullptr, sizeof *frames_done, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (frames_done == MAP_FAILED)
+        fail("render.workers_failed", "cannot share the progress with worker processes");
     new (frames_done) std::atomic<long long>(0);
     if (is_video_name(opt.out)) {
         videotemp = temporary_video();
@@ -856,7 +882,9 @@ int main(int argc, char *argv[])
             partsfolder = opt.out + "." + std::to_string(getpid()) + ".parts";
             if (mkdir(partsfolder.c_str(), 0700) != 0) {
                 partsfolder.clear();
-                fail("render.write_failed", "cannot make a folder for the video's parts beside '%s': %s", opt.out.c_str(), strerror(errno));
+                fail("render.write_failed",
+                     "cannot make a folder for the video's parts beside '%s': %s", opt.out.c_str(),
+                     strerror(errno));
             }
         }
     }
@@ -866,7 +894,8 @@ int main(int argc, char *argv[])
         fflush(nullptr);
         for (int k = 1; k < opt.jobs; ++k) {
             const pid_t pid = fork();
-            if (pid < 0) fail("render.workers_failed", "cannot start worker processes: %s", strerror(errno));
+            if (pid < 0)
+                fail("render.workers_failed", "cannot start worker processes: %s", strerror(errno));
             if (pid == 0) {
                 part = k;
                 // The joined video is the first process's; a worker's siblings are not its own.
@@ -882,7 +911,8 @@ int main(int argc, char *argv[])
     fflush(nullptr);
     if (result != 0) {
         core_log(LOG_ERROR, "render.no_window",
-                 "fentro-render: no window for the OpenGL context (no display? run it under xvfb-run)\n");
+                 "fentro-render: no window for the OpenGL context (no display? run it under "
+                 "xvfb-run)\n");
         leave(1);
     }
     core_leakcheck();

@@ -7,7 +7,8 @@
 void c_compos::Init(c_demo *demo) {
     core_log(LOG_PROGRESS, "scene.init", "- Init Compos\n");
     bmp_compobg = static_cast<s_bitmap *>(GetSceneResource(demo, "compobg", RESOURCE_TEXTURE));
-    sprsheet_bar = static_cast<s_spritesheet *>(GetSceneResource(demo, "bars", RESOURCE_SPRITESHEET));
+    sprsheet_bar =
+        static_cast<s_spritesheet *>(GetSceneResource(demo, "bars", RESOURCE_SPRITESHEET));
     spr_bestdemo = static_cast<s_sprite *>(GetSceneResource(demo, "bestdemo", RESOURCE_SPRITE));
     spr_bestcompo = static_cast<s_sprite *>(GetSceneResource(demo, "bestcompo", RESOURCE_SPRITE));
     rect_x = 738;
@@ -35,9 +36,8 @@ void c_compos::Update(c_demo *demo, s_effectevent *) {
     for (int i = 0; i < 6; i++) {
         const s_sprite *bar = GetSheetFrame(sprsheet_bar, i);
         if (!bar) break;
-        int y = static_cast<int>(std::round(std::sin(2 * a + 3.141592653 + 0.4 * i) *
-                                                (rect_h / 3 - h) +
-                                            rect_y + rect_h / 2));
+        int y = static_cast<int>(std::round(
+            std::sin(2 * a + 3.141592653 + 0.4 * i) * (rect_h / 3 - h) + rect_y + rect_h / 2));
         MOX_DrawSprite(rect_x - scroll, y, *bar);
     }
 }

@@ -45,8 +45,13 @@ class Wobble {
 public:
     Wobble(double base, float a, double shift, const std::vector<double> &sinofindex,
            const std::vector<double> &cosofindex)
-        : base_(base), a_(a), shift_(shift), sinbase_(std::sin(base)), cosbase_(std::cos(base)),
-          sini_(sinofindex), cosi_(cosofindex) {}
+        : base_(base),
+          a_(a),
+          shift_(shift),
+          sinbase_(std::sin(base)),
+          cosbase_(std::cos(base)),
+          sini_(sinofindex),
+          cosi_(cosofindex) {}
 
     int At(int i) const {
         double v = (sinbase_ * cosi_[i] + cosbase_ * sini_[i]) * a_ + shift_;

@@ -22,10 +22,14 @@ constexpr float LOGO_TICKS = 36;
 
 const char *KindName(int type) {
     switch (type) {
-    case RESOURCE_TEXTURE: return "texture";
-    case RESOURCE_SPRITE: return "sprite";
-    case RESOURCE_SPRITESHEET: return "spritesheet";
-    default: return "resource";
+        case RESOURCE_TEXTURE:
+            return "texture";
+        case RESOURCE_SPRITE:
+            return "sprite";
+        case RESOURCE_SPRITESHEET:
+            return "spritesheet";
+        default:
+            return "resource";
     }
 }
 
@@ -62,22 +66,14 @@ s_sprite *GetSheetFrame(const s_spritesheet *sheet, int n) {
 }
 
 const int atarilogo[256] = {
-    0, 0, 0, 1, 2, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0,
-    0, 0, 0, 1, 2, 1, 0, 0, 1, 1, 2, 2, 2, 2, 1, 1,
-    0, 0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 2, 1,
-    1, 1, 1, 0, 1, 2, 2, 1, 2, 2, 1, 1, 1, 1, 2, 1,
-    2, 2, 1, 1, 1, 2, 2, 1, 2, 1, 1, 1, 1, 2, 1, 1,
-    1, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 1, 2, 1, 2, 1,
-    0, 0, 1, 2, 2, 1, 2, 2, 1, 2, 1, 2, 1, 2, 1, 0,
-    0, 0, 1, 1, 1, 2, 2, 1, 2, 2, 2, 1, 1, 1, 0, 0,
-    0, 1, 1, 2, 2, 2, 1, 2, 1, 2, 1, 2, 2, 1, 0, 0,
-    1, 1, 2, 2, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 1, 0,
-    1, 2, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 1, 1, 1, 1,
-    1, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 2, 2, 2, 2, 1,
-    1, 2, 1, 1, 1, 2, 1, 1, 2, 2, 1, 2, 2, 1, 1, 1,
-    1, 2, 1, 1, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2, 2, 1,
-    1, 1, 2, 2, 1, 2, 1, 0, 1, 1, 1, 2, 1, 2, 1, 1,
-    0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0,
+    0, 0, 0, 1, 2, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 2, 1, 0, 0, 1, 1, 2, 2, 2, 2, 1, 1,
+    0, 0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 2, 1, 1, 1, 1, 0, 1, 2, 2, 1, 2, 2, 1, 1, 1, 1, 2, 1,
+    2, 2, 1, 1, 1, 2, 2, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 1, 2, 1, 2, 1,
+    0, 0, 1, 2, 2, 1, 2, 2, 1, 2, 1, 2, 1, 2, 1, 0, 0, 0, 1, 1, 1, 2, 2, 1, 2, 2, 2, 1, 1, 1, 0, 0,
+    0, 1, 1, 2, 2, 2, 1, 2, 1, 2, 1, 2, 2, 1, 0, 0, 1, 1, 2, 2, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 1, 0,
+    1, 2, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 2, 2, 1, 2, 2, 2, 2, 1,
+    1, 2, 1, 1, 1, 2, 1, 1, 2, 2, 1, 2, 2, 1, 1, 1, 1, 2, 1, 1, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2, 2, 1,
+    1, 1, 2, 2, 1, 2, 1, 0, 1, 1, 1, 2, 1, 2, 1, 1, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0,
 };
 
 c_intro::c_intro() : intro_explode(0) {}
@@ -94,8 +90,8 @@ void c_intro::Init(c_demo *demo) {
     spr_introparticle[1] =
         static_cast<s_sprite *>(GetSceneResource(demo, "boxwhite", RESOURCE_SPRITE));
 
-    introbuffer_id = MOX_CreateFrameBuffer(demo->renderwidth, demo->renderheight,
-                                           MOX_FRAMEBUFFER_LINEAR);
+    introbuffer_id =
+        MOX_CreateFrameBuffer(demo->renderwidth, demo->renderheight, MOX_FRAMEBUFFER_LINEAR);
     logostarted = true;
     logoaccel = 1;
     Restart(demo);

@@ -131,7 +131,7 @@ public:
     s_sprite *spr_screen = nullptr;
     s_particle particle[SCREEN_NUMPARTICLES] = {};
     int newpart;
-    bool wrapped = false;  // the ring has come round: every slot holds a spark
+    bool wrapped = false;       // the ring has come round: every slot holds a spark
     s_scenerandom random = {};  // where and how the sparks start
 
     c_screen();
@@ -165,7 +165,7 @@ bool CirclesTouch(const Circle &q, const Circle &o);
 class c_finalscreen : public c_demofunction {
 public:
     // Rules of the circle placement.
-    static constexpr int SAMPLE_WIDTH = 1920;   // placement points lie in this area
+    static constexpr int SAMPLE_WIDTH = 1920;  // placement points lie in this area
     static constexpr int SAMPLE_HEIGHT = 1080;
     static constexpr int NEW_PER_TICK = 3;
     static constexpr int ATTEMPTS_PER_TICK = 1000;
@@ -211,7 +211,7 @@ private:
     static constexpr int CELL = 32;
     int gridw = 0, gridh = 0;
     std::vector<std::vector<int>> grid;
-    float maxradius = 0;  // largest radius of any circle so far
+    float maxradius = 0;                         // largest radius of any circle so far
     std::vector<double> sinofindex, cosofindex;  // sin(i) and cos(i) per circle index
     // Canvas tiles painted by the last Paint, cleared by the next.
     int tilesx = 0, tilesy = 0;

@@ -11,7 +11,8 @@ void c_welcome::Init(c_demo *demo) {
     core_log(LOG_PROGRESS, "scene.init", "- Init Welcome\n");
     bmp_welcomebg = static_cast<s_bitmap *>(GetSceneResource(demo, "welcomebg", RESOURCE_TEXTURE));
     spr_bee = static_cast<s_sprite *>(GetSceneResource(demo, "bee45", RESOURCE_SPRITE));
-    spr_welcomeoffer = static_cast<s_sprite *>(GetSceneResource(demo, "offertext", RESOURCE_SPRITE));
+    spr_welcomeoffer =
+        static_cast<s_sprite *>(GetSceneResource(demo, "offertext", RESOURCE_SPRITE));
     sprsheet_location =
         static_cast<s_spritesheet *>(GetSceneResource(demo, "location", RESOURCE_SPRITESHEET));
     sprsheet_particle =
@@ -51,7 +52,8 @@ void c_welcome::DrawSinLines(s_point2d p, int lines, float beat) {
         float y = p.y;
         for (int j = 2; j <= 62; j += 2) {
             float t = (y - p.y) / (1080 - p.y);
-            float x = static_cast<float>(p.x + std::sin(frame * 3 - beat + 4 * t + phase) * 200 * t);
+            float x =
+                static_cast<float>(p.x + std::sin(frame * 3 - beat + 4 * t + phase) * 200 * t);
             if (const s_sprite *spr = GetSheetFrame(sprsheet_particle, j)) {
                 MOX_DrawBlendSprite(static_cast<int>(x), static_cast<int>(y), *spr, 2);
             }

@@ -20,8 +20,7 @@ using testing::IsSupersetOf;
 
 namespace {
 
-std::string binarybytes(size_t n)
-{
+std::string binarybytes(size_t n) {
     std::string s(n, 0);
     for (size_t i = 0; i < n; ++i) s[i] = (char)(i * 7 + 3);
     return s;
@@ -34,16 +33,14 @@ const std::string LAST = "LAST";
 
 // A production folder with mixed-case names; sorted by lower-cased name the entries are
 // data/font.tga, data/sub/shader.glsl, demo.fentro, zz_last.bin.
-void writeproduction(const TempDir &dir, const std::string &sub = "src")
-{
+void writeproduction(const TempDir &dir, const std::string &sub = "src") {
     writefile(dir / (sub + "/Demo.fentro"), DEMO);
     writefile(dir / (sub + "/DATA/Font.TGA"), FONT);
     writefile(dir / (sub + "/data/sub/shader.glsl"), SHADER);
     writefile(dir / (sub + "/zz_last.bin"), LAST);
 }
 
-std::string readall(const char *name)
-{
+std::string readall(const char *name) {
     s_corefile f;
     if (!corefile_open(name, &f, 0)) return "<not found>";
     std::string s(corefile_fsize(&f), 0);
@@ -55,8 +52,7 @@ std::string readall(const char *name)
 class CoreFile : public testing::Test {
 protected:
     void SetUp() override { baseline = g_mem_in_use; }
-    void TearDown() override
-    {
+    void TearDown() override {
         corefile_closeimage();
         EXPECT_EQ(g_mem_in_use, baseline) << "the layer kept memory after closing";
     }
@@ -64,16 +60,14 @@ protected:
     TempDir dir;
 };
 
-TEST(CoreFileHash, SumsSignedBytes)
-{
+TEST(CoreFileHash, SumsSignedBytes) {
     EXPECT_EQ(corefile_gethash("abc"), 294u);
     EXPECT_EQ(corefile_gethash(""), 0u);
     EXPECT_EQ(corefile_gethash("\xff"), 0xffffffffu);
     EXPECT_EQ(corefile_gethash("a\x80"), (uint32_t)(97 - 128));
 }
 
-TEST(CoreFileHash, DowncaseAndGetint)
-{
+TEST(CoreFileHash, DowncaseAndGetint) {
     char out[8];
     file_downcase(out, "AbZ@[z9", 8);
     EXPECT_STREQ(out, "abz@[z9");
@@ -81,15 +75,19 @@ TEST(CoreFileHash, DowncaseAndGetint)
     EXPECT_EQ(getint(b), 0x12345678u);
 }
 
-TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack)
-{
+TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack) {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     auto log = idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1); });
-    EXPECT_THAT(log, IsSupersetOf({"corefile.image_loading", "corefile.image_source", "corefile.image_files"}));
+    EXPECT_THAT(log, IsSupersetOf({"corefile.image_loading", "corefile.image_source",
+                                   "corefile.image_files"}));
     EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
     ASSERT_EQ(corefile_image.numfiles, 4u);
-    const char *expected[] = {"data/font.tga", "data/sub/shader.glsl", "demo.fentro", "zz_last.bin"};
+    const char *expected[] = {"data/font.tga", "data/sub/shader.glsl", "demo.fentro",
+                              "zz_last.bin"};
     for (uint32_t i = 0; i < 4; ++i) {
         EXPECT_STREQ(corefile_image.names[i], expected[i]);
         EXPECT_EQ(corefile_image.hashes[i], corefile_gethash(expected[i]));
@@ -111,10 +109,12 @@ TEST_F(CoreFile, StandaloneImageBuiltByTheToolReadsBack)
     EXPECT_EQ(corefile_open("demo", &f, 0), 0);
 }
 
-TEST_F(CoreFile, ImageHandleCursorIsAnAbsolutePosition)
-{
+TEST_F(CoreFile, ImageHandleCursorIsAnAbsolutePosition) {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     auto log = idsof([&] { ASSERT_EQ(corefile_open("data/font.tga", &f, 0), 1); });
@@ -160,11 +160,13 @@ TEST_F(CoreFile, ImageHandleCursorIsAnAbsolutePosition)
     EXPECT_EQ(f.offset, 0u);
 }
 
-TEST_F(CoreFile, LinesStopAtTheEntryEnd)
-{
+TEST_F(CoreFile, LinesStopAtTheEntryEnd) {
     writefile(dir / "src/a.txt", "line1\nline2");
     writefile(dir / "src/b.txt", "BBBB\n");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     ASSERT_EQ(corefile_open("a.txt", &f, 0), 1);
@@ -192,8 +194,7 @@ TEST_F(CoreFile, LinesStopAtTheEntryEnd)
 
 // Lines of every length up to several kilobytes, so that lines and short-buffer pieces
 // cross the boundaries of whatever the layer reads ahead.
-std::string manylines(std::vector<std::string> *lines)
-{
+std::string manylines(std::vector<std::string> *lines) {
     std::string text;
     for (int i = 0; i < 400; ++i) {
         std::string line(static_cast<size_t>((i * 97) % 5000), static_cast<char>('a' + i % 26));
@@ -205,8 +206,7 @@ std::string manylines(std::vector<std::string> *lines)
     return text + lines->back();
 }
 
-std::vector<std::string> readlines(const char *name, int size)
-{
+std::vector<std::string> readlines(const char *name, int size) {
     std::vector<std::string> lines;
     s_corefile f;
     if (!corefile_open(name, &f, 0)) return lines;
@@ -215,15 +215,15 @@ std::vector<std::string> readlines(const char *name, int size)
     while (!corefile_feof(&f)) {
         corefile_gets(line.data(), size, &f);
         current += line.data();
-        if (!current.empty() && current.back() == '\n') lines.push_back(std::move(current)), current.clear();
+        if (!current.empty() && current.back() == '\n')
+            lines.push_back(std::move(current)), current.clear();
     }
     if (!current.empty()) lines.push_back(current);
     corefile_close(&f);
     return lines;
 }
 
-TEST_F(CoreFile, LongTextsReadLineByLineInBothModes)
-{
+TEST_F(CoreFile, LongTextsReadLineByLineInBothModes) {
     std::vector<std::string> expected;
     const std::string text = manylines(&expected);
     writefile(dir / "src/a.txt", "first entry\n");
@@ -235,7 +235,10 @@ TEST_F(CoreFile, LongTextsReadLineByLineInBothModes)
     EXPECT_EQ(readlines("b.txt", 7), expected);
     corefile_closeimage();
 
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_EQ(readlines("b.txt", 6000), expected);
     EXPECT_EQ(readlines("b.txt", 7), expected);
@@ -243,8 +246,7 @@ TEST_F(CoreFile, LongTextsReadLineByLineInBothModes)
     EXPECT_THAT(readlines("c.txt", 256), testing::ElementsAre("the entry behind\n"));
 }
 
-TEST_F(CoreFile, LinesComeFromTheFileNowOpen)
-{
+TEST_F(CoreFile, LinesComeFromTheFileNowOpen) {
     writefile(dir / "src/one.txt", "one\n");
     writefile(dir / "src/two.txt", "two\n");
     ASSERT_EQ(corefile_mountimage((dir / "src").c_str(), 2), 1);
@@ -268,10 +270,12 @@ TEST_F(CoreFile, LinesComeFromTheFileNowOpen)
     corefile_close(&f);
 }
 
-TEST_F(CoreFile, InterleavedHandlesShareTheImageStream)
-{
+TEST_F(CoreFile, InterleavedHandlesShareTheImageStream) {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile a, b;
     ASSERT_EQ(corefile_open("demo.fentro", &a, 0), 1);
@@ -288,12 +292,14 @@ TEST_F(CoreFile, InterleavedHandlesShareTheImageStream)
     EXPECT_EQ(bytes, FONT.substr(4, 4));
 }
 
-TEST_F(CoreFile, AppendedImageIsFoundThroughTheTrailer)
-{
+TEST_F(CoreFile, AppendedImageIsFoundThroughTheTrailer) {
     writeproduction(dir);
     const std::string host = binarybytes(1000);
     writefile(dir / "host.bin", host);
-    ASSERT_EQ(coreimage("append '" + (dir / "host.bin").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("append '" + (dir / "host.bin").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     auto log = idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "host.bin").c_str(), 1), 1); });
     EXPECT_THAT(log, Contains("corefile.image_source"));
     ASSERT_EQ(corefile_image.numfiles, 4u);
@@ -307,10 +313,10 @@ TEST_F(CoreFile, AppendedImageIsFoundThroughTheTrailer)
     EXPECT_THAT(log, Contains("corefile.image_malformed"));
 }
 
-TEST_F(CoreFile, NothingMountedOrMissingImageFindsNothing)
-{
+TEST_F(CoreFile, NothingMountedOrMissingImageFindsNothing) {
     s_corefile f;
-    EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 0), 0); }), ElementsAre("corefile.not_found"));
+    EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 0), 0); }),
+                ElementsAre("corefile.not_found"));
     EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "outline.dat").c_str(), 0), 0); }),
                 ElementsAre("corefile.image_loading", "corefile.image_missing"));
     EXPECT_EQ(corefile_open("demo.fentro", &f, 0), 0);
@@ -326,13 +332,14 @@ TEST_F(CoreFile, NothingMountedOrMissingImageFindsNothing)
 
 // Malformed images: each is refused with a message naming the failed check, keeps no
 // memory and leaves the layer as it was.
-TEST_F(CoreFile, MalformedImagesAreRefused)
-{
+TEST_F(CoreFile, MalformedImagesAreRefused) {
     auto entry = [](const std::string &name, uint32_t offset) {
-        return le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name + le32(offset);
+        return le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name +
+               le32(offset);
     };
     // A valid two-entry image: header 12, entries 12+1 each, data at 38.
-    const std::string valid = "CORE" + le32(2) + le32(42) + entry("a", 38) + entry("b", 40) + "AABB";
+    const std::string valid =
+        "CORE" + le32(2) + le32(42) + entry("a", 38) + entry("b", 40) + "AABB";
     struct Case {
         const char *what;
         std::string bytes;
@@ -343,20 +350,25 @@ TEST_F(CoreFile, MalformedImagesAreRefused)
         {"no \"CORE\" magic", "JUNK" + valid.substr(4), 0},
         {"entry count", "CORE" + le32(0x40000000) + le32(42) + valid.substr(12), 0},
         {"romsize", "CORE" + le32(2) + le32(43) + valid.substr(12), 0},
-        {"romsize 37 is below", "CORE" + le32(2) + le32(37) + entry("a", 38) + entry("b", 38) + "AABB", 0},
+        {"romsize 37 is below",
+         "CORE" + le32(2) + le32(37) + entry("a", 38) + entry("b", 38) + "AABB", 0},
         {"name length", "CORE" + le32(1) + le32(20) + le32(0xfffffff0) + le32(0) + "abcd", 0},
         {"empty name", "CORE" + le32(1) + le32(24) + le32(0) + le32(0) + le32(24) + "abcdefgh", 0},
         {"zero byte", "CORE" + le32(1) + le32(28) + entry(std::string("a\0b", 3), 27) + "x", 0},
-        {"inside the header or table", "CORE" + le32(2) + le32(42) + entry("a", 8) + entry("b", 40) + "AABB", 0},
-        {"below the previous", "CORE" + le32(2) + le32(42) + entry("a", 40) + entry("b", 38) + "AABB", 0},
-        {"table entry 1 runs past", "CORE" + le32(2) + le32(40) + entry("abcdefghijkl", 36) + "1234", 0},
+        {"inside the header or table",
+         "CORE" + le32(2) + le32(42) + entry("a", 8) + entry("b", 40) + "AABB", 0},
+        {"below the previous",
+         "CORE" + le32(2) + le32(42) + entry("a", 40) + entry("b", 38) + "AABB", 0},
+        {"table entry 1 runs past",
+         "CORE" + le32(2) + le32(40) + entry("abcdefghijkl", 36) + "1234", 0},
         {"trailer position", valid + le32(1000), 1},
         {"too short to hold an image", le32(0), 1},
     };
     for (const Case &c : cases) {
         writefile(dir / "bad.dat", c.bytes);
         const uint32_t before = g_mem_in_use;
-        const auto log = idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "bad.dat").c_str(), c.type), 0); });
+        const auto log =
+            idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "bad.dat").c_str(), c.type), 0); });
         EXPECT_THAT(log, Contains("corefile.image_malformed")) << c.what;
         EXPECT_EQ(g_mem_in_use, before) << c.what;
         EXPECT_EQ(corefile_image.numfiles, 0u);
@@ -374,10 +386,12 @@ TEST_F(CoreFile, MalformedImagesAreRefused)
     }
 }
 
-TEST_F(CoreFile, ImagesAreReadOnly)
-{
+TEST_F(CoreFile, ImagesAreReadOnly) {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     s_corefile f;
     EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_open("demo.fentro", &f, 1), 0); }),
@@ -387,10 +401,12 @@ TEST_F(CoreFile, ImagesAreReadOnly)
     EXPECT_EQ(readall("demo.fentro"), DEMO);
 }
 
-TEST_F(CoreFile, LoadBufferFollowsTheLocalPath)
-{
+TEST_F(CoreFile, LoadBufferFollowsTheLocalPath) {
     writeproduction(dir);
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     char *text = static_cast<char *>(corefile_loadbuffer("demo.fentro"));
     ASSERT_NE(text, nullptr);
@@ -404,12 +420,14 @@ TEST_F(CoreFile, LoadBufferFollowsTheLocalPath)
     EXPECT_EQ(corefile_loadbuffer("demo.fentro"), nullptr);
 }
 
-TEST_F(CoreFile, LocalPathRules)
-{
+TEST_F(CoreFile, LocalPathRules) {
     corefile_chdir("sub");
     EXPECT_STREQ(corefile_getpath(), "/");  // nothing mounted: nothing changes
     writefile(dir / "src/x", "1");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_THAT(idsof([] { corefile_chdir(".."); }), ElementsAre("corefile.localpath"));
     EXPECT_STREQ(corefile_getpath(), "/");
@@ -429,25 +447,24 @@ TEST_F(CoreFile, LocalPathRules)
     EXPECT_STREQ(corefile_getpath(), "\\y/");
     // A path that would not fit the 256-character buffer is refused.
     const std::string longname(300, 'a');
-    EXPECT_THAT(idsof([&] { corefile_chdir(longname.c_str()); }), Contains("corefile.path_too_long"));
+    EXPECT_THAT(idsof([&] { corefile_chdir(longname.c_str()); }),
+                Contains("corefile.path_too_long"));
     EXPECT_STREQ(corefile_getpath(), "\\y/");
     corefile_chdir(("/" + std::string(253, 'b')).c_str());
     EXPECT_EQ(strlen(corefile_getpath()), 255u);
 }
 
-std::vector<std::string> listing()
-{
+std::vector<std::string> listing() {
     std::vector<std::string> out;
     for (int i = 0; i < corefile_numfiles; ++i) {
         const s_corefileentry &e = corefile_filelist[i];
-        out.push_back(std::string(e.displayname) + "|" + e.name + "|" + std::to_string(e.size) + "|" +
-                      std::to_string(e.isdir));
+        out.push_back(std::string(e.displayname) + "|" + e.name + "|" + std::to_string(e.size) +
+                      "|" + std::to_string(e.isdir));
     }
     return out;
 }
 
-TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
-{
+TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles) {
     writefile(dir / "src/a.txt", "12");
     writefile(dir / "src/music.wav", "123");
     writefile(dir / "src/data/font.tga", "1234");
@@ -455,12 +472,16 @@ TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
     writefile(dir / "src/data/notes.txt", "1");
     writefile(dir / "src/data/sub/x.glsl", "123456");
     writefile(dir / "src/data/sub/deeper/z.tga", "1");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
 
     EXPECT_THAT(idsof([] { corefile_readdir("*.*"); }),
                 ElementsAre("corefile.dir_extension", "corefile.dir_root", "corefile.dir_read"));
-    EXPECT_THAT(listing(), testing::ElementsAre("[data]|data|0|1", "a.txt|a.txt|2|0", "music.wav|music.wav|3|0"));
+    EXPECT_THAT(listing(), testing::ElementsAre("[data]|data|0|1", "a.txt|a.txt|2|0",
+                                                "music.wav|music.wav|3|0"));
     corefile_readdir("*.tga");
     EXPECT_THAT(listing(), testing::ElementsAre("[data]|data|0|1"));
     corefile_readdir("*");
@@ -468,11 +489,13 @@ TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
 
     corefile_chdir("data");
     corefile_readdir("*.tga");
-    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[sub]|sub|0|1", "font.tga|data/font.tga|4|0",
-                                                "y.tga|data/y.tga|5|0"));
+    EXPECT_THAT(listing(),
+                testing::ElementsAre("[..]|..|0|1", "[sub]|sub|0|1", "font.tga|data/font.tga|4|0",
+                                     "y.tga|data/y.tga|5|0"));
     corefile_chdir("sub");
     corefile_readdir("*.*");
-    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[deeper]|deeper|0|1", "x.glsl|data/sub/x.glsl|6|0"));
+    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[deeper]|deeper|0|1",
+                                                "x.glsl|data/sub/x.glsl|6|0"));
     corefile_chdir("/nothing");
     corefile_readdir("*.*");
     EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1"));
@@ -484,8 +507,7 @@ TEST_F(CoreFile, ListingShowsParentSubfoldersThenMatchingFiles)
 
 // Directory mounts.
 
-TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles)
-{
+TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles) {
     writeproduction(dir);
     EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "src").c_str(), 2), 1); }),
                 Contains("corefile.files_found"));
@@ -493,8 +515,8 @@ TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles)
     ASSERT_EQ(corefile_image.numfiles, 4u);
     std::vector<std::string> names(corefile_image.names, corefile_image.names + 4);
     // The scan keeps the names' case as found on disk.
-    EXPECT_THAT(names, testing::UnorderedElementsAre("Demo.fentro", "DATA/Font.TGA", "data/sub/shader.glsl",
-                                                     "zz_last.bin"));
+    EXPECT_THAT(names, testing::UnorderedElementsAre("Demo.fentro", "DATA/Font.TGA",
+                                                     "data/sub/shader.glsl", "zz_last.bin"));
     EXPECT_EQ(readall("data/sub/shader.glsl"), SHADER);
     EXPECT_EQ(readall("zz_last.bin"), LAST);
     // Lower-cased first, then as given, so mixed-case files on disk are found.
@@ -511,7 +533,8 @@ TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles)
         corefile_gets(line, sizeof line, &f);
         lines.push_back(line);
     }
-    EXPECT_THAT(lines, testing::ElementsAre("#bpm 120\n", "#layer \"x\"\n", "no newline at the end"));
+    EXPECT_THAT(lines,
+                testing::ElementsAre("#bpm 120\n", "#layer \"x\"\n", "no newline at the end"));
     corefile_seek(&f, 1, 0);
     EXPECT_EQ(corefile_tell(&f), 1u);
     corefile_seek(&f, 3, 1);
@@ -529,17 +552,17 @@ TEST_F(CoreFile, DirectoryMountScansTheTreeAndOpensPlainFiles)
     EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "[sub]|sub|0|1"));
     corefile_chdir("sub");
     corefile_readdir("*.glsl");
-    EXPECT_THAT(listing(), testing::ElementsAre("[..]|..|0|1", "shader.glsl|data/sub/shader.glsl|14|0"));
+    EXPECT_THAT(listing(),
+                testing::ElementsAre("[..]|..|0|1", "shader.glsl|data/sub/shader.glsl|14|0"));
 }
 
-TEST_F(CoreFile, DirectoryMountNeverLeavesItsFolder)
-{
+TEST_F(CoreFile, DirectoryMountNeverLeavesItsFolder) {
     writefile(dir / "outside.txt", "secret");
     writefile(dir / "root/inside.txt", "ok");
     ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
     s_corefile f;
-    for (const char *name : {"../outside.txt", "sub/../../outside.txt", "..", "a\\..\\..\\outside.txt",
-                             "/etc/passwd", "\\etc\\passwd"}) {
+    for (const char *name : {"../outside.txt", "sub/../../outside.txt", "..",
+                             "a\\..\\..\\outside.txt", "/etc/passwd", "\\etc\\passwd"}) {
         EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_open(name, &f, 0), 0) << name; }),
                     ElementsAre("corefile.path_refused"));
         EXPECT_EQ(corefile_open(name, &f, 1), 0) << name;
@@ -551,8 +574,7 @@ TEST_F(CoreFile, DirectoryMountNeverLeavesItsFolder)
     EXPECT_EQ(readall("a..b"), "x");
 }
 
-TEST_F(CoreFile, WritingReplacesTheFileOnlyWhenClosed)
-{
+TEST_F(CoreFile, WritingReplacesTheFileOnlyWhenClosed) {
     writefile(dir / "root/demo.fentro", "old version\n");
     chmod((dir / "root/demo.fentro").c_str(), 0640);
     ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
@@ -579,8 +601,7 @@ TEST_F(CoreFile, WritingReplacesTheFileOnlyWhenClosed)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "root"), fs::directory_iterator()), 1);
 }
 
-TEST_F(CoreFile, ProgramDyingWhileWritingKeepsThePreviousVersion)
-{
+TEST_F(CoreFile, ProgramDyingWhileWritingKeepsThePreviousVersion) {
     writefile(dir / "root/demo.fentro", "old version\n");
     ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
     fflush(stdout);
@@ -597,8 +618,7 @@ TEST_F(CoreFile, ProgramDyingWhileWritingKeepsThePreviousVersion)
     EXPECT_EQ(readfile(dir / "root/demo.fentro"), "old version\n");
 }
 
-TEST_F(CoreFile, SaveBufferWritesBelowTheLocalPath)
-{
+TEST_F(CoreFile, SaveBufferWritesBelowTheLocalPath) {
     fs::create_directories(dir / "root/sub");
     ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
     EXPECT_EQ(corefile_savebuffer("out.wav", "RIFF", 4), 1);
@@ -615,8 +635,7 @@ TEST_F(CoreFile, SaveBufferWritesBelowTheLocalPath)
                 Contains("corefile.write_open_failed"));
 }
 
-TEST_F(CoreFile, DirectoryScanSkipsLoopsAndSpecialFiles)
-{
+TEST_F(CoreFile, DirectoryScanSkipsLoopsAndSpecialFiles) {
     writefile(dir / "root/a.txt", "a");
     writefile(dir / "root/sub/b.txt", "b");
     ASSERT_EQ(symlink("..", (dir / "root/sub/up").c_str()), 0);
@@ -634,8 +653,7 @@ TEST_F(CoreFile, DirectoryScanSkipsLoopsAndSpecialFiles)
     EXPECT_EQ(corefile_open("sub", &f, 0), 0);
 }
 
-TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
-{
+TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious) {
     writefile(dir / "root/a.txt", "a");
     ASSERT_EQ(corefile_mountimage((dir / "root").c_str(), 2), 1);
     EXPECT_THAT(idsof([&] { EXPECT_EQ(corefile_mountimage((dir / "nosuch").c_str(), 2), 0); }),
@@ -644,7 +662,10 @@ TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
     EXPECT_EQ(readall("a.txt"), "a");
     // A new mount replaces the old one.
     writefile(dir / "src/b.txt", "b");
-    ASSERT_EQ(coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'").status, 0);
+    ASSERT_EQ(
+        coreimage("create '" + (dir / "img.dat").string() + "' '" + (dir / "src").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(corefile_mountimage((dir / "img.dat").c_str(), 0), 1);
     EXPECT_EQ(corefile_mounttype, MOUNT_FILE);
     EXPECT_EQ(readall("b.txt"), "b");
@@ -653,14 +674,14 @@ TEST_F(CoreFile, DirectoryMountFailsForAMissingFolderAndKeepsThePrevious)
 
 // Runs fn in a child process; its result, or -1 when it was still running after 20 seconds
 // (then it is killed), so that a call that blocks forever fails instead of hanging the test.
-int inchild(const std::function<int()> &fn)
-{
+int inchild(const std::function<int()> &fn) {
     fflush(stdout);
     const pid_t child = fork();
     if (child == 0) _exit(fn());
     for (int i = 0; i < 2000; ++i) {
         int status = 0;
-        if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        if (waitpid(child, &status, WNOHANG) == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
         usleep(10000);
     }
     kill(child, SIGKILL);
@@ -668,11 +689,12 @@ int inchild(const std::function<int()> &fn)
     return -1;
 }
 
-TEST_F(CoreFile, ImageMountRefusesSpecialFilesWithoutBlocking)
-{
+TEST_F(CoreFile, ImageMountRefusesSpecialFilesWithoutBlocking) {
     ASSERT_EQ(mkfifo((dir / "outline.dat").c_str(), 0600), 0);
     for (int type : {0, 1})
-        EXPECT_EQ(inchild([&] { return corefile_mountimage((dir / "outline.dat").c_str(), type); }), 0) << type;
+        EXPECT_EQ(inchild([&] { return corefile_mountimage((dir / "outline.dat").c_str(), type); }),
+                  0)
+            << type;
     LogCapture log;
     EXPECT_EQ(corefile_mountimage("/dev/null", 0), 0);
     EXPECT_TRUE(log.Has("corefile.image_missing"));
@@ -680,8 +702,7 @@ TEST_F(CoreFile, ImageMountRefusesSpecialFilesWithoutBlocking)
 }
 
 // A file saved through a symbolic link replaces the file the link points to; the link stays.
-TEST_F(CoreFile, SavingThroughALinkWritesWhereItPoints)
-{
+TEST_F(CoreFile, SavingThroughALinkWritesWhereItPoints) {
     writefile(dir / "elsewhere/demo.fentro", "old");
     fs::create_directories(dir / "root");
     fs::create_symlink(dir / "elsewhere/demo.fentro", dir / "root/demo.fentro");
@@ -690,7 +711,8 @@ TEST_F(CoreFile, SavingThroughALinkWritesWhereItPoints)
     EXPECT_EQ(corefile_savebuffer("demo.fentro", "new", 3), 1);
     EXPECT_TRUE(fs::is_symlink(dir / "root/demo.fentro"));
     EXPECT_EQ(readfile(dir / "elsewhere/demo.fentro"), "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()),
+              1);
 
     LogCapture log;
     EXPECT_EQ(corefile_savebuffer("dangling.fentro", "x", 1), 0);

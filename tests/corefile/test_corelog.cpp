@@ -4,8 +4,7 @@
 
 #include <thread>
 
-TEST(CoreLog, SinkGetsLevelIdAndFormattedText)
-{
+TEST(CoreLog, SinkGetsLevelIdAndFormattedText) {
     LogCapture log;
     core_log(LOG_WARNING, "test.warn", "value %d of %s\n", 7, "x");
     _dbg_printf("trace %d", 1);
@@ -17,8 +16,7 @@ TEST(CoreLog, SinkGetsLevelIdAndFormattedText)
     EXPECT_EQ(log.messages()[1].text, "trace 1");
 }
 
-TEST(CoreLog, ThresholdDropsLessImportantLevels)
-{
+TEST(CoreLog, ThresholdDropsLessImportantLevels) {
     LogCapture log(LOG_WARNING);
     core_log(LOG_ERROR, "e", "e");
     core_log(LOG_WARNING, "w", "w");
@@ -27,8 +25,7 @@ TEST(CoreLog, ThresholdDropsLessImportantLevels)
     EXPECT_EQ(log.Ids(), (std::vector<std::string>{"e", "w"}));
 }
 
-TEST(CoreLog, QuietAndVerboseOptionsSetTheThreshold)
-{
+TEST(CoreLog, QuietAndVerboseOptionsSetTheThreshold) {
     LogCapture log;
     EXPECT_TRUE(core_logoption("--quiet"));
     EXPECT_EQ(core_getloglevel(), LOG_WARNING);
@@ -38,8 +35,7 @@ TEST(CoreLog, QuietAndVerboseOptionsSetTheThreshold)
     EXPECT_EQ(core_getloglevel(), LOG_DEBUG);
 }
 
-TEST(CoreLog, OverlongMessagesAreCutNotLost)
-{
+TEST(CoreLog, OverlongMessagesAreCutNotLost) {
     LogCapture log;
     std::string big(10000, 'a');
     core_log(LOG_ERROR, "big", "%s", big.c_str());
@@ -48,19 +44,21 @@ TEST(CoreLog, OverlongMessagesAreCutNotLost)
     EXPECT_LT(log.messages()[0].text.size(), big.size());
 }
 
-TEST(CoreLog, ConcurrentLoggersDeliverEveryMessage)
-{
+TEST(CoreLog, ConcurrentLoggersDeliverEveryMessage) {
     LogCapture log;
-    std::thread a([] { for (int i = 0; i < 500; ++i) core_log(LOG_PROGRESS, "a", "a%d", i); });
-    std::thread b([] { for (int i = 0; i < 500; ++i) core_log(LOG_PROGRESS, "b", "b%d", i); });
+    std::thread a([] {
+        for (int i = 0; i < 500; ++i) core_log(LOG_PROGRESS, "a", "a%d", i);
+    });
+    std::thread b([] {
+        for (int i = 0; i < 500; ++i) core_log(LOG_PROGRESS, "b", "b%d", i);
+    });
     a.join();
     b.join();
     EXPECT_EQ(log.Count("a"), 500);
     EXPECT_EQ(log.Count("b"), 500);
 }
 
-TEST(CoreLog, ConsoleCanSendErrorsToStandardErrorAndShowIds)
-{
+TEST(CoreLog, ConsoleCanSendErrorsToStandardErrorAndShowIds) {
     core_logconsole(LOG_CONSOLE_STDERR | LOG_CONSOLE_IDS);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();

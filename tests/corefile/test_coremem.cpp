@@ -7,18 +7,17 @@
 #include <array>
 #include <cstring>
 
-TEST(CoreMem, CopiesExactlyTheRequestedBytes)
-{
+TEST(CoreMem, CopiesExactlyTheRequestedBytes) {
     for (size_t n : {0u, 3u, 4u, 7u}) {
         std::array<unsigned char, 16> src{}, dst{};
         for (size_t i = 0; i < src.size(); ++i) src[i] = (unsigned char)(i + 1);
         wrap_memcpy(dst.data(), src.data(), n);
-        for (size_t i = 0; i < dst.size(); ++i) EXPECT_EQ(dst[i], i < n ? src[i] : 0) << n << " @" << i;
+        for (size_t i = 0; i < dst.size(); ++i)
+            EXPECT_EQ(dst[i], i < n ? src[i] : 0) << n << " @" << i;
     }
 }
 
-TEST(CoreMem, FillsAndClearsExactlyTheRequestedBytes)
-{
+TEST(CoreMem, FillsAndClearsExactlyTheRequestedBytes) {
     std::array<unsigned char, 16> buf;
     buf.fill(0x11);
     wrap_memset(buf.data() + 1, 0xab, 7);
@@ -31,8 +30,7 @@ TEST(CoreMem, FillsAndClearsExactlyTheRequestedBytes)
     EXPECT_EQ(buf[7], 0xab);
 }
 
-TEST(CoreMem, CountedAllocationBalancesAndRaisesPeak)
-{
+TEST(CoreMem, CountedAllocationBalancesAndRaisesPeak) {
     const uint32_t before = g_mem_in_use;
     void *p = _wrap_malloc_dbg(1000, "test", 1);
     ASSERT_NE(p, nullptr);
@@ -43,8 +41,7 @@ TEST(CoreMem, CountedAllocationBalancesAndRaisesPeak)
     EXPECT_GE(g_mem_in_use_peak, before + 1000u);
 }
 
-TEST(CoreMem, FreeingNullIsReportedAndIgnored)
-{
+TEST(CoreMem, FreeingNullIsReportedAndIgnored) {
     const uint32_t before = g_mem_in_use;
     LogCapture log;
     _wrap_free_dbg(nullptr, "corefile/corefile-std", 42);
@@ -52,8 +49,6 @@ TEST(CoreMem, FreeingNullIsReportedAndIgnored)
     EXPECT_EQ(g_mem_in_use, before);
 }
 
-TEST(CoreDebugDeathTest, AssertPrintsAndExitsWithOne)
-{
-    EXPECT_EXIT(_dbg_assert("file.cpp", 7, "x > 0"), testing::ExitedWithCode(1),
-                "");
+TEST(CoreDebugDeathTest, AssertPrintsAndExitsWithOne) {
+    EXPECT_EXIT(_dbg_assert("file.cpp", 7, "x > 0"), testing::ExitedWithCode(1), "");
 }

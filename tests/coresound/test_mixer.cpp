@@ -10,7 +10,7 @@
 namespace {
 
 class Mixer : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { init_manual_mixing(2); }
     void TearDown() override {
         for (s_sound &s : sounds) Soundsystem_DeleteSound(&s);
@@ -21,7 +21,7 @@ class Mixer : public ::testing::Test {
 };
 
 class MonoMixer : public Mixer {
-  protected:
+protected:
     void SetUp() override { init_manual_mixing(1); }
 };
 
@@ -47,8 +47,8 @@ TEST_F(Mixer, StepSizesResample) {
     Soundsystem_PlaySound(&sounds[0], 1);
     std::vector<int16_t> out = mix_block(8);
     // Half speed: every source value is heard for two output frames, no interpolation.
-    const int16_t expect[] = {0, 0, at127(1000), at127(1000), at127(2000), at127(2000),
-                              at127(3000), at127(3000)};
+    const int16_t expect[] = {0,           0,           at127(1000), at127(1000),
+                              at127(2000), at127(2000), at127(3000), at127(3000)};
     for (int f = 0; f < 8; f++) {
         EXPECT_EQ(out[2 * f], expect[f]) << f;
         EXPECT_EQ(out[2 * f + 1], expect[f]) << f;

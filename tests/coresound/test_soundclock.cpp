@@ -24,8 +24,7 @@ constexpr double FRAMETIME = 1.0 / 60;
 // Reads the clock at 60 Hz from `from` to `to` and checks that it never goes back and that each
 // step matches the time that passed within `tolerance` seconds.
 void ExpectSmooth(s_soundclock &clock, double from, double to, double tolerance,
-                  const std::function<void(double)> &before_read = nullptr)
-{
+                  const std::function<void(double)> &before_read = nullptr) {
     int64_t previous = soundclock_read(&clock, from, INT64_MAX);
     for (double t = from + FRAMETIME; t < to; t += FRAMETIME) {
         if (before_read) before_read(t);
@@ -36,8 +35,7 @@ void ExpectSmooth(s_soundclock &clock, double from, double to, double tolerance,
     }
 }
 
-TEST(SoundClock, FollowsItsReportsSmoothlyAndNeverGoesBack)
-{
+TEST(SoundClock, FollowsItsReportsSmoothlyAndNeverGoesBack) {
     s_soundclock clock;
     soundclock_reset(&clock, uint32_t(RATE));
     EXPECT_EQ(soundclock_read(&clock, 5.0, INT64_MAX), SOUNDCLOCK_NOTHING_HEARD);
@@ -69,8 +67,7 @@ TEST(SoundClock, FollowsItsReportsSmoothlyAndNeverGoesBack)
     });
 }
 
-TEST(SoundClock, AStalledDeviceIsWaitedForAndTakenUpAgain)
-{
+TEST(SoundClock, AStalledDeviceIsWaitedForAndTakenUpAgain) {
     s_soundclock clock;
     soundclock_reset(&clock, uint32_t(RATE));
     for (int k = 0; k < 10; k++) soundclock_report(&clock, k * PERIOD, k * BLOCK);
@@ -93,27 +90,23 @@ protected:
     std::vector<int16_t> block = std::vector<int16_t>(2 * BLOCK);
     s_sound music;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         init_manual_mixing(2);
         std::vector<int16_t> samples(2 * 44100 * 4);  // four seconds
         make_sound(&music, 2, 44100, samples);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         Soundsystem_DeleteSound(&music);
         Soundsystem_CloseAudio();
     }
 
-    void Callback()
-    {
+    void Callback() {
         taken += BLOCK;
         audiodriver_heard(taken - BLOCK - AUDIODRIVER_NUMBLOCKS * BLOCK, time);
         audiodriver_mixbuffers(block.data(), uint32_t(block.size() * 2), 0);
     }
     // Runs the device for `seconds`, reading the heard position at 60 Hz; returns the readings.
-    std::vector<uint64_t> Run(double seconds)
-    {
+    std::vector<uint64_t> Run(double seconds) {
         std::vector<uint64_t> heard;
         double nextcallback = time;
         const double end = time + seconds;
@@ -133,8 +126,7 @@ protected:
     int IsHeard() { return Soundsystem_IsHeardAt(music, time); }
 };
 
-TEST_F(StandInDevice, HeardPositionIsTheMixedOneLessTheQueueAndMovesEveryFrame)
-{
+TEST_F(StandInDevice, HeardPositionIsTheMixedOneLessTheQueueAndMovesEveryFrame) {
     Soundsystem_PlayMusic(&music, 0);
     const std::vector<uint64_t> heard = Run(1.0);
     // At a callback the mixer has mixed one block more than the device took: the heard frame
@@ -150,8 +142,7 @@ TEST_F(StandInDevice, HeardPositionIsTheMixedOneLessTheQueueAndMovesEveryFrame)
         ASSERT_NEAR(double(heard[i] - heard[i - 1]), RATE * FRAMETIME, 1.0) << i;
 }
 
-TEST_F(StandInDevice, SeekPauseAndResumeAreExactAndNeverGoBack)
-{
+TEST_F(StandInDevice, SeekPauseAndResumeAreExactAndNeverGoBack) {
     Soundsystem_PlayMusic(&music, 0);
     Run(0.5);
 
@@ -188,8 +179,7 @@ TEST_F(StandInDevice, SeekPauseAndResumeAreExactAndNeverGoBack)
     EXPECT_EQ(Run(0.5).back(), 500u);
 }
 
-TEST_F(StandInDevice, EndOfTheMusicIsHeardAfterTheMixerStopsIt)
-{
+TEST_F(StandInDevice, EndOfTheMusicIsHeardAfterTheMixerStopsIt) {
     Soundsystem_PlayMusic(&music, 0);
     Soundsystem_SetSoundOffset(&music, music.length / 2 - 22050);  // half a second left
     Run(0.5);
@@ -213,8 +203,7 @@ TEST_F(StandInDevice, EndOfTheMusicIsHeardAfterTheMixerStopsIt)
     EXPECT_EQ(IsHeard(), 0);
 }
 
-TEST_F(StandInDevice, LoopingSoundWrapsAndARecordNeverPlayedShowsItsOffset)
-{
+TEST_F(StandInDevice, LoopingSoundWrapsAndARecordNeverPlayedShowsItsOffset) {
     s_sound loop;
     make_sound(&loop, 1, 44100, std::vector<int16_t>(3000, 100));
     EXPECT_EQ(Soundsystem_GetHeardOffsetAt(loop, time), 0u);
@@ -229,8 +218,7 @@ TEST_F(StandInDevice, LoopingSoundWrapsAndARecordNeverPlayedShowsItsOffset)
 
 // The driver itself, in real time: the heard position trails the mixer's by about the queue,
 // takes a new value at almost every reading and the music's end is heard.
-void RunDriver(const char *driver)
-{
+void RunDriver(const char *driver) {
     setenv("SDL_AUDIODRIVER", driver, 1);
     Soundsystem_Init(44100, 8, 2);
     s_sound music;

@@ -55,7 +55,7 @@ std::vector<uint8_t> wav_bytes(const WavFormat &w) {
 }
 
 class Wav : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir = std::string(FENTRO_BINARY_DIR) + "/coresound_wav_test";
         mkdir(dir.c_str(), 0755);

@@ -24,8 +24,7 @@ namespace {
 
 using namespace test_support;
 
-bytes_t wav(int channels, int bits, uint32_t rate, uint32_t databytes, xorshift &rng)
-{
+bytes_t wav(int channels, int bits, uint32_t rate, uint32_t databytes, xorshift &rng) {
     bytes_t b(44 + databytes);
     memcpy(&b[0], "RIFF", 4);
     PutLE(b, 4, databytes + 36, 4);
@@ -43,17 +42,16 @@ bytes_t wav(int channels, int bits, uint32_t rate, uint32_t databytes, xorshift 
     return b;
 }
 
-std::vector<bytes_t> valid_files()
-{
+std::vector<bytes_t> valid_files() {
     xorshift rng{77};
     return {wav(2, 16, 44100, 64, rng), wav(1, 8, 22050, 33, rng), wav(1, 16, 8000, 18, rng),
             wav(2, 8, 11025, 40, rng), wav(2, 16, 48000, 0, rng)};
 }
 
-void mutate(bytes_t &f, xorshift &rng)
-{
-    static const uint32_t limits[] = {0, 1, 2, 3, 4, 7, 8, 15, 16, 17, 24, 32, 36, 44, 0x7FFFFFFF,
-                                      0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu};
+void mutate(bytes_t &f, xorshift &rng) {
+    static const uint32_t limits[] = {0,  1,  2,          3,           4,           7,
+                                      8,  15, 16,         17,          24,          32,
+                                      36, 44, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu};
     static const size_t fields[] = {4, 16, 20, 22, 24, 28, 32, 34, 40};
     MutationEdits edits;
     edits.field = [](bytes_t &b, size_t, xorshift &r) {
@@ -65,8 +63,7 @@ void mutate(bytes_t &f, xorshift &rng)
 }
 
 // Loads `name` and checks the outcome against the file's bytes; true when it loaded.
-bool load_and_check(const char *name, const bytes_t &file, int round)
-{
+bool load_and_check(const char *name, const bytes_t &file, int round) {
     s_sound sound{};
     LogCapture log;
     const int ok = Soundsystem_LoadWAV(name, &sound);
@@ -100,13 +97,14 @@ class WavMutations : public ::testing::Test {
 protected:
     void TearDown() override { corefile_closeimage(); }
     void pack_and_load(uint64_t seed);
-    static void write(const std::string &path, const bytes_t &b) { ASSERT_TRUE(WriteFile(path, b)); }
+    static void write(const std::string &path, const bytes_t &b) {
+        ASSERT_TRUE(WriteFile(path, b));
+    }
     const TempDir scratch_{"wav_mutations"};
     const std::string dir_ = scratch_.str();
 };
 
-TEST_F(WavMutations, FromADirectoryEveryMutantLoadsWholeFramesOrIsRefused)
-{
+TEST_F(WavMutations, FromADirectoryEveryMutantLoadsWholeFramesOrIsRefused) {
     ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
     const std::vector<bytes_t> valid = valid_files();
     for (const bytes_t &f : valid) {
@@ -130,16 +128,14 @@ TEST_F(WavMutations, FromADirectoryEveryMutantLoadsWholeFramesOrIsRefused)
 
 // Mutants packed as entries of resource images: each is read only up to the end of its
 // entry, whatever its header claims.
-TEST_F(WavMutations, FromAResourceImageNoEntryIsReadPastItsEnd)
-{
+TEST_F(WavMutations, FromAResourceImageNoEntryIsReadPastItsEnd) {
     for (int image = 0; image < 4; ++image) {
         pack_and_load(0xbead + image);
         if (HasFailure()) return;
     }
 }
 
-void WavMutations::pack_and_load(uint64_t seed)
-{
+void WavMutations::pack_and_load(uint64_t seed) {
     const std::vector<bytes_t> valid = valid_files();
     xorshift rng{seed};
     std::vector<bytes_t> files;

@@ -20,10 +20,13 @@ struct Sounds {
         for (size_t i = 0; i < data.size(); i++) data[i] = int16_t(i * 7);
         make_sound(&music, 2, 44100, data);
         make_sound(&effect, 1, 22050, std::vector<uint8_t>(3000, 200));
-        Soundsystem_CreateSoundStream(&stream, [](void *buffer, uint32_t size) {
-            std::memset(buffer, 1, size);
-            return 0;
-        }, 44100, 16, 2, 500);
+        Soundsystem_CreateSoundStream(
+            &stream,
+            [](void *buffer, uint32_t size) {
+                std::memset(buffer, 1, size);
+                return 0;
+            },
+            44100, 16, 2, 500);
     }
     ~Sounds() {
         Soundsystem_DeleteSound(&music);
@@ -36,14 +39,30 @@ struct Sounds {
 void control(Sounds &s, unsigned round) {
     const uint64_t frames = s.music.length / 2;
     switch (round % 8) {
-    case 0: Soundsystem_SetSoundOffset(&s.music, (round * 977) % (frames + 100)); break;
-    case 1: Soundsystem_PauseSound(&s.music); break;
-    case 2: Soundsystem_ResumeSound(&s.music); break;
-    case 3: Soundsystem_PlaySound(&s.effect, 0); break;
-    case 4: Soundsystem_StopSound(&s.effect); break;
-    case 5: Soundsystem_SetPanning(&s.music, int(round % 256)); break;
-    case 6: Soundsystem_SetMusicVolume(int(round % 256)); break;
-    case 7: Soundsystem_DetectFrequency(440.0f); break;
+        case 0:
+            Soundsystem_SetSoundOffset(&s.music, (round * 977) % (frames + 100));
+            break;
+        case 1:
+            Soundsystem_PauseSound(&s.music);
+            break;
+        case 2:
+            Soundsystem_ResumeSound(&s.music);
+            break;
+        case 3:
+            Soundsystem_PlaySound(&s.effect, 0);
+            break;
+        case 4:
+            Soundsystem_StopSound(&s.effect);
+            break;
+        case 5:
+            Soundsystem_SetPanning(&s.music, int(round % 256));
+            break;
+        case 6:
+            Soundsystem_SetMusicVolume(int(round % 256));
+            break;
+        case 7:
+            Soundsystem_DetectFrequency(440.0f);
+            break;
     }
     EXPECT_LT(Soundsystem_GetSoundOffset(s.music), frames);
     EXPECT_LT(Soundsystem_GetHeardOffset(s.music), frames);

@@ -146,7 +146,7 @@ TEST_F(Curves, KeysOfAnotherTrackInBetweenRestartFromOne) {
     demo->CreateEventValue(dl, 1000, VALUE_BLEND, CURVE_LINEAR, 0.0f);
     demo->CreateEventValue(dl, 2000, VALUE_EFFECTVALUE1, CURVE_LINEAR, 5.0f);
     demo->CreateEventValue(dl, 4000, VALUE_BLEND, CURVE_LINEAR, 0.0f);
-    EXPECT_FLOAT_EQ(ValueAt(3000), 0.25f);  // 1.0 at 0 to 0.0 at 4000
+    EXPECT_FLOAT_EQ(ValueAt(3000), 0.25f);                     // 1.0 at 0 to 0.0 at 4000
     EXPECT_FLOAT_EQ(ValueAt(1500, VALUE_EFFECTVALUE1), 4.0f);  // 1.0 at 0 to 5.0 at 2000
 }
 

@@ -146,8 +146,8 @@ TEST_F(Panels, ShaderEventNamesResourcesThenValues) {
     const s_text heading = read_text(1540, 48);
     EXPECT_EQ(heading.text, "Event 0 - Shader");
     EXPECT_EQ(heading.font, 1);
-    ExpectLines({"Time: " + At(1000), "Length: " + Span(5000), "resource 1: tex1", "resource 2: tex0",
-                 "resource 3:", "resource 4:", "speed: 1.50", "zoom: -2.25"});
+    ExpectLines({"Time: " + At(1000), "Length: " + Span(5000), "resource 1: tex1",
+                 "resource 2: tex0", "resource 3:", "resource 4:", "speed: 1.50", "zoom: -2.25"});
     // The event's value count follows its descriptor.
     EXPECT_EQ(demo->layer[0].event[0].numvalues, 6);
 }

@@ -747,10 +747,10 @@ TEST_F(Saving, WritesNothingWithoutAMountedDirectory) {
 
 TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
     test_support::WriteFile(dir / "demo.fentro",
-                              "// made by hand\n#renderwidth 64\n#renderheight 48\n#demotype 1\n"
-                              "#evnt 1,2\n#marker 100,1\n\nsome notes\n#layer \"a\"\n"
-                              "#eventvalue 0,1,0,0.125\n#eventvalue 10,1,0,0.005\n"
-                              "#eventvalue 20,1,0,1234.567\n#eventvalue 30,1,0,0.5\n");
+                            "// made by hand\n#renderwidth 64\n#renderheight 48\n#demotype 1\n"
+                            "#evnt 1,2\n#marker 100,1\n\nsome notes\n#layer \"a\"\n"
+                            "#eventvalue 0,1,0,0.125\n#eventvalue 10,1,0,0.005\n"
+                            "#eventvalue 20,1,0,1234.567\n#eventvalue 30,1,0,0.5\n");
     ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     {
         LogCapture log;
@@ -780,8 +780,9 @@ TEST_F(Saving, UnknownLinesSurviveTwoSavesAndTheBackup) {
 }
 
 TEST_F(Saving, WhatDidNotLoadIsSaidOnTheScreen) {
-    std::string text = "#renderwidth 64\n#renderheight 48\n#demotype 1\n#marker x\n"
-                       "#eventvalue 0,1,0,1\n";
+    std::string text =
+        "#renderwidth 64\n#renderheight 48\n#demotype 1\n#marker x\n"
+        "#eventvalue 0,1,0,1\n";
     for (int i = 0; i < DEMO_MAXLAYERS + 1; i++) text += "#layer \"l\"\n#event 0,10,1,0,0:\n";
     test_support::WriteFile(dir / "demo.fentro", text);
     ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
@@ -803,7 +804,7 @@ TEST_F(Saving, KeepsTheTenLatestSavesStamped) {
     ASSERT_EQ(corefile_mountimage(dir.c_str(), 2), 1);
     for (int i = 0; i < 10; i++) {
         test_support::WriteFile(dir / ("backup-2020010" + std::to_string(i) + "-120000.fentro"),
-                                  "old");
+                                "old");
     }
     test_support::WriteFile(dir / "backup-notes.fentro", "mine");
     Save();

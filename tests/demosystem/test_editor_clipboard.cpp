@@ -42,9 +42,8 @@ protected:
     // The effect event, its transform key and the value key of layer 2 selected.
     void SelectThree() {
         Select(1, EDIT_EFFECT, 0);
-        d.gui_selection = {{1, EDIT_EFFECT, 0, 0, 0},
-                           {1, EDIT_TRANSFORM, 0, 0, 0},
-                           {2, EDIT_VALUE, 0, 0, 0}};
+        d.gui_selection = {
+            {1, EDIT_EFFECT, 0, 0, 0}, {1, EDIT_TRANSFORM, 0, 0, 0}, {2, EDIT_VALUE, 0, 0, 0}};
     }
 };
 
@@ -242,8 +241,8 @@ TEST_F(HiddenLayers, SurviveSaveAndLoadAndOlderFilesStillLoad) {
 
     // A file without the word, or with words it does not know, shows the layer.
     test_support::WriteFile(dir / "old.fentro",
-                              "#renderwidth 64\n#renderheight 48\n#layer \"a\"\n"
-                              "#layer \"b\" shown later\n#layer \"hidden\"\n");
+                            "#renderwidth 64\n#renderheight 48\n#layer \"a\"\n"
+                            "#layer \"b\" shown later\n#layer \"hidden\"\n");
     auto old = std::make_unique<c_demo>();
     Quietly([&] { old->Load("old.fentro"); });
     ASSERT_EQ(old->numlayers, 3);

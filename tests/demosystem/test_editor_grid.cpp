@@ -106,8 +106,8 @@ protected:
 TEST_F(EditorGrid, GridKeyCyclesAndNewKeysLandOnTheGrid) {
     d.bpm = 120;
     EXPECT_EQ(d.gui_snap, GRID_OFF);
-    for (int expected : {GRID_BEAT, GRID_HALF, GRID_QUARTER, GRID_EIGHTH, GRID_THIRD, GRID_OFF,
-                         GRID_BEAT}) {
+    for (int expected :
+         {GRID_BEAT, GRID_HALF, GRID_QUARTER, GRID_EIGHTH, GRID_THIRD, GRID_OFF, GRID_BEAT}) {
         Tap('G');
         EXPECT_EQ(d.gui_snap, expected);
     }

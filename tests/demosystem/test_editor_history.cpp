@@ -184,7 +184,8 @@ TEST_F(History, EscapeWithUnsavedChangesAsksOnce) {
         }
     }
     if (d.gui_selected_eventtype == EDIT_EFFECT && d.gui_selected_layer >= 0 &&
-        d.gui_selected_event >= 0 && d.gui_selected_event < d.layer[d.gui_selected_layer].numevents) {
+        d.gui_selected_event >= 0 &&
+        d.gui_selected_event < d.layer[d.gui_selected_layer].numevents) {
         const s_effectevent &e = d.layer[d.gui_selected_layer].event[d.gui_selected_event];
         if (d.gui_selected_parameter > 1 + d.PanelValueLines(e))
             return ::testing::AssertionFailure() << "line " << d.gui_selected_parameter;
@@ -193,8 +194,8 @@ TEST_F(History, EscapeWithUnsavedChangesAsksOnce) {
 }
 
 TEST_F(History, NoCommandSequenceLeavesATableOutOfOrder) {
-    const int keys[] = {MOX_VK_LEFT, MOX_VK_RIGHT, MOX_VK_UP,    MOX_VK_DOWN, MOX_VK_TAB,
-                        MOX_VK_MENU, MOX_VK_DELETE, 'U',         'R'};
+    const int keys[] = {MOX_VK_LEFT, MOX_VK_RIGHT,  MOX_VK_UP, MOX_VK_DOWN, MOX_VK_TAB,
+                        MOX_VK_MENU, MOX_VK_DELETE, 'U',       'R'};
     const int mods[] = {0, MOX_VK_CONTROL, MOX_VK_SHIFT};
     test_support::xorshift rng{0x5eed2026};
     Quietly([&] {

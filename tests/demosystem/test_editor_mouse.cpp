@@ -208,7 +208,8 @@ TEST_F(Mouse, DraggingMovesEventsKeysAndAnEventsEndWithUndo) {
 }
 
 TEST_F(Mouse, SeveralSelectedMoveTogetherAndABoxSelects) {
-    for (int k = 0; k < 4; k++) d.CreateEventValue(&d.layer[0], (100 + 100 * k) * SCALE, 1, 0, 0.5f);
+    for (int k = 0; k < 4; k++)
+        d.CreateEventValue(&d.layer[0], (100 + 100 * k) * SCALE, 1, 0, 0.5f);
     d.CreateEventCamera(&d.layer[2], 150 * SCALE, 45, 0, 0, 0, 0, 0, 0);
     EditHistoryReset(d.gui_history.get(), d);
 

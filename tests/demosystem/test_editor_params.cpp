@@ -212,7 +212,7 @@ TEST_F(Params, TimesAtTheEndsOfTheirRangeHoldThere) {
     d.CreateMarker(10, 0);
     Tap(MOX_VK_LEFT, {MOX_VK_CONTROL});
     EXPECT_EQ(e.length, 8192);  // the marker lies before the start
-    d.gui_zoom = 3e7f;  // scrubbing steps beyond the range of a time
+    d.gui_zoom = 3e7f;          // scrubbing steps beyond the range of a time
     d.ClearSelection();
     Seek(1000);
     Hold(MOX_VK_RIGHT, 1);

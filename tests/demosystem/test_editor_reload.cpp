@@ -36,9 +36,7 @@ std::string ColourShader(const char *rgb) {
 }
 
 // 0xAABBGGRR as read back, its 0xRRGGBB part.
-uint32_t Rgb(uint32_t abgr) {
-    return (abgr & 0xff) << 16 | (abgr & 0xff00) | (abgr >> 16 & 0xff);
-}
+uint32_t Rgb(uint32_t abgr) { return (abgr & 0xff) << 16 | (abgr & 0xff00) | (abgr >> 16 & 0xff); }
 
 c_demo &Demo() {
     static c_demo demo;
@@ -152,15 +150,16 @@ TEST_F(Reload, BrokenHalfWrittenDeletedAndRenamedShadersKeepTheLastGoodPicture) 
     LogCapture log;
     // A syntax error on line 4: the red picture stays and the compiler's line is kept on the
     // screen with the file name and line number.
-    WriteFile(dir / "fx.glsl", "#version 120\nvarying vec2 uvCoord;\nvoid main() {\n"
-                               "  gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0)\n}\n");
+    WriteFile(dir / "fx.glsl",
+              "#version 120\nvarying vec2 uvCoord;\nvoid main() {\n"
+              "  gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0)\n}\n");
     ASSERT_TRUE(FramesUntil([&] { return log.Has("edit.shader_failed"); }));
     EXPECT_EQ(LayerColour(0), 0xff0000u);
     std::vector<std::string> shown = LiveReloadMessages(demo);
     ASSERT_GE(shown.size(), 2u);
     bool numbered = false;
-    for (const std::string &line : shown) numbered = numbered || line.rfind("fx.glsl:5:", 0) == 0 ||
-                                                     line.rfind("fx.glsl:4:", 0) == 0;
+    for (const std::string &line : shown)
+        numbered = numbered || line.rfind("fx.glsl:5:", 0) == 0 || line.rfind("fx.glsl:4:", 0) == 0;
     EXPECT_TRUE(numbered) << shown[1];
     SomeFrames();
     EXPECT_FALSE(LiveReloadMessages(demo).empty()) << "the error stays until a good save";
@@ -232,7 +231,8 @@ TEST_F(Reload, ImagesAreReplacedInPlaceAndHalfWrittenOnesAreSurvived) {
 
 TEST(ReloadLog, CompilerLinesNameTheFileAndLine) {
     const auto lines = ShaderLogLines(
-        "a.glsl", "0:12(5): error: syntax error, unexpected '}'\n\n0(7) : warning C7050: x\nlink failed");
+        "a.glsl",
+        "0:12(5): error: syntax error, unexpected '}'\n\n0(7) : warning C7050: x\nlink failed");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "a.glsl:12: error: syntax error, unexpected '}'");
     EXPECT_EQ(lines[1], "a.glsl:7: warning C7050: x");

@@ -232,7 +232,7 @@ TEST_F(FinalScreenTest, CircleArrayIsNeverOverrun) {
     scene->Init(&demo);
     ASSERT_EQ(scene->Capacity(), 2);
     ASSERT_NE(scene->newCircle(0, 0), nullptr);
-    ASSERT_NE(scene->newCircle(1, 0), nullptr);  // 1 away from a radius of 0.9
+    ASSERT_NE(scene->newCircle(1, 0), nullptr);      // 1 away from a radius of 0.9
     EXPECT_EQ(scene->newCircle(100, 100), nullptr);  // free point, but no slot left
     // Placement keeps finding the two covered pixels or nothing, and always returns.
     for (int i = 0; i < 20; i++) scene->Tick(&demo);

@@ -62,7 +62,8 @@ inline void MakeThinLogo(int width, int height, std::vector<unsigned> *pixels) {
 inline void FillBitmap(s_bitmap *bitmap, const std::vector<unsigned> &pixels) {
     for (int y = 0; y < bitmap->height; y++)
         for (int x = 0; x < bitmap->width; x++)
-            MOX_DrawPixel(x, y, static_cast<int>(pixels[static_cast<size_t>(y) * bitmap->width + x]),
+            MOX_DrawPixel(x, y,
+                          static_cast<int>(pixels[static_cast<size_t>(y) * bitmap->width + x]),
                           *bitmap);
 }
 
@@ -91,7 +92,8 @@ public:
             if (CircleContains(q, x, y)) return false;
         if (circles.size() >= capacity) return false;
         int g = 160 + SceneRandom(&random) % 64;
-        circles.emplace_back(x, y, static_cast<int>(0xFF000000u + static_cast<unsigned>(g) * 0x010101u),
+        circles.emplace_back(x, y,
+                             static_cast<int>(0xFF000000u + static_cast<unsigned>(g) * 0x010101u),
                              0.9f, 0.06f, true);
         return true;
     }

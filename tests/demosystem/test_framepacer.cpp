@@ -19,8 +19,7 @@ struct s_frame {
 
 // Runs `frames` frames whose drawing takes drawtime(i) seconds and whose swap takes `swap`.
 template <typename F>
-std::vector<s_frame> RunLoop(s_framepacer *pacer, int frames, double swap, F drawtime)
-{
+std::vector<s_frame> RunLoop(s_framepacer *pacer, int frames, double swap, F drawtime) {
     std::vector<s_frame> out;
     double now = 100;
     for (int i = 0; i < frames; i++) {
@@ -37,8 +36,7 @@ std::vector<s_frame> RunLoop(s_framepacer *pacer, int frames, double swap, F dra
 }
 
 // 95th percentile of |dposition - dtime| in milliseconds, after the first `skip` frames.
-double P95Deviation(const std::vector<s_frame> &f, size_t skip)
-{
+double P95Deviation(const std::vector<s_frame> &f, size_t skip) {
     std::vector<double> d;
     for (size_t i = skip + 1; i < f.size(); i++)
         d.push_back(1000 * std::fabs((f[i].position - f[i - 1].position) -
@@ -47,8 +45,7 @@ double P95Deviation(const std::vector<s_frame> &f, size_t skip)
     return d[d.size() * 95 / 100];
 }
 
-TEST(FramePacer, JitteryDrawingStillMovesByTheTimeBetweenFrames)
-{
+TEST(FramePacer, JitteryDrawingStillMovesByTheTimeBetweenFrames) {
     test_support::xorshift rng{12345};
     s_framepacer pacer;
     // 28 to 36 ms of drawing, and one frame in 150 three times as slow.
@@ -63,8 +60,7 @@ TEST(FramePacer, JitteryDrawingStillMovesByTheTimeBetweenFrames)
     EXPECT_LT(late, 1200 / 50);
 }
 
-TEST(FramePacer, BudgetFollowsTheRecentFramesWithinBounds)
-{
+TEST(FramePacer, BudgetFollowsTheRecentFramesWithinBounds) {
     s_framepacer pacer;
     EXPECT_LT(framepacer_budget(pacer), 0.01);
     // One stray slow frame among steady ones does not set the budget...

@@ -19,14 +19,12 @@ namespace {
 struct meshfile {
     std::vector<unsigned char> b;
     void u16(int v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
-    void f32(float f)
-    {
+    void f32(float f) {
         uint32_t u;
         memcpy(&u, &f, 4);
         for (int i = 0; i < 4; ++i) b.push_back(uint8_t(u >> (8 * i)));
     }
-    void header(const char *id, int nv, int ngroups, int nchannels)
-    {
+    void header(const char *id, int nv, int ngroups, int nchannels) {
         b.insert(b.end(), id, id + 4);
         u16(nv), u16(ngroups), u16(nchannels), u16(0);
     }
@@ -34,8 +32,7 @@ struct meshfile {
 
 // A square in the xy-plane from (-1,-1) to (1,1) as two triangles; channel c's texture
 // coordinates are (c, c) at every corner so that the lists can be told apart.
-meshfile square(int nchannels, int badindex = -1)
-{
+meshfile square(int nchannels, int badindex = -1) {
     meshfile m;
     m.header("MESH", 4, 1, nchannels);
     const float v[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
@@ -53,8 +50,7 @@ meshfile square(int nchannels, int badindex = -1)
 
 }  // namespace
 
-TEST(Mesh, ParsesOneGroupOneChannelAndPrintsTheIdReversed)
-{
+TEST(Mesh, ParsesOneGroupOneChannelAndPrintsTheIdReversed) {
     c_mesh mesh;
     meshfile f = square(1);
     const char *why = nullptr;
@@ -73,8 +69,7 @@ TEST(Mesh, ParsesOneGroupOneChannelAndPrintsTheIdReversed)
     EXPECT_EQ(mesh.numfacegroups, 0);
 }
 
-TEST(Mesh, RefusesMalformedFilesAndStaysEmpty)
-{
+TEST(Mesh, RefusesMalformedFilesAndStaysEmpty) {
     struct bad {
         const char *name;
         meshfile file;
@@ -113,16 +108,14 @@ TEST(Mesh, RefusesMalformedFilesAndStaysEmpty)
 class MeshDraw : public GLTest {
 protected:
     std::string dir;
-    void SetUp() override
-    {
+    void SetUp() override {
         GLTest::SetUp();
         dir = std::string(FENTRO_BINARY_DIR) + "/mesh_test_data";
         std::filesystem::create_directories(dir);
         ASSERT_EQ(corefile_mountimage((dir + "/").c_str(), 2), 1);
     }
     void TearDown() override { corefile_closeimage(); }
-    void write(const char *name, const meshfile &m)
-    {
+    void write(const char *name, const meshfile &m) {
         FILE *fp = fopen((dir + "/" + name).c_str(), "wb");
         ASSERT_NE(fp, nullptr);
         fwrite(m.b.data(), 1, m.b.size(), fp);
@@ -130,8 +123,7 @@ protected:
     }
 };
 
-TEST_F(MeshDraw, LoadsBuildsAndDrawsWithChannelZero)
-{
+TEST_F(MeshDraw, LoadsBuildsAndDrawsWithChannelZero) {
     write("two.msh", square(2));
     c_mesh mesh;
     testing::internal::CaptureStdout();
@@ -171,10 +163,10 @@ TEST_F(MeshDraw, LoadsBuildsAndDrawsWithChannelZero)
     mesh.Remove();
 }
 
-TEST_F(MeshDraw, MissingOrBadFileLeavesNothingToDraw)
-{
+TEST_F(MeshDraw, MissingOrBadFileLeavesNothingToDraw) {
     write("bad.msh", square(1, 9));
-    const char *const cases[][2] = {{"missing.msh", "demo.mesh_missing"}, {"bad.msh", "demo.mesh_malformed"}};
+    const char *const cases[][2] = {{"missing.msh", "demo.mesh_missing"},
+                                    {"bad.msh", "demo.mesh_malformed"}};
     for (const auto &c : cases) {
         const char *name = c[0];
         c_mesh mesh;

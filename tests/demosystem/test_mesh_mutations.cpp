@@ -22,8 +22,7 @@
 // The largest array allocation since it was last cleared: the mesh tables are arrays.
 static size_t largest_array = 0;
 
-void *operator new[](size_t n)
-{
+void *operator new[](size_t n) {
     if (n > largest_array) largest_array = n;
     if (void *p = malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
@@ -39,8 +38,7 @@ using bytes_t = std::vector<unsigned char>;
 struct meshfile {
     bytes_t b;
     void u16(unsigned v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
-    void f32(float f)
-    {
+    void f32(float f) {
         uint32_t u;
         memcpy(&u, &f, 4);
         for (int i = 0; i < 4; ++i) b.push_back(uint8_t(u >> (8 * i)));
@@ -48,15 +46,15 @@ struct meshfile {
 };
 
 // nv vertices, the given face counts per group, and channels of nt texture vertices each.
-bytes_t mesh(int nv, const std::vector<int> &groups, int channels, int nt, xorshift &rng)
-{
+bytes_t mesh(int nv, const std::vector<int> &groups, int channels, int nt, xorshift &rng) {
     meshfile m;
     m.b = {'M', 'E', 'S', 'H'};
     m.u16(nv), m.u16((unsigned)groups.size()), m.u16(channels), m.u16(0);
     for (int i = 0; i < nv * 3; ++i) m.f32(float(rng.below(2000)) / 100 - 10);
     for (int faces : groups) {
         m.u16(faces), m.u16(rng.below(4));
-        for (int i = 0; i < faces; ++i) m.u16(rng.below(nv)), m.u16(rng.below(nv)), m.u16(rng.below(nv)), m.u16(0);
+        for (int i = 0; i < faces; ++i)
+            m.u16(rng.below(nv)), m.u16(rng.below(nv)), m.u16(rng.below(nv)), m.u16(0);
     }
     for (int c = 0; c < channels; ++c) {
         m.u16(nt), m.u16(groups.empty() ? 0 : groups[0]);
@@ -66,15 +64,13 @@ bytes_t mesh(int nv, const std::vector<int> &groups, int channels, int nt, xorsh
     return m.b;
 }
 
-std::vector<bytes_t> valid_meshes()
-{
+std::vector<bytes_t> valid_meshes() {
     xorshift rng{3};
     return {mesh(4, {2}, 1, 4, rng), mesh(6, {3, 2}, 2, 5, rng), mesh(3, {1, 1, 1}, 1, 1, rng),
             mesh(5, {}, 1, 2, rng), mesh(8, {4, 0, 3, 1, 1, 1, 1, 2}, 2, 8, rng)};
 }
 
-void mutate(bytes_t &f, xorshift &rng)
-{
+void mutate(bytes_t &f, xorshift &rng) {
     static const uint16_t limits[] = {0, 1, 2, 3, 7, 8, 9, 0x7FFF, 0x8000, 0xFFFE, 0xFFFF};
     MutationEdits edits;
     // A 16-bit count or index, in the header or anywhere after it.
@@ -87,8 +83,7 @@ void mutate(bytes_t &f, xorshift &rng)
 }
 
 // Every index the display lists follow lies inside its table.
-void expect_indices_inside(const c_mesh &m, int round)
-{
+void expect_indices_inside(const c_mesh &m, int round) {
     ASSERT_GE(m.numuvchannels, 1) << round;
     ASSERT_LE(m.numuvchannels, MESH_MAXUVCHANNELS) << round;
     ASSERT_GE(m.numfacegroups, 0) << round;
@@ -110,8 +105,7 @@ void expect_indices_inside(const c_mesh &m, int round)
     }
 }
 
-void expect_empty(const c_mesh &m, int round)
-{
+void expect_empty(const c_mesh &m, int round) {
     EXPECT_EQ(m.vertex, nullptr) << round;
     EXPECT_EQ(m.numvertices, 0) << round;
     EXPECT_EQ(m.numfacegroups, 0) << round;
@@ -120,8 +114,7 @@ void expect_empty(const c_mesh &m, int round)
     for (int c = 0; c < MESH_MAXUVCHANNELS; ++c) EXPECT_EQ(m.tvertex[c], nullptr) << round;
 }
 
-TEST(MeshMutations, EveryMutantParsesInsideItsTablesOrLeavesTheMeshEmpty)
-{
+TEST(MeshMutations, EveryMutantParsesInsideItsTablesOrLeavesTheMeshEmpty) {
     const std::vector<bytes_t> valid = valid_meshes();
     xorshift rng{0xc0ffee};
     int parsed = 0, refused = 0;
@@ -150,12 +143,13 @@ TEST(MeshMutations, EveryMutantParsesInsideItsTablesOrLeavesTheMeshEmpty)
 // claims 65535 vertices, or a group of 65535 faces, over a few bytes allocated and walked the
 // whole table before the refusal. Tables are now measured against the bytes left first, so
 // nothing larger than the file is allocated.
-TEST(MeshMutations, CountsBeyondTheFileAreRefusedBeforeTheirTables)
-{
+TEST(MeshMutations, CountsBeyondTheFileAreRefusedBeforeTheirTables) {
     const bytes_t files[] = {
         {'M', 'E', 'S', 'H', 0xFF, 0xFF, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00},
-        {'M', 'E', 'S', 'H', 0x00, 0x00, 0x08, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},
-        {'M', 'E', 'S', 'H', 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},
+        {'M', 'E', 'S', 'H', 0x00, 0x00, 0x08, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00,
+         0x00},
+        {'M', 'E', 'S', 'H', 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00,
+         0x00},
     };
     for (const bytes_t &f : files) {
         c_mesh m;
@@ -172,8 +166,7 @@ TEST(MeshMutations, CountsBeyondTheFileAreRefusedBeforeTheirTables)
 
 class MeshMutationsGL : public GLTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         GLTest::SetUp();
         ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
     }
@@ -182,8 +175,7 @@ protected:
     const std::string dir_ = scratch_.str();
 };
 
-TEST_F(MeshMutationsGL, MutantsLoadedThroughTheFileLayerBuildAndDrawOrStayEmpty)
-{
+TEST_F(MeshMutationsGL, MutantsLoadedThroughTheFileLayerBuildAndDrawOrStayEmpty) {
     const std::vector<bytes_t> valid = valid_meshes();
     xorshift rng{0xfeed};
     int built = 0;

@@ -100,9 +100,10 @@ protected:
 
     // Loads a production of the given render size; `body` follows the "#resources" line.
     std::vector<std::string> Load(const std::string &body, int width = 128, int height = 128) {
-        WriteFile(dir / "demo.fentro", "#title \"playback\"\n#renderwidth " + std::to_string(width) +
-                                           "\n#renderheight " + std::to_string(height) +
-                                           "\n#demotype 1\n#music \"music.wav\"\n#resources\n" + body);
+        WriteFile(dir / "demo.fentro",
+                  "#title \"playback\"\n#renderwidth " + std::to_string(width) +
+                      "\n#renderheight " + std::to_string(height) +
+                      "\n#demotype 1\n#music \"music.wav\"\n#resources\n" + body);
         LogCapture log;
         demo.effects = effects;
         demo.Load("demo.fentro");
@@ -110,7 +111,8 @@ protected:
     }
 
     void Shader(const std::string &file, const std::string &uniforms, const std::string &main) {
-        WriteFile(dir / file, std::string(vertex_header) + uniforms + "void main() {\n" + main + "}\n");
+        WriteFile(dir / file,
+                  std::string(vertex_header) + uniforms + "void main() {\n" + main + "}\n");
     }
 
     // One pass of the player's frame loop at music position `pos`, without pacing; the
@@ -125,7 +127,9 @@ protected:
     }
 
     uint32_t MainPixel(int x, int y) { return PixelOf(demo.framebuffer_id, x, y); }
-    uint32_t LayerPixel(int layer, int x, int y) { return PixelOf(demo.layer[layer].framebuffer_id, x, y); }
+    uint32_t LayerPixel(int layer, int x, int y) {
+        return PixelOf(demo.layer[layer].framebuffer_id, x, y);
+    }
 
     // Texture bound to unit `unit` now.
     static int BoundTexture(int unit) {
@@ -162,14 +166,15 @@ TEST_F(Playback, StartPlaysTheMusicFromTheBeginning) {
 }
 
 TEST_F(Playback, TwoLayersBlendOverTheBackground) {
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#texture 1 \"green\" \"green.tga\"\n"
-         "#layer \"base\"\n"
-         "#event 1000,100000,1,0,0:\n"
-         "#layer \"over\"\n"
-         "#event 1000,100000,1,1,0:\n"
-         "#eventvalue 0,1,0,0.5\n"
-         "#eventvalue 1000000,1,0,0.5\n");
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#texture 1 \"green\" \"green.tga\"\n"
+        "#layer \"base\"\n"
+        "#event 1000,100000,1,0,0:\n"
+        "#layer \"over\"\n"
+        "#event 1000,100000,1,1,0:\n"
+        "#eventvalue 0,1,0,0.5\n"
+        "#eventvalue 1000000,1,0,0.5\n");
     ASSERT_EQ(demo.numlayers, 2);
 
     // No event yet: neither layer is composed.
@@ -200,10 +205,11 @@ TEST_F(Playback, TwoLayersBlendOverTheBackground) {
 TEST_F(Playback, TextureIsStretchedOverTheLayer) {
     // 2 x 2 image: red, green on top; blue, white below.
     WriteFile(dir / "quad.tga", TgaImage32(2, 2, {RED, GREEN, BLUE, WHITE}));
-    Load("#texture 4 \"quad\" \"quad.tga\"\n"
-         "#layer \"image\"\n"
-         "#event 0,100000,1,0,0:\n",
-         128, 96);
+    Load(
+        "#texture 4 \"quad\" \"quad.tga\"\n"
+        "#layer \"image\"\n"
+        "#event 0,100000,1,0,0:\n",
+        128, 96);
     Frame(100);
     EXPECT_TRUE(Near(MainPixel(0, 0), 0xff0000));
     EXPECT_TRUE(Near(MainPixel(63, 47), 0xff0000));
@@ -221,11 +227,12 @@ TEST_F(Playback, SpriteFollowsItsTransformKeys) {
     std::vector<uint32_t> pixels(64 * 64, GREEN);
     std::fill(pixels.begin(), pixels.begin() + 64 * 32, RED);
     WriteFile(dir / "sprite.tga", TgaImage32(64, 64, pixels));
-    Load("#sprite 0 \"sprite\" \"sprite.tga\"\n"
-         "#layer \"3d\"\n"
-         "#event 0,100000,1,0,0:\n"
-         "#eventtransform 1000,0,0,0,0,0,0,0,0,1,1,1\n"
-         "#eventtransform 3000,0,0,0.8,0,0,0,0,180,1,1,1\n");
+    Load(
+        "#sprite 0 \"sprite\" \"sprite.tga\"\n"
+        "#layer \"3d\"\n"
+        "#event 0,100000,1,0,0:\n"
+        "#eventtransform 1000,0,0,0,0,0,0,0,0,1,1,1\n"
+        "#eventtransform 3000,0,0,0.8,0,0,0,0,180,1,1,1\n");
 
     // At the first key: centred, upright.
     const float frames = currentframe;
@@ -254,20 +261,24 @@ TEST_F(Playback, SpriteFollowsItsTransformKeys) {
 }
 
 TEST_F(Playback, ShaderEventSetsTheEffectUniforms) {
-    Shader("probe.glsl",
-           "uniform vec2 resolution;\nuniform float time;\nuniform float blend;\n"
-           "uniform float beatmultiplier;\nuniform float effectvalue1;\nuniform float effectvalue2;\n"
-           "uniform float speed;\nuniform float gain;\n",
-           "  if (uvCoord.x < 0.25) gl_FragColor = vec4(time / 2.0, blend, beatmultiplier - 1.0, 1.0);\n"
-           "  else if (uvCoord.x < 0.5) gl_FragColor = vec4(speed, gain, effectvalue2 - effectvalue1, 1.0);\n"
-           "  else gl_FragColor = vec4(resolution.x / 512.0, resolution.y / 512.0, 0.0, 1.0);\n");
-    Load("#shader 0 \"probe\" \"probe.glsl\" :2 \"speed\" \"gain\"\n"
-         "#marker 24883,0\n"
-         "#layer \"fx\"\n"
-         "#event 0,100000,3,0,6:0,0,0,0,0.2,0.6\n"
-         "#eventvalue 0,1,0,0.25\n"
-         "#eventvalue 1000000,1,0,0.25\n",
-         128, 96);
+    Shader(
+        "probe.glsl",
+        "uniform vec2 resolution;\nuniform float time;\nuniform float blend;\n"
+        "uniform float beatmultiplier;\nuniform float effectvalue1;\nuniform float effectvalue2;\n"
+        "uniform float speed;\nuniform float gain;\n",
+        "  if (uvCoord.x < 0.25) gl_FragColor = vec4(time / 2.0, blend, beatmultiplier - 1.0, "
+        "1.0);\n"
+        "  else if (uvCoord.x < 0.5) gl_FragColor = vec4(speed, gain, effectvalue2 - effectvalue1, "
+        "1.0);\n"
+        "  else gl_FragColor = vec4(resolution.x / 512.0, resolution.y / 512.0, 0.0, 1.0);\n");
+    Load(
+        "#shader 0 \"probe\" \"probe.glsl\" :2 \"speed\" \"gain\"\n"
+        "#marker 24883,0\n"
+        "#layer \"fx\"\n"
+        "#event 0,100000,3,0,6:0,0,0,0,0.2,0.6\n"
+        "#eventvalue 0,1,0,0.25\n"
+        "#eventvalue 1000000,1,0,0.25\n",
+        128, 96);
     ASSERT_EQ(demo.resource[0].loadOK, 1);
 
     // 0.75 s of music, 8192 frames after the marker: beat multiplier 1.5.
@@ -289,14 +300,15 @@ TEST_F(Playback, ShaderChannelsAndThePreviousPass) {
            "  else if (uvCoord.x < 0.75) gl_FragColor = texture2D(texture2, c);\n"
            "  else gl_FragColor = texture2D(texture3, c);\n");
     // Descriptors 1 to 4: red, green, blue and white; an event's values 0 to 3 name them.
-    Load("#shader 0 \"channels\" \"channels.glsl\" :0\n"
-         "#texture 1 \"red\" \"red.tga\"\n"
-         "#texture 2 \"green\" \"green.tga\"\n"
-         "#texture 3 \"blue\" \"blue.tga\"\n"
-         "#texture 4 \"white\" \"white.tga\"\n"
-         "#layer \"fx\"\n"
-         "#event 0,10000,3,0,4:4,3,2,1\n"
-         "#event 10000,10000,3,0,4:99,-1,1e30,2\n");
+    Load(
+        "#shader 0 \"channels\" \"channels.glsl\" :0\n"
+        "#texture 1 \"red\" \"red.tga\"\n"
+        "#texture 2 \"green\" \"green.tga\"\n"
+        "#texture 3 \"blue\" \"blue.tga\"\n"
+        "#texture 4 \"white\" \"white.tga\"\n"
+        "#layer \"fx\"\n"
+        "#event 0,10000,3,0,4:4,3,2,1\n"
+        "#event 10000,10000,3,0,4:99,-1,1e30,2\n");
     Frame(5000);
     EXPECT_TRUE(Near(LayerPixel(0, 16, 64), 0xffffff));
     EXPECT_TRUE(Near(LayerPixel(0, 48, 64), 0x0000ff));
@@ -319,14 +331,15 @@ TEST_F(Playback, FunctionEventTimeAndMarkersPassed) {
     ProbeScene probe;
     c_demofunction *const table[] = {nullptr, &probe};
     effects = {table, 2};
-    Load("#function 1 \"probe\" :1 \"amount\"\n"
-         "#marker 5000,0\n"
-         "#marker 10000,1\n"
-         "#marker 20000,0\n"
-         "#marker 30000,0\n"
-         "#marker 110000,2\n"
-         "#layer \"scene\"\n"
-         "#event 10000,100000,4,0,5:0,0,0,0,0.5\n");
+    Load(
+        "#function 1 \"probe\" :1 \"amount\"\n"
+        "#marker 5000,0\n"
+        "#marker 10000,1\n"
+        "#marker 20000,0\n"
+        "#marker 30000,0\n"
+        "#marker 110000,2\n"
+        "#layer \"scene\"\n"
+        "#event 10000,100000,4,0,5:0,0,0,0,0.5\n");
     EXPECT_EQ(probe.inits, 1);
 
     Frame(9999);
@@ -359,11 +372,12 @@ TEST_F(Playback, FunctionEventTimeAndMarkersPassed) {
 }
 
 TEST_F(Playback, EventEndsAtItsExactEndTime) {
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#texture 1 \"green\" \"green.tga\"\n"
-         "#layer \"a\"\n"
-         "#event 1000,2000,1,0,0:\n"
-         "#event 3000,2000,1,1,0:\n");
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#texture 1 \"green\" \"green.tga\"\n"
+        "#layer \"a\"\n"
+        "#event 1000,2000,1,0,0:\n"
+        "#event 3000,2000,1,1,0:\n");
     Frame(999);
     EXPECT_TRUE(Near(MainPixel(64, 64), BACKGROUND));
     Frame(1000);
@@ -384,17 +398,18 @@ TEST_F(Playback, PostProcessingInstallsThePresentationShader) {
            "  vec4 c = texture2D(prevPass, uvCoord);\n"
            "  gl_FragColor = vec4(1.0 - c.r, 1.0 - c.g, amount, 1.0);\n");
     Shader("flat.glsl", "", "  gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0);\n");
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#postshader 1 \"invert\" \"invert.glsl\" :1 \"amount\"\n"
-         "#postshader 2 \"flat\" \"flat.glsl\" :0\n"
-         "#texture 3 \"green\" \"green.tga\"\n"
-         "#layer \"picture\"\n"
-         "#event 0,100000,1,0,0:\n"
-         "#layer \"post\"\n"
-         "#event 0,10000,7,1,5:0,0,0,0,0.25\n"
-         "#event 10000,10000,7,2,4:0,0,0,0\n"
-         "#layer \"after\"\n"
-         "#event 0,100000,1,3,0:\n");
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#postshader 1 \"invert\" \"invert.glsl\" :1 \"amount\"\n"
+        "#postshader 2 \"flat\" \"flat.glsl\" :0\n"
+        "#texture 3 \"green\" \"green.tga\"\n"
+        "#layer \"picture\"\n"
+        "#event 0,100000,1,0,0:\n"
+        "#layer \"post\"\n"
+        "#event 0,10000,7,1,5:0,0,0,0,0.25\n"
+        "#event 10000,10000,7,2,4:0,0,0,0\n"
+        "#layer \"after\"\n"
+        "#event 0,100000,1,3,0:\n");
     const int invert = demo.resource_shader[1].shader_id;
     ASSERT_GE(invert, 0);
     ASSERT_EQ(MOX_postshader_id, -1);
@@ -439,16 +454,17 @@ TEST_F(Playback, EditorPreviewIsThePresentedFrame) {
            "  vec4 c = texture2D(prevPass, uvCoord);\n"
            "  vec4 f = texture2D(fbo_texture, uvCoord);\n"
            "  gl_FragColor = vec4(1.0 - c.r, uvCoord.x, 0.5 * uvCoord.y + 0.5 * f.b, 1.0);\n");
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#postshader 1 \"ramp\" \"ramp.glsl\" :0\n"
-         "#texture 2 \"blue\" \"blue.tga\"\n"
-         "#layer \"picture\"\n"
-         "#event 0,100000,1,0,0:\n"
-         "#layer \"post\"\n"
-         "#event 0,100000,7,1,4:0,0,0,0\n"
-         "#layer \"after\"\n"
-         "#event 50000,50000,1,2,0:\n",
-         256, 144);
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#postshader 1 \"ramp\" \"ramp.glsl\" :0\n"
+        "#texture 2 \"blue\" \"blue.tga\"\n"
+        "#layer \"picture\"\n"
+        "#event 0,100000,1,0,0:\n"
+        "#layer \"post\"\n"
+        "#event 0,100000,7,1,4:0,0,0,0\n"
+        "#layer \"after\"\n"
+        "#event 50000,50000,1,2,0:\n",
+        256, 144);
     ASSERT_GE(demo.resource_shader[1].shader_id, 0);
 
     // Samples at the centres of a grid of the 128 x 128 presented frame.
@@ -538,27 +554,28 @@ TEST_F(Playback, IndicesOutsideTheTablesAreSkipped) {
     c_demofunction *const table[] = {&first, nullptr, nullptr, nullptr, nullptr, &last};
     effects = {table, 6};
     Shader("white.glsl", "", "  gl_FragColor = vec4(1.0);\n");
-    const std::vector<std::string> out = Load("#texture 0 \"red\" \"red.tga\"\n"
-                                 "#function 6 \"far\" :0\n"
-                                 "#function -1 \"negative\" :0\n"
-                                 "#texture 5000 \"huge\" \"red.tga\"\n"
-                                 "#shader 1 \"white\" \"white.glsl\" :0\n"
-                                 "#postshader 2 \"lost\" \"missing.glsl\" :0\n"
-                                 "#layer \"ids\"\n"
-                                 "#event 0,1000,1,7,0:\n"
-                                 "#event 1000,1000,1,-3,0:\n"
-                                 "#event 2000,1000,3,99,0:\n"
-                                 "#event 3000,1000,7,-1,0:\n"
-                                 "#event 4000,1000,4,50,0:\n"
-                                 "#event 5000,1000,1,3,0:\n"
-                                 "#event 6000,1000,3,0,0:\n"
-                                 "#event 7000,1000,7,5,0:\n"
-                                 "#event 8000,1000,5,0,0:\n"
-                                 "#event 9000,1000,2,0,0:\n"
-                                 "#event 10000,1000,6,0,0:\n"
-                                 "#layer \"functions\"\n"
-                                 "#event 0,5000,4,1,0:\n"
-                                 "#event 5000,6000,4,2,0:\n");
+    const std::vector<std::string> out = Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#function 6 \"far\" :0\n"
+        "#function -1 \"negative\" :0\n"
+        "#texture 5000 \"huge\" \"red.tga\"\n"
+        "#shader 1 \"white\" \"white.glsl\" :0\n"
+        "#postshader 2 \"lost\" \"missing.glsl\" :0\n"
+        "#layer \"ids\"\n"
+        "#event 0,1000,1,7,0:\n"
+        "#event 1000,1000,1,-3,0:\n"
+        "#event 2000,1000,3,99,0:\n"
+        "#event 3000,1000,7,-1,0:\n"
+        "#event 4000,1000,4,50,0:\n"
+        "#event 5000,1000,1,3,0:\n"
+        "#event 6000,1000,3,0,0:\n"
+        "#event 7000,1000,7,5,0:\n"
+        "#event 8000,1000,5,0,0:\n"
+        "#event 9000,1000,2,0,0:\n"
+        "#event 10000,1000,6,0,0:\n"
+        "#layer \"functions\"\n"
+        "#event 0,5000,4,1,0:\n"
+        "#event 5000,6000,4,2,0:\n");
     EXPECT_THAT(out, testing::Contains("resources.id_range"));
     EXPECT_EQ(first.inits + last.inits, 0);
 
@@ -580,17 +597,18 @@ TEST_F(Playback, PassesThatCannotChangeThePictureAreLeftOut) {
     ProbeScene probe;
     c_demofunction *table[] = {&probe};
     effects = {table, 1};
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#texture 1 \"green\" \"green.tga\"\n"
-         "#function 0 \"probe\" :0\n"
-         "#layer \"faded\"\n#event 0,132300,1,0,0:\n"
-         "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
-         "#layer \"empty\"\n"
-         "#layer \"caption\"\n#event 0,132300,5,0,0:\n"
-         "#layer \"scene\"\n#event 0,132300,4,2,0:\n"
-         "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
-         "#layer \"green\"\n#event 0,132300,1,1,0:\n"
-         "#eventvalue 0,1,0,0.5\n#eventvalue 132300,1,0,0.5\n");
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#texture 1 \"green\" \"green.tga\"\n"
+        "#function 0 \"probe\" :0\n"
+        "#layer \"faded\"\n#event 0,132300,1,0,0:\n"
+        "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
+        "#layer \"empty\"\n"
+        "#layer \"caption\"\n#event 0,132300,5,0,0:\n"
+        "#layer \"scene\"\n#event 0,132300,4,2,0:\n"
+        "#eventvalue 0,1,0,0.0\n#eventvalue 132300,1,0,0.0\n"
+        "#layer \"green\"\n#event 0,132300,1,1,0:\n"
+        "#eventvalue 0,1,0,0.5\n#eventvalue 132300,1,0,0.5\n");
     ASSERT_EQ(demo.numlayers, 5);
     constexpr unsigned MARK = 0xff00ffff;  // yellow, as 0xAABBGGRR
     auto mark = [&] {
@@ -629,7 +647,8 @@ public:
     void Tick(c_demo *) override { ticks++; }
     void Update(c_demo *demo, s_effectevent *) override {
         updates++;
-        MOX_DrawBox(0, 0, demo->renderwidth, demo->renderheight, (int)(0xff000000u | (unsigned)(ticks & 0xff) << 16));
+        MOX_DrawBox(0, 0, demo->renderwidth, demo->renderheight,
+                    (int)(0xff000000u | (unsigned)(ticks & 0xff) << 16));
     }
     int ticks = 0, updates = 0;
 };
@@ -640,9 +659,10 @@ TEST_F(Playback, SceneLeftOutAtBlendZeroCatchesUp) {
     TickScene scene;
     c_demofunction *table[] = {&scene};
     effects = {table, 1};
-    Load("#function 0 \"ticks\" :0\n"
-         "#layer \"scene\"\n#event 0,132300,4,0,0:\n"
-         "#eventvalue 0,1,4,0.0\n#eventvalue 44100,1,4,1.0\n");
+    Load(
+        "#function 0 \"ticks\" :0\n"
+        "#layer \"scene\"\n#event 0,132300,4,0,0:\n"
+        "#eventvalue 0,1,4,0.0\n#eventvalue 44100,1,4,1.0\n");
     std::vector<uint32_t> shown[2];
     for (bool every : {true, false}) {
         demo.everypass = every;
@@ -663,16 +683,20 @@ TEST_F(Playback, SceneLeftOutAtBlendZeroCatchesUp) {
 // where the frame clears that framebuffer before reading it: the main framebuffer always,
 // framebuffer 0 while a post-processing event runs. Either way the pixels are the same.
 TEST_F(Playback, EntryBoxIsLeftOutWhereTheFrameClearsItsFramebuffer) {
-    Shader("pass.glsl", "uniform sampler2D prevPass;\n", "  gl_FragColor = texture2D(prevPass, uvCoord);\n");
-    Load("#texture 0 \"red\" \"red.tga\"\n"
-         "#postshader 1 \"pass\" \"pass.glsl\" :0\n"
-         "#layer \"picture\"\n#event 0,100000,1,0,0:\n"
-         "#layer \"post\"\n#event 50000,50000,7,1,4:0,0,0,0\n");
+    Shader("pass.glsl", "uniform sampler2D prevPass;\n",
+           "  gl_FragColor = texture2D(prevPass, uvCoord);\n");
+    Load(
+        "#texture 0 \"red\" \"red.tga\"\n"
+        "#postshader 1 \"pass\" \"pass.glsl\" :0\n"
+        "#layer \"picture\"\n#event 0,100000,1,0,0:\n"
+        "#layer \"post\"\n#event 50000,50000,7,1,4:0,0,0,0\n");
     constexpr unsigned MARK = 0xff00ffff;
     struct Case {
         int pos, entry;
         bool cleared;
-    } cases[] = {{10000, 0, false}, {10000, demo.framebuffer_id, true}, {60000, 0, true},
+    } cases[] = {{10000, 0, false},
+                 {10000, demo.framebuffer_id, true},
+                 {60000, 0, true},
                  {60000, demo.framebuffer_id, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.pos << " entry " << c.entry);

@@ -96,11 +96,10 @@ protected:
         fs::create_directories(data_dir);
         ASSERT_EQ(corefile_mountimage(data_dir.c_str(), 2), 1);
     }
-    void TearDown() override {
-        corefile_closeimage();
-    }
+    void TearDown() override { corefile_closeimage(); }
     // Loads a project text into a new demo object and returns the ids of the messages logged.
-    std::vector<std::string> LoadText(c_demo &demo, const std::string &text, int maxlevel = LOG_DEBUG) {
+    std::vector<std::string> LoadText(c_demo &demo, const std::string &text,
+                                      int maxlevel = LOG_DEBUG) {
         WriteText("demo.fentro", text);
         LogCapture log(maxlevel);
         demo.Load("demo.fentro");
@@ -168,10 +167,10 @@ void ExpectSameProduction(const c_demo &a, const c_demo &b) {
             EXPECT_EQ(ka.t, kb.t);
             EXPECT_EQ(ka.curvetype, kb.curvetype);
             EXPECT_EQ(ka.parent, kb.parent);
-            const float va[9] = {ka.x, ka.y, ka.z, ka.rotx, ka.roty, ka.rotz,
-                                 ka.scalex, ka.scaley, ka.scalez};
-            const float vb[9] = {kb.x, kb.y, kb.z, kb.rotx, kb.roty, kb.rotz,
-                                 kb.scalex, kb.scaley, kb.scalez};
+            const float va[9] = {ka.x,    ka.y,      ka.z,      ka.rotx,  ka.roty,
+                                 ka.rotz, ka.scalex, ka.scaley, ka.scalez};
+            const float vb[9] = {kb.x,    kb.y,      kb.z,      kb.rotx,  kb.roty,
+                                 kb.rotz, kb.scalex, kb.scaley, kb.scalez};
             for (int j = 0; j < 9; j++) EXPECT_NEAR(va[j], vb[j], eps) << j;
         }
         ASSERT_EQ(la.numevents_camera, lb.numevents_camera);
@@ -260,15 +259,15 @@ TEST_F(Project, SaveAndLoadKeepTheProduction) {
     const std::vector<std::string> lines = Lines(saved);
     EXPECT_EQ(lines[0], "#title \"Round Trip\"");
     EXPECT_LT(IndexOf(lines, "#demotype 3"), IndexOf(lines, "#bpm 140"));
-    EXPECT_NE(IndexOf(lines, "#shader 3 \"sh\" \"sh.glsl\" :3 \"amount\" \"speed\" \"tint\""),
-              -1);
+    EXPECT_NE(IndexOf(lines, "#shader 3 \"sh\" \"sh.glsl\" :3 \"amount\" \"speed\" \"tint\""), -1);
     EXPECT_NE(IndexOf(lines, "#spritesheet 2 \"sheet\" \"sheet.tga\" :4 2 64 32"), -1);
     EXPECT_NE(IndexOf(lines, "#function 0 \"intro\" :1 \"phase\""), -1);
     EXPECT_NE(IndexOf(lines, "#postshader 5 \"post\" \"post.glsl\" :0"), -1);
     EXPECT_NE(IndexOf(lines, "#event 44100,88200,3,3,7:0.00,1.00,2.00,0.00,0.25,-1.50,1234.567"),
               -1);
-    EXPECT_NE(IndexOf(lines, "#eventtransform 100,1,0,1.25,-2.50,3.00,45.00,90.00,180.004,1.00,"
-                             "2.00,3.00"),
+    EXPECT_NE(IndexOf(lines,
+                      "#eventtransform 100,1,0,1.25,-2.50,3.00,45.00,90.00,180.004,1.00,"
+                      "2.00,3.00"),
               -1);
     EXPECT_NE(IndexOf(lines, "#eventcamera 200,60.00,0.00,1.00,2.00,3.00,4.00,5.555"), -1);
     // The added Blend key is written back with the second layer.
@@ -304,35 +303,43 @@ TEST_F(Project, MalformedLinesAreSkippedOrClampedWithTheirLineNumber) {
         names40 += " \"p" + std::to_string(i) + "\"";
     }
     const std::string text =
-        "#renderwidth 64\n"                                    // 1
-        "#renderheight 48\n"                                   // 2
-        "#demotype 1\n"                                        // 3
-        "#eventvalue 10,1,0,0.5\n"                             // 4: before the first layer
-        "#layer \"l\"\n"                                       // 5
-        "#event 0,100,3,0,40:" + values40 + "\n"               // 6: 40 values
-        "#event 200,100,3,0,3\n"                               // 7: no colon
-        "#event 300,100,3,0,3:1.5,2.5\n"                       // 8: two of three
-        "#" + std::string(70, 'k') + " 1,2\n"                  // 9: long keyword
-        "#texture 1024 \"big\" \"big.tga\"\n"                  // 10: id too large
-        "#texture -1 \"neg\" \"neg.tga\"\n"                    // 11: negative id
-        "#shader 2 \"sh\" \"sh.glsl\" :5 \"a\" \"b\"\n"        // 12: five announced, two given
-        "#function 1 \"fn\" :40" + names40 + "\n"              // 13: 40 names
-        "#event 400,100,3,2000,0:\n"                           // 14: descriptor index
-        "#marker 5\n"                                          // 15: one number
-        "#event 500,100,3,0,-4:1,2\n"                          // 16: negative count
-        "#spritesheet 3 \"sheet\" \"s.tga\" :4\n";             // 17: one of four numbers
+        "#renderwidth 64\n"         // 1
+        "#renderheight 48\n"        // 2
+        "#demotype 1\n"             // 3
+        "#eventvalue 10,1,0,0.5\n"  // 4: before the first layer
+        "#layer \"l\"\n"            // 5
+        "#event 0,100,3,0,40:" +
+        values40 +
+        "\n"                              // 6: 40 values
+        "#event 200,100,3,0,3\n"          // 7: no colon
+        "#event 300,100,3,0,3:1.5,2.5\n"  // 8: two of three
+        "#" +
+        std::string(70, 'k') +
+        " 1,2\n"                                         // 9: long keyword
+        "#texture 1024 \"big\" \"big.tga\"\n"            // 10: id too large
+        "#texture -1 \"neg\" \"neg.tga\"\n"              // 11: negative id
+        "#shader 2 \"sh\" \"sh.glsl\" :5 \"a\" \"b\"\n"  // 12: five announced, two given
+        "#function 1 \"fn\" :40" +
+        names40 +
+        "\n"                                        // 13: 40 names
+        "#event 400,100,3,2000,0:\n"                // 14: descriptor index
+        "#marker 5\n"                               // 15: one number
+        "#event 500,100,3,0,-4:1,2\n"               // 16: negative count
+        "#spritesheet 3 \"sheet\" \"s.tga\" :4\n";  // 17: one of four numbers
     auto demo = test_support::NewDemo();
     // One warning for each faulty line, in the order of the lines, then the summaries.
     std::vector<std::string> out = LoadText(*demo, text, LOG_WARNING);
-    out.erase(std::remove_if(out.begin(), out.end(), [](const std::string &id) { return id.rfind("project.", 0) != 0; }),
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [](const std::string &id) { return id.rfind("project.", 0) != 0; }),
               out.end());
-    EXPECT_THAT(out, ElementsAre("project.event_without_layer", "project.values_cut",
-                                 "project.values_without_colon", "project.values_missing",
-                                 "project.keyword_too_long", "project.resource_id_range",
-                                 "project.resource_id_range", "project.params_cut", "project.params_cut",
-                                 "project.event_resource_range", "project.line_skipped",
-                                 "project.value_count_bad", "project.sheet_incomplete",
-                                 "project.lines_kept", "project.lines_skipped"));
+    EXPECT_THAT(out,
+                ElementsAre("project.event_without_layer", "project.values_cut",
+                            "project.values_without_colon", "project.values_missing",
+                            "project.keyword_too_long", "project.resource_id_range",
+                            "project.resource_id_range", "project.params_cut", "project.params_cut",
+                            "project.event_resource_range", "project.line_skipped",
+                            "project.value_count_bad", "project.sheet_incomplete",
+                            "project.lines_kept", "project.lines_skipped"));
 
     const s_demolayer &l = demo->layer[0];
     // The key before the layer went nowhere; the layer got its default Blend key.

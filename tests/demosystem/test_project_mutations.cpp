@@ -60,18 +60,19 @@ const char *const base_project =
     "#event 0,88200,4,5,1:0.25\n"
     "#event 100,200,7,4,5:0,0,0,0,1\n";
 
-const char *const keywords[] = {"#title", "#renderwidth", "#renderheight", "#demotype", "#bpm",
-                                "#music", "#marker", "#resources", "#texture", "#sprite",
-                                "#mesh", "#spritesheet", "#shader", "#postshader", "#function",
-                                "#layer", "#event", "#eventvalue", "#eventtransform",
-                                "#eventcamera"};
+const char *const keywords[] = {"#title",   "#renderwidth", "#renderheight",   "#demotype",
+                                "#bpm",     "#music",       "#marker",         "#resources",
+                                "#texture", "#sprite",      "#mesh",           "#spritesheet",
+                                "#shader",  "#postshader",  "#function",       "#layer",
+                                "#event",   "#eventvalue",  "#eventtransform", "#eventcamera"};
 
-const char *const numbers[] = {"2147483647", "-2147483648", "2147483648", "-2147483649",
-                               "99999999999999999999", "1e39", "-1e39", "nan", "inf", "-0",
-                               "0x10", "1024", "1023", "-1", "32", "33", "65536", "0"};
+const char *const numbers[] = {
+    "2147483647", "-2147483648", "2147483648", "-2147483649", "99999999999999999999",
+    "1e39",       "-1e39",       "nan",        "inf",         "-0",
+    "0x10",       "1024",        "1023",       "-1",          "32",
+    "33",         "65536",       "0"};
 
-std::vector<std::string> split_lines(const std::string &text)
-{
+std::vector<std::string> split_lines(const std::string &text) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -83,8 +84,7 @@ std::vector<std::string> split_lines(const std::string &text)
     return lines;
 }
 
-std::string random_text(xorshift &rng, size_t n)
-{
+std::string random_text(xorshift &rng, size_t n) {
     static const char alphabet[] = "#\":,. -0123456789abcxyzEe\t\r\x01\x7f\x80\xff";
     std::string s;
     for (size_t i = 0; i < n; ++i) s += alphabet[rng.below(sizeof alphabet - 1)];
@@ -92,11 +92,11 @@ std::string random_text(xorshift &rng, size_t n)
 }
 
 // Replaces the number at a random place in the line with a limit value.
-void replace_number(std::string &line, xorshift &rng)
-{
+void replace_number(std::string &line, xorshift &rng) {
     std::vector<size_t> starts;
     for (size_t i = 0; i < line.size(); ++i)
-        if (isdigit((unsigned char)line[i]) && (i == 0 || !isdigit((unsigned char)line[i - 1]))) starts.push_back(i);
+        if (isdigit((unsigned char)line[i]) && (i == 0 || !isdigit((unsigned char)line[i - 1])))
+            starts.push_back(i);
     if (starts.empty()) return;
     const size_t at = starts[rng.below(starts.size())];
     size_t end = at;
@@ -104,44 +104,44 @@ void replace_number(std::string &line, xorshift &rng)
     line.replace(at, end - at, numbers[rng.below(sizeof numbers / sizeof *numbers)]);
 }
 
-std::string mutate(const std::string &text, xorshift &rng)
-{
+std::string mutate(const std::string &text, xorshift &rng) {
     std::vector<std::string> lines = split_lines(text);
     const int count = 1 + (int)rng.below(4);
     for (int m = 0; m < count; ++m) {
         const size_t i = rng.below(lines.size());
         std::string &line = lines[i];
         switch (rng.below(10)) {
-        case 0:
-            line = random_text(rng, rng.below(80)) + "\n";
-            break;
-        case 1:  // far longer than the line buffer, with a record at its end
-            line = std::string(1000 + rng.below(9000), "x\"#,:"[rng.below(5)]) + line;
-            break;
-        case 2:
-        case 3:
-            replace_number(line, rng);
-            break;
-        case 4:  // another keyword with these arguments
-            line = std::string(keywords[rng.below(20)]) + line.substr(std::min(line.find(' '), line.size()));
-            break;
-        case 5:
-            lines.insert(lines.begin() + (ptrdiff_t)rng.below(lines.size() + 1), line);
-            break;
-        case 6:
-            lines.erase(lines.begin() + (ptrdiff_t)i);
-            if (lines.empty()) lines.push_back("\n");
-            break;
-        case 7:
-            line.resize(rng.below(line.size() + 1));
-            break;
-        case 8:
-            if (!line.empty()) line[rng.below(line.size())] = "\0\"\r:,\xff "[rng.below(7)];
-            break;
-        default:  // many values or names after the colon
-            line += std::string(":") + std::to_string(rng.below(80));
-            for (size_t k = rng.below(70); k > 0; --k) line += rng.below(2) ? ",1.5" : " \"p\"";
-            break;
+            case 0:
+                line = random_text(rng, rng.below(80)) + "\n";
+                break;
+            case 1:  // far longer than the line buffer, with a record at its end
+                line = std::string(1000 + rng.below(9000), "x\"#,:"[rng.below(5)]) + line;
+                break;
+            case 2:
+            case 3:
+                replace_number(line, rng);
+                break;
+            case 4:  // another keyword with these arguments
+                line = std::string(keywords[rng.below(20)]) +
+                       line.substr(std::min(line.find(' '), line.size()));
+                break;
+            case 5:
+                lines.insert(lines.begin() + (ptrdiff_t)rng.below(lines.size() + 1), line);
+                break;
+            case 6:
+                lines.erase(lines.begin() + (ptrdiff_t)i);
+                if (lines.empty()) lines.push_back("\n");
+                break;
+            case 7:
+                line.resize(rng.below(line.size() + 1));
+                break;
+            case 8:
+                if (!line.empty()) line[rng.below(line.size())] = "\0\"\r:,\xff "[rng.below(7)];
+                break;
+            default:  // many values or names after the colon
+                line += std::string(":") + std::to_string(rng.below(80));
+                for (size_t k = rng.below(70); k > 0; --k) line += rng.below(2) ? ",1.5" : " \"p\"";
+                break;
         }
     }
     std::string out;
@@ -152,17 +152,16 @@ std::string mutate(const std::string &text, xorshift &rng)
 
 // A sprite sheet id named twice keeps its earlier cells on purpose (the sprite list may still
 // point at them); such mutants are left out so the address sanitizer's leak check stays quiet.
-bool repeats_sheet_id(const std::string &text)
-{
+bool repeats_sheet_id(const std::string &text) {
     const std::string keyword = "#spritesheet";
     std::set<long> ids;
     for (size_t at = text.find(keyword); at != std::string::npos; at = text.find(keyword, at + 1))
-        if (!ids.insert(strtol(text.c_str() + at + keyword.size(), nullptr, 10)).second) return true;
+        if (!ids.insert(strtol(text.c_str() + at + keyword.size(), nullptr, 10)).second)
+            return true;
     return false;
 }
 
-void expect_within_capacities(const c_demo &d, int round)
-{
+void expect_within_capacities(const c_demo &d, int round) {
     ASSERT_GE(d.numlayers, 0);
     ASSERT_LE(d.numlayers, DEMO_MAXLAYERS);
     ASSERT_GE(d.numresources, 0);
@@ -209,18 +208,19 @@ void expect_within_capacities(const c_demo &d, int round)
 }
 
 // Reads every track of every layer where keys and events start, and at the ends of time.
-void evaluate(c_demo &d)
-{
+void evaluate(c_demo &d) {
     volatile float sum = 0;
     for (int i = 0; i < d.numlayers; ++i) {
         s_demolayer &l = d.layer[i];
         std::vector<int> times = {INT_MIN, 0, 1, INT_MAX};
         for (int k = 0; k < l.numevents_value && k < 8; ++k) times.push_back(l.event_value[k].t);
-        for (int k = 0; k < l.numevents_transform && k < 8; ++k) times.push_back(l.event_transform[k].t);
+        for (int k = 0; k < l.numevents_transform && k < 8; ++k)
+            times.push_back(l.event_transform[k].t);
         for (int k = 0; k < l.numevents && k < 8; ++k) times.push_back(l.event[k].t);
         for (int t : times) {
             d.position = t;
-            for (int type = VALUE_NONE; type <= VALUE_EFFECTVALUE2; ++type) sum = sum + d.GetValue(&l, type);
+            for (int type = VALUE_NONE; type <= VALUE_EFFECTVALUE2; ++type)
+                sum = sum + d.GetValue(&l, type);
             for (int c = 0; c < 9; ++c) sum = sum + d.GetTransformValue(&l, c);
             sum = sum + d.GetBeatMultiplier();
         }
@@ -230,8 +230,7 @@ void evaluate(c_demo &d)
 // Releases a loaded demo object; the graphics lists and the shader table that point into it
 // go first.
 struct demo_deleter {
-    void operator()(c_demo *d) const
-    {
+    void operator()(c_demo *d) const {
         MOX_FlushGraphics();
         MOX_numshaders = 0;
         DemoRelease()(d);
@@ -240,43 +239,44 @@ struct demo_deleter {
 using demo_ptr = std::unique_ptr<c_demo, demo_deleter>;
 
 // The media the base project names, by file name.
-std::vector<std::pair<std::string, bytes_t>> media()
-{
+std::vector<std::pair<std::string, bytes_t>> media() {
     std::vector<uint32_t> px(16 * 9, 0xFF336699u);
     for (int x : {3, 7, 12}) px[x] = 0xFFFFFFFFu;
     const bytes_t wav = Wav(2, 16, 44100, bytes_t(16, 0x11));
-    const std::string shader = "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
-    return {{"a.tga", TgaImage32(16, 9, px)}, {"a.wav", wav}, {"a.glsl", bytes_t(shader.begin(), shader.end())}};
+    const std::string shader =
+        "uniform float speed;\nvoid main() { gl_FragColor = vec4(speed); }\n";
+    return {{"a.tga", TgaImage32(16, 9, px)},
+            {"a.wav", wav},
+            {"a.glsl", bytes_t(shader.begin(), shader.end())}};
 }
 
 class ProjectMutations : public ::testing::Test {
 protected:
     void TearDown() override { corefile_closeimage(); }
     // Mounts the folder holding the media and the given texts as p0.fentro, p1.fentro, ...
-    void mount_folder(const std::vector<std::string> &texts)
-    {
+    void mount_folder(const std::vector<std::string> &texts) {
         corefile_closeimage();
         for (const auto &m : media()) ASSERT_TRUE(WriteFile(dir_ + "/" + m.first, m.second));
         for (size_t i = 0; i < texts.size(); ++i)
-            ASSERT_TRUE(WriteFile(dir_ + "/p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())));
+            ASSERT_TRUE(WriteFile(dir_ + "/p" + std::to_string(i) + ".fentro",
+                                  bytes_t(texts[i].begin(), texts[i].end())));
         ASSERT_EQ(corefile_mountimage(dir_.c_str(), 2), 1);
     }
     // The same as one resource image, as the player reads its production: one file for
     // thousands of texts.
-    void mount_image(const std::vector<std::string> &texts)
-    {
+    void mount_image(const std::vector<std::string> &texts) {
         corefile_closeimage();
         std::vector<std::pair<std::string, bytes_t>> entries = media();
         for (size_t i = 0; i < texts.size(); ++i)
-            entries.push_back({"p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())});
+            entries.push_back(
+                {"p" + std::to_string(i) + ".fentro", bytes_t(texts[i].begin(), texts[i].end())});
         const std::string image = dir_ + "/mutants.dat";
         ASSERT_TRUE(WriteResourceImage(image, entries));
         const int mounted = Quietly([&] { return corefile_mountimage(image.c_str(), 0); });
         ASSERT_EQ(mounted, 1);
     }
     // Loads with the effect table `effects_` (empty unless a test hands one over).
-    demo_ptr load(const std::string &name)
-    {
+    demo_ptr load(const std::string &name) {
         demo_ptr demo(new c_demo());
         demo->effects = effects_;
         demo->Load(name.c_str());
@@ -292,8 +292,7 @@ protected:
 };
 
 // Mutants of the base project; those that name one sprite sheet id twice are left out.
-std::vector<std::string> mutants(int count, uint64_t seed)
-{
+std::vector<std::string> mutants(int count, uint64_t seed) {
     xorshift rng{seed};
     std::vector<std::string> texts;
     while ((int)texts.size() < count) {
@@ -303,8 +302,7 @@ std::vector<std::string> mutants(int count, uint64_t seed)
     return texts;
 }
 
-int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
-{
+int ProjectMutations::run(const std::vector<std::string> &texts, bool saves) {
     int scenes = 0, withlayers = 0;
     LogCapture quiet;
     for (size_t round = 0; round < texts.size() && !HasFailure(); ++round) {
@@ -328,8 +326,7 @@ int ProjectMutations::run(const std::vector<std::string> &texts, bool saves)
     return scenes;
 }
 
-TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
-{
+TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables) {
     mount_image({base_project});
     {
         LogCapture log(LOG_WARNING);
@@ -345,8 +342,7 @@ TEST_F(ProjectMutations, EveryMutantLoadsWithinTheTables)
     EXPECT_EQ(run(texts, false), 0);
 }
 
-TEST_F(ProjectMutations, MutantsSaveAndLoadAgain)
-{
+TEST_F(ProjectMutations, MutantsSaveAndLoadAgain) {
     const std::vector<std::string> texts = mutants(300, 0x5a7e);
     mount_folder(texts);
     run(texts, true);
@@ -354,11 +350,11 @@ TEST_F(ProjectMutations, MutantsSaveAndLoadAgain)
 
 // Found by the mutation run (as leaks): a repeated #music line, or two texture lines with one
 // id, loaded into the same record again and lost what the first had loaded.
-TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
-{
-    mount_folder({"#demotype 1\n#music \"a.wav\"\n#music \"a.wav\"\n"
-                  "#texture 0 \"one\" \"a.tga\"\n#texture 0 \"two\" \"a.tga\"\n"
-                  "#texture 0 \"three\" \"missing.tga\"\n"});
+TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad) {
+    mount_folder(
+        {"#demotype 1\n#music \"a.wav\"\n#music \"a.wav\"\n"
+         "#texture 0 \"one\" \"a.tga\"\n#texture 0 \"two\" \"a.tga\"\n"
+         "#texture 0 \"three\" \"missing.tga\"\n"});
     const int sounds = soundsystem.numsounds;
     LogCapture log;
     demo_ptr demo = load("p0.fentro");
@@ -372,11 +368,11 @@ TEST_F(ProjectMutations, RepeatedMusicAndTextureIdsReleaseTheEarlierLoad)
 }
 
 // Sheet cells are cut as declared, but cells that reach beyond the image are reported.
-TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported)
-{
-    mount_folder({"#demotype 1\n#spritesheet 0 \"fits\" \"a.tga\" :4 3 4 3\n"
-                  "#spritesheet 1 \"wide\" \"a.tga\" :5 3 4 3\n"
-                  "#spritesheet 2 \"far\" \"a.tga\" :1 1 4 2147483647\n"});
+TEST_F(ProjectMutations, SheetCellsBeyondTheImageAreReported) {
+    mount_folder(
+        {"#demotype 1\n#spritesheet 0 \"fits\" \"a.tga\" :4 3 4 3\n"
+         "#spritesheet 1 \"wide\" \"a.tga\" :5 3 4 3\n"
+         "#spritesheet 2 \"far\" \"a.tga\" :1 1 4 2147483647\n"});
     LogCapture log;
     demo_ptr demo = load("p0.fentro");
     // "wide" and "far" reach beyond their image, "fits" does not.
@@ -394,14 +390,14 @@ struct counting_scene : c_demofunction {
 // Found by the fuzz run with the production's scenes: a Function event on a descriptor that is
 // no function (here a texture whose id is 1) ran scene 1, which no #function line had started,
 // so it drew with whatever it had kept from another production.
-TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
-{
+TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted) {
     static counting_scene scene;
     scene = counting_scene{};
     c_demofunction *const table[] = {nullptr, &scene};
     effects_ = {table, 2};
-    mount_folder({"#demotype 1\n#texture 1 \"tex\" \"a.tga\"\n#layer \"one\"\n"
-                  "#event 0,100,4,0,0:\n"});
+    mount_folder(
+        {"#demotype 1\n#texture 1 \"tex\" \"a.tga\"\n#layer \"one\"\n"
+         "#event 0,100,4,0,0:\n"});
     LogCapture quiet;
     demo_ptr demo = load("p0.fentro");
     demo->HandleDemo();
@@ -410,8 +406,7 @@ TEST_F(ProjectMutations, FunctionEventsRunOnlyScenesTheProjectStarted)
 }
 
 // The production's own scenes start on whatever a mutant leaves them (missing media, no GL).
-TEST_F(ProjectMutations, ScenesStartOnMutatedProjects)
-{
+TEST_F(ProjectMutations, ScenesStartOnMutatedProjects) {
     effects_ = invite_effects;
     const std::vector<std::string> texts = mutants(400, 0x5ce4e5);
     mount_image(texts);

@@ -62,8 +62,8 @@ public:
         inits++;
         const s_bitmap *bg = (const s_bitmap *)demo->GetResource("tex");
         const s_demoresource *sheet = demo->GetResourceInfo("sheet");
-        media_ready = bg && bg->textureid != 0 && strcmp(sheet->name, "sheet") == 0 &&
-                      sheet->loadOK == 1;
+        media_ready =
+            bg && bg->textureid != 0 && strcmp(sheet->name, "sheet") == 0 && sheet->loadOK == 1;
     }
     void Update(c_demo *, s_effectevent *) override {}
     int inits = 0;
@@ -82,15 +82,14 @@ protected:
         WriteFile("glow.glsl", fragment_shader);
         ASSERT_EQ(corefile_mountimage(data_dir.c_str(), 2), 1);
     }
-    void TearDown() override {
-        corefile_closeimage();
-    }
+    void TearDown() override { corefile_closeimage(); }
     // Loads with the effect table `effects` (empty unless a test hands one over) and returns
     // the ids of the messages logged.
     std::vector<std::string> Load(c_demo &demo, const std::string &resources) {
         demo.effects = effects;
         std::ofstream(data_dir / "demo.fentro", std::ios::binary)
-            << "#renderwidth 256\n#renderheight 256\n#demotype 1\n#resources\n" << resources;
+            << "#renderwidth 256\n#renderheight 256\n#demotype 1\n#resources\n"
+            << resources;
         LogCapture log;
         demo.Load("demo.fentro");
         return log.Ids();
@@ -135,8 +134,8 @@ TEST_F(Resources, IdsIndexTheTypedTables) {
 TEST_F(Resources, ShadersCompileWithTheBuiltInVertexStage) {
     auto demo = test_support::NewDemo();
     Load(*demo,
-                                 "#shader 4 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
-                                 "#postshader 5 \"lost\" \"lost.glsl\" :0\n");
+         "#shader 4 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
+         "#postshader 5 \"lost\" \"lost.glsl\" :0\n");
     const s_demoresource &glow = demo->resource[0];
     const s_demoshader &sh = demo->resource_shader[4];
     EXPECT_EQ(glow.loadOK, 1);
@@ -235,7 +234,8 @@ TEST_F(Resources, IdsOutsideTheTablesStayUnloaded) {
     // A program that hands over no table starts no scene.
     effects = {};
     auto bare = test_support::NewDemo();
-    EXPECT_THAT(Load(*bare, "#function 0 \"first\" :0\n"), testing::Contains("resources.no_effect_table"));
+    EXPECT_THAT(Load(*bare, "#function 0 \"first\" :0\n"),
+                testing::Contains("resources.no_effect_table"));
     EXPECT_EQ(bare->resource[0].loadOK, 0);
     EXPECT_EQ(scene.inits, 0);
 }
@@ -287,16 +287,16 @@ TEST(ResourceTable, FullTableDropsFurtherDescriptors) {
 TEST(SelectResourceEffect, MapsResourceTypesToEffectTypes) {
     auto demo = test_support::NewDemo();
     demo->CreateResource("sh", "sh.glsl", 0, "3 \"a\" \"b\" \"c\"", RESOURCE_SHADER);
-    const int expected[10] = {EFFECT_NONE,   EFFECT_IMAGE,  EFFECT_IMAGE,    EFFECT_SOUND,
-                              EFFECT_MESH,   EFFECT_SHADER, EFFECT_FUNCTION, EFFECT_NONE,
+    const int expected[10] = {EFFECT_NONE,           EFFECT_IMAGE,  EFFECT_IMAGE,    EFFECT_SOUND,
+                              EFFECT_MESH,           EFFECT_SHADER, EFFECT_FUNCTION, EFFECT_NONE,
                               EFFECT_POSTPROCESSING, EFFECT_NONE};
     for (int type = 0; type < 10; type++) {
         s_effectevent e = {};
         e.numvalues = 2;
         e.id = 0;
         EXPECT_EQ(demo->SelectResourceEffect(&e, type), expected[type]) << type;
-        const bool takes = type == RESOURCE_SHADER || type == RESOURCE_FUNCTION ||
-                           type == RESOURCE_POSTSHADER;
+        const bool takes =
+            type == RESOURCE_SHADER || type == RESOURCE_FUNCTION || type == RESOURCE_POSTSHADER;
         EXPECT_EQ(e.numvalues, takes ? 7 : 2) << type;
     }
     s_effectevent far = {};

@@ -37,8 +37,8 @@ protected:
 TEST_F(IntroTest, StateZeroShowsOnlyBackgroundAndFrame) {
     Media();
     Call(0);
-    EXPECT_EQ(gltest_pixel(330, 10), GREY);    // background at (320, 0)
-    EXPECT_EQ(gltest_pixel(4, 4), BLUE);       // television frame
+    EXPECT_EQ(gltest_pixel(330, 10), GREY);            // background at (320, 0)
+    EXPECT_EQ(gltest_pixel(4, 4), BLUE);               // television frame
     EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), BLACK);  // no bee
     EXPECT_FLOAT_EQ(intro->introframe, 0);
 
@@ -57,7 +57,7 @@ TEST_F(IntroTest, StateOneWaitsWithWordsApartAndTheBeeInPlace) {
     EXPECT_EQ(gltest_pixel(333, 442), BLACK);
     EXPECT_EQ(gltest_pixel(1163, 442), GREEN);
     EXPECT_EQ(gltest_pixel(1161, 442), BLACK);
-    EXPECT_EQ(gltest_pixel(924, 442), BLACK);     // box 0 of the bee is empty
+    EXPECT_EQ(gltest_pixel(924, 442), BLACK);          // box 0 of the bee is empty
     EXPECT_EQ(gltest_pixel(3 * 8 + 924, 442), WHITE);  // box 3 is black: drawn
     Call(1);
     EXPECT_FLOAT_EQ(intro->introframe, 0);  // no bounce before state 2
@@ -468,8 +468,7 @@ TEST_F(ScreenTest, OnlyFilledSlotsOutsideTheScreenAndTitleAreDrawn) {
     Call();
     EXPECT_EQ(gltest_pixel(2, 2), BLACK);
     const s_particle &first = screen->particle[0];
-    EXPECT_EQ(gltest_pixel(static_cast<int>(first.x) + 16, static_cast<int>(first.y) + 16),
-              GREEN);
+    EXPECT_EQ(gltest_pixel(static_cast<int>(first.x) + 16, static_cast<int>(first.y) + 16), GREEN);
 
     // Sparks touching the big screen or the title pass behind them; beside them they show.
     const float at[4][2] = {{1400, 300}, {970, 300}, {500, 800}, {500, 660}};
@@ -520,9 +519,9 @@ TEST_F(SceneTest, MissingMediaAreNamedAndNeverDrawn) {
 }
 
 TEST_F(SceneTest, MediaOfAnotherKindAreRefused) {
-    Sprite("introbg", 8, 8, RED);         // a sprite where a texture is expected
-    Texture("particle", 8, 8, RED);       // a texture where a sheet is expected
-    Sheet("tvframe", 2, 8, 8, RED);       // a sheet where a sprite is expected
+    Sprite("introbg", 8, 8, RED);    // a sprite where a texture is expected
+    Texture("particle", 8, 8, RED);  // a texture where a sheet is expected
+    Sheet("tvframe", 2, 8, 8, RED);  // a sheet where a sprite is expected
     auto intro = std::make_unique<c_intro>();
     auto screen = std::make_unique<c_screen>();
     LogCapture log;
@@ -619,13 +618,14 @@ TEST_F(PlaybackTest, EveryScenePlaysThroughTheTimeline) {
     Texture("endlogo", 64, 64, WHITE);
     // Five markers inside the intro, one on the boundary (inside neither event), two in
     // the compos event.
-    for (int t : {10000, 20000, 30000, 40000, 50000, 100000, 210000, 220000}) demo.CreateMarker(t, 0);
+    for (int t : {10000, 20000, 30000, 40000, 50000, 100000, 210000, 220000})
+        demo.CreateMarker(t, 0);
     for (int k = 0; k < invite_effects.count; k++) invite_effects.entry[k]->Init(&demo);
 
     At(80000);
     EXPECT_EQ(intro.time, 80000);
     EXPECT_EQ(intro.state, 5);
-    EXPECT_EQ(gltest_pixel(437, 41), YELLOW);  // the composed picture shows the logo, landed
+    EXPECT_EQ(gltest_pixel(437, 41), YELLOW);       // the composed picture shows the logo, landed
     EXPECT_EQ(gltest_pixel(430, 41), 0xFF302010u);  // over the background colour
 
     // Entered half way, each scene has caught up with every tick since its event began.

@@ -121,4 +121,3 @@ private:
     std::vector<std::unique_ptr<s_spritesheet>> sheets;
     std::vector<std::unique_ptr<s_sprite[]>> frameblocks;
 };
-

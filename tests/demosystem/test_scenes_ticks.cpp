@@ -256,7 +256,7 @@ TEST_F(SameFrame, FinalScreen) {
     auto scene = std::make_unique<c_finalscreen>();
     scene->Init(&demo);
     ExpectSameFrame(scene.get(), 1.2);  // circles placed, growing and wobbling
-    MOX_FlushGraphics();  // unlist its canvas before it goes
+    MOX_FlushGraphics();                // unlist its canvas before it goes
 }
 
 }  // namespace

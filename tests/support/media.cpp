@@ -19,13 +19,24 @@ bytes_t SolidTga(int width, int height, uint32_t argb) {
 }
 
 bytes_t TgaFile(const TgaHeader &h, const bytes_t &map, const bytes_t &pixels) {
-    bytes_t f = {uint8_t(h.id.size()), uint8_t(h.maptype), uint8_t(h.type),
-                 uint8_t(h.mapfirst), uint8_t(h.mapfirst >> 8),
-                 uint8_t(h.maplength), uint8_t(h.maplength >> 8), uint8_t(h.mapbits),
-                 0, 0, 0, 0,
-                 uint8_t(h.width), uint8_t(h.width >> 8),
-                 uint8_t(h.height), uint8_t(h.height >> 8),
-                 uint8_t(h.bpp), uint8_t(h.descriptor)};
+    bytes_t f = {uint8_t(h.id.size()),
+                 uint8_t(h.maptype),
+                 uint8_t(h.type),
+                 uint8_t(h.mapfirst),
+                 uint8_t(h.mapfirst >> 8),
+                 uint8_t(h.maplength),
+                 uint8_t(h.maplength >> 8),
+                 uint8_t(h.mapbits),
+                 0,
+                 0,
+                 0,
+                 0,
+                 uint8_t(h.width),
+                 uint8_t(h.width >> 8),
+                 uint8_t(h.height),
+                 uint8_t(h.height >> 8),
+                 uint8_t(h.bpp),
+                 uint8_t(h.descriptor)};
     f.reserve(f.size() + h.id.size() + map.size() + pixels.size());
     for (char ch : h.id) f.push_back(uint8_t(ch));
     f.insert(f.end(), map.begin(), map.end());
@@ -69,7 +80,8 @@ bool WriteResourceImage(const std::string &path,
                                      why, sizeof why) == 1;
     if (!ok) ADD_FAILURE() << why;
     for (const auto &e : entries)
-        if (ok && !e.second.empty()) ok = fwrite(e.second.data(), 1, e.second.size(), out) == e.second.size();
+        if (ok && !e.second.empty())
+            ok = fwrite(e.second.data(), 1, e.second.size(), out) == e.second.size();
     if (fclose(out) != 0) ok = false;
     if (!ok) ADD_FAILURE() << "cannot write " << path;
     return ok;

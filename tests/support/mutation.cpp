@@ -13,26 +13,27 @@ void Mutate(std::vector<uint8_t> &f, xorshift &rng, const MutationEdits &edits) 
     for (int m = 0; m < count; ++m) {
         const size_t at = rng.below(f.size() + 1);
         switch (rng.below(edits.extra ? 6 : 5)) {
-        case 0:
-            if (at < f.size()) f[at] ^= uint8_t(1 + rng.below(255));
-            break;
-        case 1:
-            f.resize(at);
-            break;
-        case 2:
-            edits.field(f, at, rng);
-            break;
-        case 3:
-            f.insert(f.begin() + ptrdiff_t(at), 1 + rng.below(edits.maxrun), uint8_t(rng()));
-            break;
-        case 4:
-            if (at < f.size())
-                f.erase(f.begin() + ptrdiff_t(at),
-                        f.begin() + ptrdiff_t(std::min(f.size(), at + 1 + rng.below(edits.maxrun))));
-            break;
-        default:
-            edits.extra(f, at, rng);
-            break;
+            case 0:
+                if (at < f.size()) f[at] ^= uint8_t(1 + rng.below(255));
+                break;
+            case 1:
+                f.resize(at);
+                break;
+            case 2:
+                edits.field(f, at, rng);
+                break;
+            case 3:
+                f.insert(f.begin() + ptrdiff_t(at), 1 + rng.below(edits.maxrun), uint8_t(rng()));
+                break;
+            case 4:
+                if (at < f.size())
+                    f.erase(f.begin() + ptrdiff_t(at),
+                            f.begin() +
+                                ptrdiff_t(std::min(f.size(), at + 1 + rng.below(edits.maxrun))));
+                break;
+            default:
+                edits.extra(f, at, rng);
+                break;
         }
     }
 }

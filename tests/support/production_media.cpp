@@ -19,12 +19,11 @@ std::vector<std::string> GeneratedFiles() {
 
 const std::vector<SceneNeed> &SceneNeeds() {
     static const std::vector<SceneNeed> needs = {
-        {"introbg", 0},   {"gimbard", 0},   {"presents", 0},      {"tvframe", 0},
-        {"intrologo", 0}, {"boxblack", 0},  {"boxwhite", 0},      {"welcomebg", 0},
-        {"bee45", 0},     {"offertext", 0}, {"location", 540},    {"particleblue", 63},
-        {"compobg", 0},   {"bars", 6},      {"bestdemo", 0},      {"bestcompo", 0},
-        {"eventsbg", 0},  {"particle", 64}, {"whyaap", 0},        {"whytext", 0},
-        {"whyenjoy", 0},  {"screenbg", 0},  {"screen", 0},        {"endlogo", 0}};
+        {"introbg", 0},    {"gimbard", 0},       {"presents", 0},  {"tvframe", 0}, {"intrologo", 0},
+        {"boxblack", 0},   {"boxwhite", 0},      {"welcomebg", 0}, {"bee45", 0},   {"offertext", 0},
+        {"location", 540}, {"particleblue", 63}, {"compobg", 0},   {"bars", 6},    {"bestdemo", 0},
+        {"bestcompo", 0},  {"eventsbg", 0},      {"particle", 64}, {"whyaap", 0},  {"whytext", 0},
+        {"whyenjoy", 0},   {"screenbg", 0},      {"screen", 0},    {"endlogo", 0}};
     return needs;
 }
 

@@ -24,7 +24,8 @@ TempDir::~TempDir() {
 void TempDir::Clear() const {
     std::error_code ec;
     if (path_.empty()) return;
-    for (const fs::directory_entry &e : fs::directory_iterator(path_, ec)) fs::remove_all(e.path(), ec);
+    for (const fs::directory_entry &e : fs::directory_iterator(path_, ec))
+        fs::remove_all(e.path(), ec);
 }
 
 namespace {

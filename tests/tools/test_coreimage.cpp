@@ -18,22 +18,22 @@ namespace {
 std::string q(const std::string &path) { return "'" + path + "'"; }
 
 // Every regular file below root, by relative path, with its bytes.
-std::map<std::string, std::string> tree(const std::string &root)
-{
+std::map<std::string, std::string> tree(const std::string &root) {
     std::map<std::string, std::string> files;
     for (const auto &e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) files[e.path().lexically_relative(root).generic_string()] = readfile(e.path());
+        if (e.is_regular_file())
+            files[e.path().lexically_relative(root).generic_string()] = readfile(e.path());
     return files;
 }
 
 // A stand-alone image of the given entries, written byte by byte (names need not be unique).
-std::string rawimage(const std::vector<std::pair<std::string, std::string>> &entries)
-{
+std::string rawimage(const std::vector<std::pair<std::string, std::string>> &entries) {
     uint32_t position = 12;
     for (const auto &e : entries) position += 12 + (uint32_t)e.first.size();
     std::string table, data;
     for (const auto &[name, bytes] : entries) {
-        table += le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name + le32(position);
+        table += le32((uint32_t)name.size()) + le32(corefile_gethash(name.c_str())) + name +
+                 le32(position);
         position += (uint32_t)bytes.size();
         data += bytes;
     }
@@ -41,8 +41,7 @@ std::string rawimage(const std::vector<std::pair<std::string, std::string>> &ent
 }
 
 // Names in dir (not below it), sorted.
-std::vector<std::string> names(const std::string &dir)
-{
+std::vector<std::string> names(const std::string &dir) {
     std::vector<std::string> found;
     for (const auto &e : fs::directory_iterator(dir)) found.push_back(e.path().filename().string());
     std::sort(found.begin(), found.end());
@@ -53,20 +52,20 @@ std::vector<std::string> names(const std::string &dir)
 // ending the process.
 const std::string small_disk = "trap '' XFSZ; ulimit -f 64;";
 
-std::string pattern(size_t n, int seed)
-{
+std::string pattern(size_t n, int seed) {
     std::string s(n, 0);
     for (size_t i = 0; i < n; ++i) s[i] = (char)((i * 131 + seed) >> 3);
     return s;
 }
 
-TEST(CoreImageTool, HelpAndUsage)
-{
+TEST(CoreImageTool, HelpAndUsage) {
     ToolResult r = coreimage("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char *line : {"create IMAGE DIR", "append HOST DIR", "list IMAGE", "extract [--force] IMAGE DIR"})
+    for (const char *line :
+         {"create IMAGE DIR", "append HOST DIR", "list IMAGE", "extract [--force] IMAGE DIR"})
         EXPECT_THAT(r.out, HasSubstr(line));
-    for (const char *args : {"", "pack a b", "create onlyone", "list a b", "list --force a", "extract a b --force"}) {
+    for (const char *args :
+         {"", "pack a b", "create onlyone", "list a b", "list --force a", "extract a b --force"}) {
         r = coreimage(args);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_THAT(r.err, HasSubstr("usage:")) << args;
@@ -74,8 +73,7 @@ TEST(CoreImageTool, HelpAndUsage)
     }
 }
 
-TEST(CoreImageTool, CreateSortsLowerCasedNamesAndListsThem)
-{
+TEST(CoreImageTool, CreateSortsLowerCasedNamesAndListsThem) {
     TempDir dir;
     writefile(dir / "src/B.txt", "bbb");
     writefile(dir / "src/A/C.bin", "");
@@ -85,14 +83,14 @@ TEST(CoreImageTool, CreateSortsLowerCasedNamesAndListsThem)
     EXPECT_EQ(r.status, 0) << r.err;
     // Table: 12 + (12 + 7) + (12 + 3) + (12 + 5) bytes, then the data in name order.
     EXPECT_EQ(r.out, "63\t0\t" + std::to_string(corefile_gethash("a/c.bin")) + "\ta/c.bin\n" +
-                         "63\t3\t294\tabc\n" + "66\t3\t" + std::to_string(corefile_gethash("b.txt")) + "\tb.txt\n");
+                         "63\t3\t294\tabc\n" + "66\t3\t" +
+                         std::to_string(corefile_gethash("b.txt")) + "\tb.txt\n");
     const std::string image = readfile(dir / "img.dat");
     EXPECT_EQ(image.substr(0, 12), "CORE" + le32(3) + le32(69));
     EXPECT_EQ(image.substr(63), "xyzbbb");
 }
 
-TEST(CoreImageTool, NamesThatLowerCaseAlikeAreAnError)
-{
+TEST(CoreImageTool, NamesThatLowerCaseAlikeAreAnError) {
     TempDir dir;
     writefile(dir / "src/Readme", "1");
     writefile(dir / "src/README", "2");
@@ -103,12 +101,14 @@ TEST(CoreImageTool, NamesThatLowerCaseAlikeAreAnError)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-TEST(CoreImageTool, ExtractRoundTripsADirectory)
-{
+TEST(CoreImageTool, ExtractRoundTripsADirectory) {
     TempDir dir;
-    const std::map<std::string, std::string> files = {
-        {"demo.fentro", "#demo\n"},      {"data/big.bin", pattern(200000, 1)}, {"data/empty", ""},
-        {"data/a/b/c/deep.glsl", "x"},   {"high\xe9.txt", pattern(300, 7)},     {"z", std::string(1, 0)}};
+    const std::map<std::string, std::string> files = {{"demo.fentro", "#demo\n"},
+                                                      {"data/big.bin", pattern(200000, 1)},
+                                                      {"data/empty", ""},
+                                                      {"data/a/b/c/deep.glsl", "x"},
+                                                      {"high\xe9.txt", pattern(300, 7)},
+                                                      {"z", std::string(1, 0)}};
     for (const auto &[name, bytes] : files) writefile(dir / ("src/" + name), bytes);
     ASSERT_EQ(coreimage("create " + q(dir / "img.dat") + " " + q(dir / "src")).status, 0);
     const ToolResult r = coreimage("extract " + q(dir / "img.dat") + " " + q(dir / "out"));
@@ -121,8 +121,7 @@ TEST(CoreImageTool, ExtractRoundTripsADirectory)
     EXPECT_EQ(tree(dir / "out2"), (std::map<std::string, std::string>{{"sub/name.txt", "n"}}));
 }
 
-TEST(CoreImageTool, AppendKeepsTheHostAndEndsWithTheTrailer)
-{
+TEST(CoreImageTool, AppendKeepsTheHostAndEndsWithTheTrailer) {
     TempDir dir;
     const std::string host = pattern(5000, 3);
     writefile(dir / "host", host);
@@ -141,15 +140,15 @@ TEST(CoreImageTool, AppendKeepsTheHostAndEndsWithTheTrailer)
     const ToolResult r = coreimage("list " + q(dir / "host"));
     EXPECT_EQ(r.status, 0) << r.err;
     const size_t first = host.size() + 12 + (12 + 10) + (12 + 11);
-    EXPECT_EQ(r.out, std::to_string(first) + "\t70000\t" + std::to_string(corefile_gethash("data/x.bin")) +
-                         "\tdata/x.bin\n" + std::to_string(first + 70000) + "\t6\t" +
+    EXPECT_EQ(r.out, std::to_string(first) + "\t70000\t" +
+                         std::to_string(corefile_gethash("data/x.bin")) + "\tdata/x.bin\n" +
+                         std::to_string(first + 70000) + "\t6\t" +
                          std::to_string(corefile_gethash("demo.fentro")) + "\tdemo.fentro\n");
     ASSERT_EQ(coreimage("extract " + q(dir / "host") + " " + q(dir / "out")).status, 0);
     EXPECT_EQ(tree(dir / "out"), tree(dir / "src"));
 }
 
-TEST(CoreImageTool, TheImageItselfIsNotPacked)
-{
+TEST(CoreImageTool, TheImageItselfIsNotPacked) {
     TempDir dir;
     writefile(dir / "src/a.txt", "a");
     ASSERT_EQ(coreimage("create " + q(dir / "src/pack.dat") + " " + q(dir / "src")).status, 0);
@@ -157,8 +156,7 @@ TEST(CoreImageTool, TheImageItselfIsNotPacked)
     EXPECT_EQ(coreimage("list " + q(dir / "src/pack.dat")).out, "29\t1\t495\ta.txt\n");
 }
 
-TEST(CoreImageTool, EmptyDirectoryGivesAnEmptyImage)
-{
+TEST(CoreImageTool, EmptyDirectoryGivesAnEmptyImage) {
     TempDir dir;
     fs::create_directories(dir / "src");
     ASSERT_EQ(coreimage("create " + q(dir / "img.dat") + " " + q(dir / "src")).status, 0);
@@ -168,8 +166,7 @@ TEST(CoreImageTool, EmptyDirectoryGivesAnEmptyImage)
     EXPECT_EQ(r.out, "");
 }
 
-TEST(CoreImageTool, BadInputIsReportedWithStatusOne)
-{
+TEST(CoreImageTool, BadInputIsReportedWithStatusOne) {
     TempDir dir;
     ToolResult r = coreimage("list " + q(dir / "missing.dat"));
     EXPECT_EQ(r.status, 1);
@@ -196,13 +193,13 @@ TEST(CoreImageTool, BadInputIsReportedWithStatusOne)
     EXPECT_EQ(r.status, 1);
 }
 
-TEST(CoreImageTool, ExtractRefusesNamesOutsideTheTarget)
-{
+TEST(CoreImageTool, ExtractRefusesNamesOutsideTheTarget) {
     TempDir dir;
     for (const std::string name : {"../evil.txt", "/tmp/evil.txt", "ok/../../evil.txt"}) {
         const uint32_t data = 12 + 12 + (uint32_t)name.size();
-        writefile(dir / "evil.dat", "CORE" + le32(1) + le32(data + 4) + le32((uint32_t)name.size()) +
-                                        le32(corefile_gethash(name.c_str())) + name + le32(data) + "EVIL");
+        writefile(dir / "evil.dat",
+                  "CORE" + le32(1) + le32(data + 4) + le32((uint32_t)name.size()) +
+                      le32(corefile_gethash(name.c_str())) + name + le32(data) + "EVIL");
         const ToolResult r = coreimage("extract " + q(dir / "evil.dat") + " " + q(dir / "out"));
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_THAT(r.err, HasSubstr("[coreimage.unsafe_name]")) << name;
@@ -211,14 +208,14 @@ TEST(CoreImageTool, ExtractRefusesNamesOutsideTheTarget)
     }
 }
 
-TEST(CoreImageTool, SpecialFilesAreRefusedWithoutBlocking)
-{
+TEST(CoreImageTool, SpecialFilesAreRefusedWithoutBlocking) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     // A hang would end in timeout's status 124.
-    for (const std::string &args : {"list " + q(dir / "fifo"), "extract " + q(dir / "fifo") + " " + q(dir / "out"),
-                                    std::string("list /dev/null"), "append " + q(dir / "fifo") + " " + q(dir.path()),
-                                    "list " + q(dir.path())}) {
+    for (const std::string &args :
+         {"list " + q(dir / "fifo"), "extract " + q(dir / "fifo") + " " + q(dir / "out"),
+          std::string("list /dev/null"), "append " + q(dir / "fifo") + " " + q(dir.path()),
+          "list " + q(dir.path())}) {
         const ToolResult r = coreimage(args, "timeout 20");
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_THAT(r.err, HasSubstr("[coreimage.not_regular]")) << args;
@@ -228,8 +225,7 @@ TEST(CoreImageTool, SpecialFilesAreRefusedWithoutBlocking)
 
 // Writes that fail half-way (the disk is full) leave neither a temporary file nor a partial
 // output, and whatever was there before is kept.
-TEST(CoreImageTool, FailedWritesLeaveTheFolderAsItWas)
-{
+TEST(CoreImageTool, FailedWritesLeaveTheFolderAsItWas) {
     TempDir dir;
     writefile(dir / "src/big.bin", pattern(200000, 4));
     writefile(dir / "src/small.txt", "small");
@@ -254,14 +250,14 @@ TEST(CoreImageTool, FailedWritesLeaveTheFolderAsItWas)
 
     // Into a folder that exists, with --force over a file that exists: both stay as they were.
     writefile(dir / "into/small.txt", "mine");
-    const ToolResult r = coreimage("extract --force " + q(dir / "big.dat") + " " + q(dir / "into"), small_disk);
+    const ToolResult r =
+        coreimage("extract --force " + q(dir / "big.dat") + " " + q(dir / "into"), small_disk);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(names(dir / "into"), std::vector<std::string>{"small.txt"});
     EXPECT_EQ(readfile(dir / "into/small.txt"), "mine");
 }
 
-TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink)
-{
+TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink) {
     TempDir dir;
     writefile(dir / "img.dat", rawimage({{"a.txt", "new a"}, {"sub/b.txt", "new b"}}));
     writefile(dir / "outside/b.txt", "outside");
@@ -271,7 +267,8 @@ TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink
     fs::create_directories(dir / "out1");
     fs::create_symlink(dir / "outside", dir / "out1/sub");
     for (const std::string force : {"", "--force "}) {
-        const ToolResult r = coreimage("extract " + force + q(dir / "img.dat") + " " + q(dir / "out1"));
+        const ToolResult r =
+            coreimage("extract " + force + q(dir / "img.dat") + " " + q(dir / "out1"));
         EXPECT_EQ(r.status, 1) << force;
         EXPECT_THAT(r.err, HasSubstr("[coreimage.link_in_the_way]")) << force;
     }
@@ -282,7 +279,8 @@ TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink
     writefile(dir / "out3/sub", "file");
     fs::create_directories(dir / "out4/a.txt");
     for (const std::string out : {"out3", "out4"}) {
-        const ToolResult r = coreimage("extract --force " + q(dir / "img.dat") + " " + q(dir / out));
+        const ToolResult r =
+            coreimage("extract --force " + q(dir / "img.dat") + " " + q(dir / out));
         EXPECT_EQ(r.status, 1) << out;
         EXPECT_THAT(r.err, HasSubstr("[coreimage.file_in_the_way]")) << out;
     }
@@ -305,16 +303,16 @@ TEST(CoreImageTool, ExtractNeverOverwritesUnlessForcedAndNeverWritesThroughALink
     EXPECT_EQ(readfile(dir / "victim"), "victim");
 }
 
-TEST(CoreImageTool, ExtractRefusesClashingEntriesBeforeWritingAnything)
-{
+TEST(CoreImageTool, ExtractRefusesClashingEntriesBeforeWritingAnything) {
     TempDir dir;
-    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases = {
-        {{{"a", "1"}, {"a/b", "2"}}, "coreimage.file_and_folder"},
-        {{{"x/a", "1"}, {"x", "2"}, {"z", "3"}}, "coreimage.file_and_folder"},
-        {{{"same", "1"}, {"same", "2"}}, "coreimage.duplicate_name"},
-        {{{"ok", "1"}, {"a//b", "2"}}, "coreimage.bad_name"},
-        {{{"ok", "1"}, {"a/./b", "2"}}, "coreimage.bad_name"},
-    };
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>>
+        cases = {
+            {{{"a", "1"}, {"a/b", "2"}}, "coreimage.file_and_folder"},
+            {{{"x/a", "1"}, {"x", "2"}, {"z", "3"}}, "coreimage.file_and_folder"},
+            {{{"same", "1"}, {"same", "2"}}, "coreimage.duplicate_name"},
+            {{{"ok", "1"}, {"a//b", "2"}}, "coreimage.bad_name"},
+            {{{"ok", "1"}, {"a/./b", "2"}}, "coreimage.bad_name"},
+        };
     for (const auto &[entries, id] : cases) {
         writefile(dir / "img.dat", rawimage(entries));
         const ToolResult r = coreimage("extract " + q(dir / "img.dat") + " " + q(dir / "out"));
@@ -324,8 +322,7 @@ TEST(CoreImageTool, ExtractRefusesClashingEntriesBeforeWritingAnything)
     }
 }
 
-TEST(CoreImageTool, CreateAndAppendThroughALinkWriteWhereItPoints)
-{
+TEST(CoreImageTool, CreateAndAppendThroughALinkWriteWhereItPoints) {
     TempDir dir;
     writefile(dir / "src/a.txt", "a");
     writefile(dir / "real/host", "host");
@@ -341,8 +338,8 @@ TEST(CoreImageTool, CreateAndAppendThroughALinkWriteWhereItPoints)
     r = coreimage("create " + q(dir / "imagelink") + " " + q(dir / "src"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::is_symlink(dir / "imagelink"));
-    EXPECT_EQ(coreimage("list " + q(dir / "real/image")).out, "29\t1\t" + std::to_string(corefile_gethash("a.txt")) +
-                                                                  "\ta.txt\n");
+    EXPECT_EQ(coreimage("list " + q(dir / "real/image")).out,
+              "29\t1\t" + std::to_string(corefile_gethash("a.txt")) + "\ta.txt\n");
 
     // A link that leads nowhere is refused, and left alone.
     fs::create_symlink(dir / "real/none", dir / "deadlink");

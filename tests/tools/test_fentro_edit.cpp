@@ -22,8 +22,8 @@ constexpr double TIME_LIMIT_SECONDS = 120;
 // them as one text.
 ProgramRun RunEditor(const fs::path &cwd, const std::vector<std::string> &args,
                      const std::vector<std::string> &env = {}) {
-    ProgramRun run = test_support::RunProgram(FENTRO_BINARY_DIR "/fentro-edit", args, cwd,
-                                                    env, TIME_LIMIT_SECONDS);
+    ProgramRun run = test_support::RunProgram(FENTRO_BINARY_DIR "/fentro-edit", args, cwd, env,
+                                              TIME_LIMIT_SECONDS);
     run.out += run.err;
     return run;
 }
@@ -46,7 +46,8 @@ TEST_F(FentroEdit, EditsAFolderPastItsMusicUntilEscape) {
               "#music \"music.wav\"\n#resources\n#texture 0 \"dots\" \"dots.tga\"\n"
               "#marker 11025,1\n#layer \"picture\"\n#event 0,100000,1,0,0:\n");
     WriteFile(prod / "music.wav", SilentWav(4410));  // a tenth of a second
-    WriteFile(prod / "dots.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+    WriteFile(prod / "dots.tga",
+              TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
     // At the 15 ms frame pace, 30 frames outlast the music several times.
     const ProgramRun run = RunEditor(dir.path(), {"prod"}, {"MOX_ESCAPE_AFTER_FRAMES=30"});
     ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out;

@@ -26,9 +26,7 @@ ProgramRun RunPlayer(const fs::path &folder, const std::vector<std::string> &env
 }
 
 // 8-bit mono music at a constant level, so that what the device plays is not silence.
-std::string LoudWav(uint32_t frames) {
-    return Text(Wav(1, 8, 44100, bytes_t(frames, 0xC0)));
-}
+std::string LoudWav(uint32_t frames) { return Text(Wav(1, 8, 44100, bytes_t(frames, 0xC0))); }
 
 struct TimingLine {
     double time;
@@ -64,28 +62,35 @@ protected:
 
     // Packs a production with `seconds` of music, a texture layer and a shader layer into
     // outline.dat in the scratch folder.
-    void Pack(double seconds, const std::string &music = "", const std::string &size = "1920x1080") {
-        const std::string width = size.substr(0, size.find('x')), height = size.substr(size.find('x') + 1);
+    void Pack(double seconds, const std::string &music = "",
+              const std::string &size = "1920x1080") {
+        const std::string width = size.substr(0, size.find('x')),
+                          height = size.substr(size.find('x') + 1);
         const fs::path src = dir / "src";
         WriteFile(src / "demo.fentro",
                   "#title \"player test\"\n"
-                  "#renderwidth " + width + "\n#renderheight " + height + "\n#demotype 1\n"
-                  "#music \"music.wav\"\n"
-                  "#resources\n"
-                  "#texture 0 \"stripes\" \"stripes.tga\"\n"
-                  "#shader 0 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
-                  "#marker 22050,0\n"
-                  "#layer \"picture\"\n"
-                  "#event 0,10000000,1,0,0:\n"
-                  "#layer \"glow\"\n"
-                  "#event 0,10000000,3,1,5:0,0,0,0,0.5\n"
-                  "#eventvalue 0,1,0,0.5\n"
-                  "#eventvalue 10000000,1,0,0.5\n");
-        WriteFile(src / "music.wav", music.empty() ? Text(SilentWav((uint32_t)(seconds * 44100))) : music);
-        WriteFile(src / "stripes.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
-        WriteFile(src / "glow.glsl",
-                  "#version 120\nvarying vec2 uvCoord;\nuniform float time;\nuniform float amount;\n"
-                  "void main() { gl_FragColor = vec4(uvCoord, fract(time) * amount, 1.0); }\n");
+                  "#renderwidth " +
+                      width + "\n#renderheight " + height +
+                      "\n#demotype 1\n"
+                      "#music \"music.wav\"\n"
+                      "#resources\n"
+                      "#texture 0 \"stripes\" \"stripes.tga\"\n"
+                      "#shader 0 \"glow\" \"glow.glsl\" :1 \"amount\"\n"
+                      "#marker 22050,0\n"
+                      "#layer \"picture\"\n"
+                      "#event 0,10000000,1,0,0:\n"
+                      "#layer \"glow\"\n"
+                      "#event 0,10000000,3,1,5:0,0,0,0,0.5\n"
+                      "#eventvalue 0,1,0,0.5\n"
+                      "#eventvalue 10000000,1,0,0.5\n");
+        WriteFile(src / "music.wav",
+                  music.empty() ? Text(SilentWav((uint32_t)(seconds * 44100))) : music);
+        WriteFile(src / "stripes.tga",
+                  TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+        WriteFile(
+            src / "glow.glsl",
+            "#version 120\nvarying vec2 uvCoord;\nuniform float time;\nuniform float amount;\n"
+            "void main() { gl_FragColor = vec4(uvCoord, fract(time) * amount, 1.0); }\n");
         fs::remove(dir / "outline.dat");
         ASSERT_EQ(PackImage(dir / "outline.dat", src), 0);
     }
@@ -94,7 +99,8 @@ protected:
 TEST_F(Player, EndsWhenItsMusicEnds) {
     Pack(1.0);
     const ProgramRun run = RunPlayer(dir.path());
-    ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out << run.err;
+    ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n"
+                              << run.out << run.err;
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     // It played the production to the end of its second of music.
@@ -108,7 +114,8 @@ TEST_F(Player, EndsWhenItsMusicEnds) {
 TEST_F(Player, EndsWhenEscapeIsPressed) {
     Pack(60.0);
     const ProgramRun run = RunPlayer(dir.path(), {"MOX_ESCAPE_AFTER_FRAMES=5"});
-    ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n" << run.out << run.err;
+    ASSERT_TRUE(run.finished) << "still running after " << TIME_LIMIT_SECONDS << " s\n"
+                              << run.out << run.err;
     EXPECT_EQ(run.signal, 0) << run.out << run.err;
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("[project.layer]"), std::string::npos) << run.out << run.err;
@@ -119,7 +126,8 @@ TEST_F(Player, EndsWhenEscapeIsPressed) {
 TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
     const ProgramRun missing = RunPlayer(dir.path());
     EXPECT_EQ(missing.status, 1) << missing.out << missing.err;
-    EXPECT_NE(missing.out.find("[player.bad_image]"), std::string::npos) << missing.out << missing.err;
+    EXPECT_NE(missing.out.find("[player.bad_image]"), std::string::npos)
+        << missing.out << missing.err;
     // Refused before any window or sound is brought up.
     EXPECT_EQ(missing.out.find("[demo.init_sound]"), std::string::npos) << missing.out;
 
@@ -150,12 +158,28 @@ TEST_F(Player, ImagesAndMusicThatCannotBePlayedEndItWithStatusOne) {
 TEST_F(Player, CommandLineRefusals) {
     Pack(1.0);
     const std::vector<std::vector<std::string>> refused = {
-        {"--bogus"}, {"-x"}, {"--size"}, {"--size", "1920"}, {"--size", "x1080"},
-        {"--size", "15x100"}, {"--size", "100x8193"}, {"--size", "100x100x3"},
-        {"--size", "1e3x100"}, {"--display", "-1"}, {"--display", "64"},
-        {"--display", "zero"}, {"--from", "-1"}, {"--from", "nan"}, {"--from", "inf"},
-        {"--from", "1e15"}, {"--from", "2s"}, {"--from"}, {"--timing"}, {"--timing", ""},
-        {"--timing", "no/such/folder/timing.txt"}, {"outline.dat", "other.dat"},
+        {"--bogus"},
+        {"-x"},
+        {"--size"},
+        {"--size", "1920"},
+        {"--size", "x1080"},
+        {"--size", "15x100"},
+        {"--size", "100x8193"},
+        {"--size", "100x100x3"},
+        {"--size", "1e3x100"},
+        {"--display", "-1"},
+        {"--display", "64"},
+        {"--display", "zero"},
+        {"--from", "-1"},
+        {"--from", "nan"},
+        {"--from", "inf"},
+        {"--from", "1e15"},
+        {"--from", "2s"},
+        {"--from"},
+        {"--timing"},
+        {"--timing", ""},
+        {"--timing", "no/such/folder/timing.txt"},
+        {"outline.dat", "other.dat"},
         // Well formed, but the music lasts one second.
         {"--window", "--size", "64x36", "--from", "1.5"},
     };
@@ -164,7 +188,8 @@ TEST_F(Player, CommandLineRefusals) {
         for (const std::string &a : args) shown += a + " ";
         const ProgramRun run = RunPlayer(dir.path(), {}, args);
         EXPECT_EQ(run.status, 2) << shown << "\n" << run.out << run.err;
-        EXPECT_NE(run.out.find("[player.bad_option]"), std::string::npos) << shown << "\n" << run.err;
+        EXPECT_NE(run.out.find("[player.bad_option]"), std::string::npos) << shown << "\n"
+                                                                          << run.err;
     }
     const ProgramRun help = RunPlayer(dir.path(), {}, {"--help"});
     EXPECT_EQ(help.status, 0);
@@ -175,8 +200,9 @@ TEST_F(Player, CommandLineRefusals) {
 TEST_F(Player, TimingFileFollowsTheHeardMusic) {
     // Drawn small, so that frames come often even on a loaded machine.
     Pack(1.5, "", "64x36");
-    const ProgramRun run = RunPlayer(dir.path(), {}, {"--window", "--size", "64x36", "--quiet", "--display",
-                                                    "0", "--timing", "timing.txt"});
+    const ProgramRun run = RunPlayer(
+        dir.path(), {},
+        {"--window", "--size", "64x36", "--quiet", "--display", "0", "--timing", "timing.txt"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     // The loader's progress lines are gone.
     EXPECT_EQ(run.out.find("[corefile.image_loading]"), std::string::npos) << run.out;
@@ -195,8 +221,8 @@ TEST_F(Player, TimingFileFollowsTheHeardMusic) {
     EXPECT_GE(lines.back().time - lines.front().time, 1.2);
 
     // From a start time the first pictures show that time, and the run is that much shorter.
-    const ProgramRun from = RunPlayer(dir.path(), {}, {"--window", "--size", "64x36", "--from", "1",
-                                                     "--timing", "from.txt"});
+    const ProgramRun from = RunPlayer(
+        dir.path(), {}, {"--window", "--size", "64x36", "--from", "1", "--timing", "from.txt"});
     ASSERT_EQ(from.status, 0) << from.out << from.err;
     const std::vector<TimingLine> later = ReadTiming(dir / "from.txt");
     ASSERT_FALSE(later.empty());
@@ -212,7 +238,8 @@ TEST_F(Player, MutePlaysInTimeWithoutSound) {
         const fs::path output = dir / (mute ? "muted.raw" : "loud.raw");
         std::vector<std::string> args = {"--window", "--size", "64x36", "--timing", "timing.txt"};
         if (mute) args.push_back("--mute");
-        const ProgramRun run = RunPlayer(dir.path(), {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output.string()}, args);
+        const ProgramRun run = RunPlayer(
+            dir.path(), {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output.string()}, args);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         const std::vector<TimingLine> lines = ReadTiming(dir / "timing.txt");
         ASSERT_FALSE(lines.empty());

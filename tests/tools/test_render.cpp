@@ -118,7 +118,8 @@ uint32_t RampAt(uint32_t p) {
 // 0xRRGGBB, shown over the background with weight w.
 std::vector<uint32_t> Quads(double w) {
     std::vector<uint32_t> q;
-    for (uint32_t c : {0xff0000u, 0x00ff00u, 0x0000ffu, 0xffffffu}) q.push_back(Mix(c, BACKGROUND, w));
+    for (uint32_t c : {0xff0000u, 0x00ff00u, 0x0000ffu, 0xffffffu})
+        q.push_back(Mix(c, BACKGROUND, w));
     return q;
 }
 
@@ -155,7 +156,8 @@ protected:
         WriteFile(src / "demo.fentro", PROJECT);
         WriteFile(src / "alt.fentro", ALT_PROJECT);
         WriteFile(src / "music.wav", SilentWav(MUSIC_FRAMES));
-        WriteFile(src / "quads.tga", TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
+        WriteFile(src / "quads.tga",
+                  TgaImage32(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff}));
         WriteFile(src / "green.tga", SolidTga(2, 2, 0xff00ff00));
         WriteFile(src / "ramp.glsl",
                   "#version 120\nvarying vec2 uvCoord;\nuniform float time;\n"
@@ -165,12 +167,14 @@ protected:
                   "uniform float amount;\nvoid main() {\n"
                   "  vec4 c = texture2D(prevPass, uvCoord);\n"
                   "  gl_FragColor = vec4(1.0 - c.r, 1.0 - c.g, amount, 1.0);\n}\n");
-        WriteFile(src / "yellow.glsl", "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }\n");
+        WriteFile(src / "yellow.glsl",
+                  "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 1.0, 0.0, 1.0); }\n");
         ASSERT_EQ(PackImage(dir / "outline.dat", src), 0);
     }
 
     // fentro-render in the scratch folder, quiet unless the arguments say otherwise.
-    ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {}, double limit = 120) {
+    ProgramRun Run(std::vector<std::string> args, const std::vector<std::string> &env = {},
+                   double limit = 120) {
         args.insert(args.begin(), "--quiet");
         return RunProgram(FENTRO_BINARY_DIR "/fentro-render", args, dir.path(), env, limit);
     }
@@ -204,11 +208,14 @@ protected:
 TEST_F(Render, FramesShowTheTimelineAtTheirPositions) {
     // The default source is outline.dat in the working folder; four frames per second over
     // the whole music: frame n at position 11025 n.
-    const ProgramRun run = Run({"--size", "320x180", "--fps", "4", "--out", (dir / "out").string()});
+    const ProgramRun run =
+        Run({"--size", "320x180", "--fps", "4", "--out", (dir / "out").string()});
     ExpectSuccess(run);
     EXPECT_EQ(Log(run), "") << "--quiet prints nothing on success";
     std::vector<std::string> expected;
-    for (int n = 0; n < 16; ++n) expected.push_back("frame_0000" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".tga");
+    for (int n = 0; n < 16; ++n)
+        expected.push_back("frame_0000" + std::string(n < 10 ? "0" : "") + std::to_string(n) +
+                           ".tga");
     ASSERT_EQ(Files(dir / "out"), expected);
 
     // Halfway through the fade, three quarters through it, at its end.
@@ -223,7 +230,8 @@ TEST_F(Render, FramesShowTheTimelineAtTheirPositions) {
         ASSERT_EQ(f.width, W);
         EXPECT_TRUE(Near(f.At(W / 2, H / 2), RampAt(11025 * n))) << "frame " << n;
         EXPECT_TRUE(Near(f.At(0, 0), RampAt(11025 * n) & 0xff0000, 3)) << "frame " << n;
-        EXPECT_TRUE(Near(f.At(W - 1, H - 1), (RampAt(11025 * n) & 0xff0000) | 0xff00, 3)) << "frame " << n;
+        EXPECT_TRUE(Near(f.At(W - 1, H - 1), (RampAt(11025 * n) & 0xff0000) | 0xff00, 3))
+            << "frame " << n;
     }
     // The Random Blend shows green over the background at some weight.
     const Frame noise = ReadTga(dir / "out/frame_000009.tga");
@@ -233,11 +241,15 @@ TEST_F(Render, FramesShowTheTimelineAtTheirPositions) {
     EXPECT_TRUE(weight >= 0 && weight < 1) << weight;
     EXPECT_TRUE(Near(p, Mix(0x00ff00, BACKGROUND, weight))) << weight;
     // The post-processing event presents the composed picture through its shader.
-    for (int n : {12, 15}) EXPECT_TRUE(ShowsQuads(ReadTga(dir / ("out/frame_0000" + std::to_string(n) + ".tga")), POST_QUADS)) << n;
+    for (int n : {12, 15})
+        EXPECT_TRUE(
+            ShowsQuads(ReadTga(dir / ("out/frame_0000" + std::to_string(n) + ".tga")), POST_QUADS))
+            << n;
 }
 
 TEST_F(Render, TwoRunsWriteIdenticalFiles) {
-    const std::vector<std::string> args = {"--size", "320x180", "--fps", "8", "outline.dat", "--out"};
+    const std::vector<std::string> args = {"--size", "320x180",     "--fps",
+                                           "8",      "outline.dat", "--out"};
     std::vector<std::string> a = args, b = args;
     a.push_back("a");
     b.push_back("b");
@@ -246,7 +258,8 @@ TEST_F(Render, TwoRunsWriteIdenticalFiles) {
     const std::vector<std::string> names = Files(dir / "a");
     ASSERT_EQ(names.size(), 32u);
     ASSERT_EQ(Files(dir / "b"), names);
-    for (const std::string &n : names) EXPECT_EQ(ReadFile(dir / "a" / n), ReadFile(dir / "b" / n)) << n;
+    for (const std::string &n : names)
+        EXPECT_EQ(ReadFile(dir / "a" / n), ReadFile(dir / "b" / n)) << n;
     // The Random Blend did vary from frame to frame (frames 16 to 23 are its second).
     std::set<std::string> noise;
     for (int n = 16; n < 24; ++n) noise.insert(ReadFile(dir / "a" / names[n]));
@@ -255,9 +268,9 @@ TEST_F(Render, TwoRunsWriteIdenticalFiles) {
 
 TEST_F(Render, AtRendersExactlyTheGivenPositions) {
     ExpectSuccess(Run({"--size", "320x180", "--at", "66150,50000,80000,22050,0", "--out", "at"}));
-    EXPECT_EQ(Files(dir / "at"), (std::vector<std::string>{"frame_000000.tga", "frame_022050.tga",
-                                                           "frame_050000.tga", "frame_066150.tga",
-                                                           "frame_080000.tga"}));
+    EXPECT_EQ(Files(dir / "at"),
+              (std::vector<std::string>{"frame_000000.tga", "frame_022050.tga", "frame_050000.tga",
+                                        "frame_066150.tga", "frame_080000.tga"}));
     for (uint32_t p : {50000u, 66150u, 80000u}) {
         const Frame f = ReadTga(dir / ("at/frame_0" + std::to_string(p) + ".tga"));
         ASSERT_EQ(f.width, W);
@@ -266,14 +279,16 @@ TEST_F(Render, AtRendersExactlyTheGivenPositions) {
     EXPECT_TRUE(ShowsQuads(ReadTga(dir / "at/frame_022050.tga"), Quads(0.5)));
 
     // The same position reached on the fixed time step gives the same picture.
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--from", "1.5", "--to", "1.6", "--out", "step"}));
+    ExpectSuccess(
+        Run({"--size", "320x180", "--fps", "4", "--from", "1.5", "--to", "1.6", "--out", "step"}));
     ASSERT_EQ(Files(dir / "step"), std::vector<std::string>{"frame_000000.tga"});
     EXPECT_EQ(ReadFile(dir / "step/frame_000000.tga"), ReadFile(dir / "at/frame_066150.tga"));
 }
 
 TEST_F(Render, FromToAndFpsChooseAndNumberTheFrames) {
     // 10 frames per second from 1 s up to 1.5 s: positions 44100 + 4410 n for n = 0 to 4.
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "range"}));
+    ExpectSuccess(
+        Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "range"}));
     const std::vector<std::string> names = Files(dir / "range");
     ASSERT_EQ(names.size(), 5u);
     for (int n = 0; n < 5; ++n) {
@@ -284,20 +299,25 @@ TEST_F(Render, FromToAndFpsChooseAndNumberTheFrames) {
     }
     // A range reaching past the music ends with its last whole step; 7 frames per second do
     // not divide the rate into whole steps: positions 44100 n / 7 from 3.5 s on.
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "7", "--from", "3.5", "--to", "60", "--out", "tail"}));
+    ExpectSuccess(
+        Run({"--size", "320x180", "--fps", "7", "--from", "3.5", "--to", "60", "--out", "tail"}));
     EXPECT_EQ(Files(dir / "tail").size(), 4u);  // 154350 + 6300 n < 176400 for n = 0 to 3
 }
 
 TEST_F(Render, SourceMayBeAFolderAndNameAnotherProject) {
-    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "image", "outline.dat"}));
-    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "folder", (dir / "src").string()}));
+    ExpectSuccess(
+        Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "image", "outline.dat"}));
+    ExpectSuccess(Run({"--size", "320x180", "--at", "22050,66150,154350", "--out", "folder",
+                       (dir / "src").string()}));
     const std::vector<std::string> names = Files(dir / "image");
     ASSERT_EQ(names.size(), 3u);
     ASSERT_EQ(Files(dir / "folder"), names);
-    for (const std::string &n : names) EXPECT_EQ(ReadFile(dir / "image" / n), ReadFile(dir / "folder" / n)) << n;
+    for (const std::string &n : names)
+        EXPECT_EQ(ReadFile(dir / "image" / n), ReadFile(dir / "folder" / n)) << n;
 
     // Another project at another presented size.
-    ExpectSuccess(Run({"--project", "alt.fentro", "--size", "160x90", "--at", "22050", "--out", "alt"}));
+    ExpectSuccess(
+        Run({"--project", "alt.fentro", "--size", "160x90", "--at", "22050", "--out", "alt"}));
     const Frame f = ReadTga(dir / "alt/frame_022050.tga");
     ASSERT_EQ(f.width, 160);
     ASSERT_EQ(f.height, 90);
@@ -319,8 +339,10 @@ TEST_F(Render, UnusableSourcesAreRefused) {
     EXPECT_FALSE(fs::exists(dir / "o"));
 
     // A project whose music is missing has no time line to render.
-    WriteFile(dir / "mute/demo.fentro", "#renderwidth 64\n#renderheight 64\n#demotype 1\n#music \"gone.wav\"\n");
-    ExpectRefused(Run({"--size", "64x64", "--out", "o", (dir / "mute").string()}), "render.no_music");
+    WriteFile(dir / "mute/demo.fentro",
+              "#renderwidth 64\n#renderheight 64\n#demotype 1\n#music \"gone.wav\"\n");
+    ExpectRefused(Run({"--size", "64x64", "--out", "o", (dir / "mute").string()}),
+                  "render.no_music");
 }
 
 TEST_F(Render, BadOptionsAreRefused) {
@@ -359,7 +381,8 @@ TEST_F(Render, BadOptionsAreRefused) {
     EXPECT_FALSE(fs::exists(dir / "o"));
 
     // Positions and ranges that lie outside the music.
-    ExpectRefused(Run({"--size", "64x64", "--at", "100,176400", "--out", "o"}), "render.bad_option");
+    ExpectRefused(Run({"--size", "64x64", "--at", "100,176400", "--out", "o"}),
+                  "render.bad_option");
     ExpectRefused(Run({"--size", "64x64", "--from", "4", "--out", "o"}), "render.no_frames");
 
     const ProgramRun help = Run({"--help"});
@@ -375,16 +398,19 @@ TEST_F(Render, UnusableOutputsAreRefused) {
 
     // A video without ffmpeg on the PATH.
     fs::create_directories(dir / "nothing");
-    ExpectRefused(Run({"--out", "x.mp4"}, {"PATH=" + (dir / "nothing").string()}), "render.no_ffmpeg");
+    ExpectRefused(Run({"--out", "x.mp4"}, {"PATH=" + (dir / "nothing").string()}),
+                  "render.no_ffmpeg");
     EXPECT_FALSE(fs::exists(dir / "x.mp4"));
 }
 
 TEST_F(Render, AFailedWriteLeavesNoPartialFrameAndKeepsTheOldOne) {
     // Files may not grow past 4 KB (a 64 x 64 frame is 16 KB): the first write fails.
     WriteFile(dir / "o/frame_000000.tga", "the frame of an earlier run");
-    const ProgramRun run = RunProgram("/bin/sh", {"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", FENTRO_BINARY_DIR "/fentro-render",
-                                                  "--quiet", "--size", "64x64", "--fps", "4", "--to", "1", "--out", "o"},
-                                      dir.path(), {}, 60);
+    const ProgramRun run =
+        RunProgram("/bin/sh",
+                   {"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", FENTRO_BINARY_DIR "/fentro-render",
+                    "--quiet", "--size", "64x64", "--fps", "4", "--to", "1", "--out", "o"},
+                   dir.path(), {}, 60);
     ExpectRefused(run, "render.write_failed");
     EXPECT_EQ(Files(dir / "o"), std::vector<std::string>{"frame_000000.tga"});
     EXPECT_EQ(ReadFile(dir / "o/frame_000000.tga"), "the frame of an earlier run");
@@ -403,7 +429,8 @@ TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
         if (n >= 8 && n <= 11) continue;
         EXPECT_TRUE(ReadFile(dir / "one" / names[n]) == ReadFile(dir / "three" / names[n])) << n;
     }
-    EXPECT_EQ(Files(dir / "few"), (std::vector<std::string>{"frame_022050.tga", "frame_066150.tga"}));
+    EXPECT_EQ(Files(dir / "few"),
+              (std::vector<std::string>{"frame_022050.tga", "frame_066150.tga"}));
     EXPECT_EQ(ReadFile(dir / "few/frame_066150.tga"), ReadFile(dir / "one/frame_000006.tga"));
 }
 
@@ -413,7 +440,8 @@ TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
 TEST_F(Render, ProductionFramesMatchTheReferencePath) {
     const fs::path production = FENTRO_BINARY_DIR "/outline.dat";
     if (!fs::exists(production)) GTEST_SKIP() << "the production is not built";
-    const std::vector<std::string> args = {"--at", "0,1100000,4064256,4454100,4718700,6747300", production.string(), "--out"};
+    const std::vector<std::string> args = {"--at", "0,1100000,4064256,4454100,4718700,6747300",
+                                           production.string(), "--out"};
     std::vector<std::string> a = args, b = args;
     a.push_back("reference");
     b.push_back("normal");
@@ -422,27 +450,29 @@ TEST_F(Render, ProductionFramesMatchTheReferencePath) {
     const std::vector<std::string> names = Files(dir / "reference");
     ASSERT_EQ(names.size(), 6u);
     ASSERT_EQ(Files(dir / "normal"), names);
-    for (const std::string &n : names) EXPECT_TRUE(ReadFile(dir / "reference" / n) == ReadFile(dir / "normal" / n)) << n;
+    for (const std::string &n : names)
+        EXPECT_TRUE(ReadFile(dir / "reference" / n) == ReadFile(dir / "normal" / n)) << n;
 }
 
 // A stand-in for ffmpeg that records its arguments and a copy of the music it is given, and
 // writes what it reads (or, joining parts, their bytes in the listed order) to the output
 // named last; "fail" makes one that quits at once with status 3 without reading.
 void FakeFfmpeg(const fs::path &bin, bool fail) {
-    WriteFile(bin / "ffmpeg", fail ? "#!/bin/sh\nexit 3\n"
-                                   : "#!/bin/sh\n"
-                                     "printf '%s\\n' \"$@\" > ffmpeg.args\n"
-                                     "prev=\nlist=\n"
-                                     "for a in \"$@\"; do\n"
-                                     "  if [ \"$prev\" = -i ] && [ \"$a\" != - ]; then\n"
-                                     "    case \"$a\" in *.txt) list=$a ;; *) cp \"$a\" ffmpeg.music ;; esac\n"
-                                     "  fi\n"
-                                     "  prev=$a\n"
-                                     "done\n"
-                                     "if [ -n \"$list\" ]; then\n"
-                                     "  sed -n \"s/^file '\\(.*\\)'$/\\1/p\" \"$list\" | while read -r f; do\n"
-                                     "    cat \"$(dirname \"$list\")/$f\"; done > \"$prev\"\n"
-                                     "else cat > \"$prev\"; fi\n");
+    WriteFile(bin / "ffmpeg",
+              fail ? "#!/bin/sh\nexit 3\n"
+                   : "#!/bin/sh\n"
+                     "printf '%s\\n' \"$@\" > ffmpeg.args\n"
+                     "prev=\nlist=\n"
+                     "for a in \"$@\"; do\n"
+                     "  if [ \"$prev\" = -i ] && [ \"$a\" != - ]; then\n"
+                     "    case \"$a\" in *.txt) list=$a ;; *) cp \"$a\" ffmpeg.music ;; esac\n"
+                     "  fi\n"
+                     "  prev=$a\n"
+                     "done\n"
+                     "if [ -n \"$list\" ]; then\n"
+                     "  sed -n \"s/^file '\\(.*\\)'$/\\1/p\" \"$list\" | while read -r f; do\n"
+                     "    cat \"$(dirname \"$list\")/$f\"; done > \"$prev\"\n"
+                     "else cat > \"$prev\"; fi\n");
     fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
 }
 
@@ -450,8 +480,10 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     FakeFfmpeg(dir / "bin", false);
     const std::string path = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
     const std::string out = (dir / "it's a demo.mp4").string();
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", out}, {path}));
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "tga"}));
+    ExpectSuccess(Run(
+        {"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", out}, {path}));
+    ExpectSuccess(
+        Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--out", "tga"}));
 
     std::vector<std::string> args;
     std::istringstream lines(ReadFile(dir / "ffmpeg.args"));
@@ -480,10 +512,13 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     const std::vector<std::string> names = Files(dir / "tga");
     ASSERT_EQ(names.size(), 5u);
     for (size_t n = 0; n < names.size(); ++n)
-        EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadFile(dir / "tga" / names[n]), 18, W * H * 4) == 0) << n;
+        EXPECT_TRUE(frames.compare(n * W * H * 4, W * H * 4, ReadFile(dir / "tga" / names[n]), 18,
+                                   W * H * 4) == 0)
+            << n;
 
     // With --jobs the parts are joined, with the music, into the same video.
-    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--jobs", "2", "--out", "joined.mp4"},
+    ExpectSuccess(Run({"--size", "320x180", "--fps", "10", "--from", "1", "--to", "1.5", "--jobs",
+                       "2", "--out", "joined.mp4"},
                       {path}));
     EXPECT_TRUE(ReadFile(dir / "joined.mp4") == frames);
     EXPECT_EQ(ReadFile(dir / "ffmpeg.music"), Text(SilentWav(MUSIC_FRAMES)));
@@ -492,7 +527,8 @@ TEST_F(Render, VideoFramesArePipedToFfmpegWithTheMusic) {
     for (std::string line; std::getline(joined, line);) args.push_back(line);
     EXPECT_EQ(after("-c:v"), "copy");  // joined without encoding again
     for (const std::string &n : Files(dir.path()))
-        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
+        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos)
+            << n;
 }
 
 TEST_F(Render, FfmpegThatFailsOrAnOddSizeIsReported) {
@@ -500,12 +536,17 @@ TEST_F(Render, FfmpegThatFailsOrAnOddSizeIsReported) {
     const std::string path = "PATH=" + (dir / "bin").string() + ":/usr/bin:/bin";
     // The video of an earlier run stays as it was; nothing temporary is left.
     WriteFile(dir / "x.mp4", "an earlier video");
-    ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--out", "x.mp4"}, {path}), "render.ffmpeg_failed");
-    ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--jobs", "2", "--out", "x.mp4"}, {path}), "render.ffmpeg_failed");
+    ExpectRefused(Run({"--size", "320x180", "--fps", "10", "--to", "1", "--out", "x.mp4"}, {path}),
+                  "render.ffmpeg_failed");
+    ExpectRefused(
+        Run({"--size", "320x180", "--fps", "10", "--to", "1", "--jobs", "2", "--out", "x.mp4"},
+            {path}),
+        "render.ffmpeg_failed");
     EXPECT_EQ(ReadFile(dir / "x.mp4"), "an earlier video");
     ExpectRefused(Run({"--size", "321x180", "--out", "x.webm"}, {path}), "render.odd_size");
     for (const std::string &n : Files(dir.path()))
-        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos) << n;
+        EXPECT_TRUE(n.find(".tmp") == std::string::npos && n.find(".parts") == std::string::npos)
+            << n;
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <vector>
 
 struct IndexedImage {
-  int width = 0, height = 0;
-  std::vector<std::uint32_t> palette;  // 0x00RRGGBB, at most 256 entries
-  std::vector<std::uint8_t> index;     // one entry per pixel, rows top to bottom
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> palette;  // 0x00RRGGBB, at most 256 entries
+    std::vector<std::uint8_t> index;     // one entry per pixel, rows top to bottom
 };
 
 // Median-cut palette of at most `colours` entries, then Floyd-Steinberg error diffusion in

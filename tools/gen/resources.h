@@ -4,22 +4,22 @@
 #pragma once
 
 enum class ResKind {
-  Texture,      // #texture, loaded with MOX_LoadBitmap
-  Sprite,       // #sprite, loaded with MOX_LoadSprite
-  SpriteSheet,  // #spritesheet, cut into columns x rows cells
-  EditorFont,   // a font in the marker-row format for the editor host
-  EditorSprite  // the editor's cursor, loaded with MOX_LoadSprite
+    Texture,      // #texture, loaded with MOX_LoadBitmap
+    Sprite,       // #sprite, loaded with MOX_LoadSprite
+    SpriteSheet,  // #spritesheet, cut into columns x rows cells
+    EditorFont,   // a font in the marker-row format for the editor host
+    EditorSprite  // the editor's cursor, loaded with MOX_LoadSprite
 };
 
 struct ResourceFile {
-  const char *name;
-  const char *file;
-  ResKind kind;
-  int width, height;  // whole image; width 0: depends on the glyphs (fonts)
-  int columns, rows, cellwidth, cellheight;  // sprite sheets only
-  int imagetype;      // TGA image type: 1, 2, 3, 9, 10 or 11
-  int bits;           // pixel depth
-  bool topleft;       // origin corner of the stored rows
+    const char *name;
+    const char *file;
+    ResKind kind;
+    int width, height;  // whole image; width 0: depends on the glyphs (fonts)
+    int columns, rows, cellwidth, cellheight;  // sprite sheets only
+    int imagetype;                             // TGA image type: 1, 2, 3, 9, 10 or 11
+    int bits;                                  // pixel depth
+    bool topleft;                              // origin corner of the stored rows
 };
 
 constexpr ResourceFile kResourceFiles[] = {

@@ -35,10 +35,10 @@ constexpr Col kIce = rgb(0x9FE3FF);
 // What a painter hands to the writer: true-colour pixels (0xAARRGGBB, rows top to bottom),
 // or grey values, or an image already reduced to a palette.
 struct Picture {
-  int width = 0, height = 0;
-  std::vector<std::uint32_t> argb;
-  std::vector<std::uint8_t> grey;
-  IndexedImage indexed;
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;
+    std::vector<std::uint8_t> grey;
+    IndexedImage indexed;
 };
 
 Picture picture(const Canvas &c);  // straight-alpha pixels
@@ -54,13 +54,13 @@ template <class F>
 TextLine title_text(Canvas &c, TextRenderer &tr, Face face, int px, const char *s, int penx,
                     int baseline, F fill, Col edge, float outline, int shadow = 0,
                     float tracking = 0) {
-  TextLine t = tr.line(face, px, s, tracking);
-  const int x = t.left(penx), y = t.top(baseline);
-  Mask ring = outline > 0 ? dilate(t.mask, outline) : t.mask;
-  if (shadow) draw_mask(c, ring, x + shadow, y + shadow, edge * 0.5f);
-  if (outline > 0) draw_mask(c, ring, x, y, edge);
-  draw_mask_fn(c, t.mask, x, y, fill);
-  return t;
+    TextLine t = tr.line(face, px, s, tracking);
+    const int x = t.left(penx), y = t.top(baseline);
+    Mask ring = outline > 0 ? dilate(t.mask, outline) : t.mask;
+    if (shadow) draw_mask(c, ring, x + shadow, y + shadow, edge * 0.5f);
+    if (outline > 0) draw_mask(c, ring, x, y, edge);
+    draw_mask_fn(c, t.mask, x, y, fill);
+    return t;
 }
 
 // Pen x that centres a line of `width` pixels on `cx`.

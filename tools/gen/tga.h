@@ -7,8 +7,8 @@
 
 // How an image is stored. Run-length packets never cross a row end.
 struct TgaLayout {
-  bool rle = false;
-  bool topleft = true;  // rows top to bottom (descriptor bit 5), else bottom to top
+    bool rle = false;
+    bool topleft = true;  // rows top to bottom (descriptor bit 5), else bottom to top
 };
 
 // Pixels are 0xAARRGGBB, rows top to bottom. `bits` is 24 (alpha dropped) or 32.

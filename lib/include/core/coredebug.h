@@ -21,7 +21,8 @@ typedef void (*log_sink)(int level, const char *id, const char *text, void *user
 
 // Formats like printf and hands the message to the sink when `level` is at most the
 // threshold set by `core_setloglevel`.
-void core_log(int level, const char *id, const char *format, ...) __attribute__((format(printf, 3, 4)));
+void core_log(int level, const char *id, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
 // Messages above `maxlevel` are dropped (default LOG_PROGRESS; --quiet sets LOG_WARNING,
 // --verbose LOG_DEBUG). Returns the previous threshold.
 int core_setloglevel(int maxlevel);

@@ -57,17 +57,17 @@ struct s_sound {
 };
 
 struct s_soundsystem {
-    uint32_t samplerate;     // output rate; every step size is computed against it
-    uint16_t channels;       // output channels: 2 or 1
-    uint16_t bits;           // output sample width: 16 once the driver is open
-    uint32_t bufferlength;   // frames per output block: 2048
-    uint32_t buffersize;     // bytes of the accumulator: channels x bufferlength x 4
-    uint16_t mastervolume;   // 0-255
-    uint16_t musicvolume;    // 0-255
-    uint16_t effectvolume;   // 0-255
-    int32_t *outputbuffer;   // the mix accumulator, channels x bufferlength values
-    int numsounds;           // sounds loaded or created and not yet deleted (informational)
-    int numactive;           // entries used in active_sounds
+    uint32_t samplerate;    // output rate; every step size is computed against it
+    uint16_t channels;      // output channels: 2 or 1
+    uint16_t bits;          // output sample width: 16 once the driver is open
+    uint32_t bufferlength;  // frames per output block: 2048
+    uint32_t buffersize;    // bytes of the accumulator: channels x bufferlength x 4
+    uint16_t mastervolume;  // 0-255
+    uint16_t musicvolume;   // 0-255
+    uint16_t effectvolume;  // 0-255
+    int32_t *outputbuffer;  // the mix accumulator, channels x bufferlength values
+    int numsounds;          // sounds loaded or created and not yet deleted (informational)
+    int numactive;          // entries used in active_sounds
 };
 
 enum SAMPLE_RATE { KHZ_8 = 8192, KHZ_11 = 11025, KHZ_22 = 22050, KHZ_44 = 44100 };

@@ -18,14 +18,14 @@
 
 // Capacities of the demo model.
 constexpr int DEMO_MAXLAYERS = 5;
-constexpr int DEMO_MAXEVENTS = 64;      // effect events per layer
-constexpr int DEMO_MAXKEYS = 1024;      // keys of each kind per layer
+constexpr int DEMO_MAXEVENTS = 64;  // effect events per layer
+constexpr int DEMO_MAXKEYS = 1024;  // keys of each kind per layer
 constexpr int DEMO_MAXMARKERS = 1024;
 constexpr int DEMO_MAXRESOURCES = 1024;
-constexpr int DEMO_MAXVALUES = 32;      // values per effect event
-constexpr int DEMO_MAXPARAMS = 32;      // parameter names per resource
-constexpr int DEMO_PARAMSIZE = 64;      // bytes of one parameter name block
-constexpr int DEMO_BUILTINPARAMS = 4;   // "resource 1" .. "resource 4"
+constexpr int DEMO_MAXVALUES = 32;     // values per effect event
+constexpr int DEMO_MAXPARAMS = 32;     // parameter names per resource
+constexpr int DEMO_PARAMSIZE = 64;     // bytes of one parameter name block
+constexpr int DEMO_BUILTINPARAMS = 4;  // "resource 1" .. "resource 4"
 constexpr int DEMO_NAMESIZE = 256;
 
 // Effect types of an effect event.
@@ -50,12 +50,7 @@ enum {
 };
 
 // Edit kinds: which table of a layer an operation or the editor's selection means.
-enum {
-    EDIT_EFFECT = 1,
-    EDIT_VALUE = 2,
-    EDIT_TRANSFORM = 3,
-    EDIT_CAMERA = 4
-};
+enum { EDIT_EFFECT = 1, EDIT_VALUE = 2, EDIT_TRANSFORM = 3, EDIT_CAMERA = 4 };
 
 // Curve of the segment that starts at a key.
 enum {
@@ -150,9 +145,9 @@ struct s_demoresource {
 };
 
 struct s_spritesheet {
-    int columns, rows;   // cells across and down
-    int width, height;   // size of one cell in pixels
-    int numsprites;      // columns x rows
+    int columns, rows;     // cells across and down
+    int width, height;     // size of one cell in pixels
+    int numsprites;        // columns x rows
     s_bitmap spritesheet;  // the whole sheet
     s_sprite *sprite;      // numsprites cells, row by row, owned by the sheet
 };
@@ -165,10 +160,10 @@ struct s_demoshader {
 
 // A message shown on the editor screen for a while.
 struct s_guimessage {
-    int level;           // log level
-    char id[48];         // item id
-    char text[160];      // one line, without its line end
-    uint32_t shownsince; // MOX_GetMillis of its first drawing, 0 until drawn
+    int level;            // log level
+    char id[48];          // item id
+    char text[160];       // one line, without its line end
+    uint32_t shownsince;  // MOX_GetMillis of its first drawing, 0 until drawn
 };
 constexpr int GUI_MAXMESSAGES = 6;
 
@@ -284,30 +279,30 @@ public:
     s_font *guifont2;
     s_sprite *spr_guicursor;
     std::shared_ptr<s_edithistory> gui_history;  // undo and redo, created by InitGUI
-    uint32_t gui_gesture;     // counts input gestures: a held key's frames share one
-    bool gui_quitasked;       // Escape with unsaved changes asked once
-    bool gui_quit;            // the editor wants its host to end
-    bool gui_silentmusic;     // demomusic is the editor's silence: the project has no music
+    uint32_t gui_gesture;  // counts input gestures: a held key's frames share one
+    bool gui_quitasked;    // Escape with unsaved changes asked once
+    bool gui_quit;         // the editor wants its host to end
+    bool gui_silentmusic;  // demomusic is the editor's silence: the project has no music
     s_guimessage gui_messages[GUI_MAXMESSAGES];  // newest last
     int gui_nummessages;
-    int gui_snap;             // grid subdivision that moves and new keys snap to (GRID_*)
-    bool gui_barsbeats;       // times shown as bars:beats, else as seconds
+    int gui_snap;        // grid subdivision that moves and new keys snap to (GRID_*)
+    bool gui_barsbeats;  // times shown as bars:beats, else as seconds
     int gui_windowwidth, gui_windowheight;  // the window size the editor screen was made for
     // Every selected event and key, the one of the gui_selected_ fields among them; empty, or
     // without that one, the selection is that one alone.
     std::vector<s_guientry> gui_selection;
     s_guidrag gui_drag;
     s_guiclipboard gui_clipboard;
-    int gui_wheel;             // the wheel's count last read
-    bool gui_help;             // the key list covers the screen
-    bool gui_renaming;         // the selected layer's name is being typed
-    std::string gui_typed;     // the name typed so far
+    int gui_wheel;                             // the wheel's count last read
+    bool gui_help;                             // the key list covers the screen
+    bool gui_renaming;                         // the selected layer's name is being typed
+    std::string gui_typed;                     // the name typed so far
     std::shared_ptr<s_livereload> gui_reload;  // watch of the production folder, see InitGUI
     int gui_loopstart, gui_loopend;  // loop region; it loops when the end is after the start
-    bool gui_looping;         // playback goes back to gui_loopstart on reaching gui_loopend
-    bool gui_curveview;       // value tracks drawn as their curves over the layers
-    bool gui_typing;          // a value is being typed for the selected properties line
-    char gui_entry[32];       // what has been typed
+    bool gui_looping;                // playback goes back to gui_loopstart on reaching gui_loopend
+    bool gui_curveview;              // value tracks drawn as their curves over the layers
+    bool gui_typing;                 // a value is being typed for the selected properties line
+    char gui_entry[32];              // what has been typed
 
     // Set-up and lookup.
     void Init(int width, int height, int dtype);
@@ -327,8 +322,8 @@ public:
                       const float *values);
     void CreateEventValue(s_demolayer *dlayer, int t, int type, int curvetype, float value);
     void CreateEventTransform(s_demolayer *dlayer, int t, int curvetype, int parent, float x,
-                              float y, float z, float rotx, float roty, float rotz,
-                              float scalex, float scaley, float scalez);
+                              float y, float z, float rotx, float roty, float rotz, float scalex,
+                              float scaley, float scalez);
     void CreateEventCamera(s_demolayer *dlayer, int t, float fov, float x, float y, float z,
                            float targetx, float targety, float targetz);
 
@@ -340,9 +335,9 @@ public:
     void DeleteMarker(int n);
     void AddEvent(s_demolayer *dlayer, int pos, int resourceid);
     void AddEventValue(s_demolayer *dlayer, int pos, int type, int curvetype, float value);
-    void AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, float x, float y,
-                           float z, float rotx, float roty, float rotz, float scalex,
-                           float scaley, float scalez);
+    void AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, float x, float y, float z,
+                           float rotx, float roty, float rotz, float scalex, float scaley,
+                           float scalez);
     void DeleteEvent(s_demolayer *dlayer, int eventnr, int eventtype);
 
     // Evaluation at `position`.
@@ -366,8 +361,8 @@ public:
     void SaveFunctions(const char *fn);
 
     // Resources.
-    void CreateResource(const char *name, const char *filename, int resourceid,
-                        const char *varstr, int type);
+    void CreateResource(const char *name, const char *filename, int resourceid, const char *varstr,
+                        int type);
     void AddParameter(s_demoresource *dresource, const char *paramname);
     void LoadResources();
     void *GetResource(const char *name);
@@ -503,13 +498,13 @@ public:
 };
 
 // Names the editor shows for effect types, value types and curve types, by number.
-inline constexpr const char *text_effecttype[] = {
-    "None", "Image", "Mesh", "Shader", "Function", "Text", "Sound", "Postprocessing"};
-inline constexpr const char *text_valuetype[] = {
-    "None", "Blend", "Beatmultiplier", "Effectvalue 1", "Effectvalue 2"};
-inline constexpr const char *text_curvetype[] = {
-    "Linear", "Smooth", "Smooth In", "Smooth Out", "Bezier", "Wave", "Bounce", "Overshoot",
-    "Random"};
+inline constexpr const char *text_effecttype[] = {"None",     "Image", "Mesh",  "Shader",
+                                                  "Function", "Text",  "Sound", "Postprocessing"};
+inline constexpr const char *text_valuetype[] = {"None", "Blend", "Beatmultiplier", "Effectvalue 1",
+                                                 "Effectvalue 2"};
+inline constexpr const char *text_curvetype[] = {"Linear",     "Smooth",    "Smooth In",
+                                                 "Smooth Out", "Bezier",    "Wave",
+                                                 "Bounce",     "Overshoot", "Random"};
 constexpr int DEMO_NUMEFFECTTYPES = 8;
 constexpr int DEMO_NUMVALUETYPES = 5;
 constexpr int DEMO_NUMCURVETYPES = 9;

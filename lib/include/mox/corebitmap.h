@@ -11,23 +11,23 @@ constexpr int MOX_MAXBITMAPS = 1024;
 constexpr long long MOX_MAXIMAGEPIXELS = 64LL << 20;
 
 struct s_bitmap {
-  int width;
-  int height;
-  int depth;          // always 0
-  int texturewidth;   // equal to width (no rounding to powers of two)
-  int textureheight;  // equal to height
-  int datasize;       // bytes of the pixel buffer: texturewidth * textureheight * 4
-  int size;           // pixels in the buffer: texturewidth * textureheight
-  void *surfacepointer;  // not used
-  void *texturepointer;  // not used
-  // Rows top to bottom, bytes red, green, blue, alpha per pixel (integers read 0xAABBGGRR);
-  // null when the bitmap has no memory copy. Allocated with malloc.
-  unsigned int *data;
-  float u, v;  // top-left texture coordinates: 0, 0
-  float u2;    // (float)(width * 0.99999) / texturewidth
-  float v2;    // (float)(height * 0.9999) / textureheight
-  int textureid;  // GL texture name; 0 when none was made
-  int updateflag;
+    int width;
+    int height;
+    int depth;             // always 0
+    int texturewidth;      // equal to width (no rounding to powers of two)
+    int textureheight;     // equal to height
+    int datasize;          // bytes of the pixel buffer: texturewidth * textureheight * 4
+    int size;              // pixels in the buffer: texturewidth * textureheight
+    void *surfacepointer;  // not used
+    void *texturepointer;  // not used
+    // Rows top to bottom, bytes red, green, blue, alpha per pixel (integers read 0xAABBGGRR);
+    // null when the bitmap has no memory copy. Allocated with malloc.
+    unsigned int *data;
+    float u, v;     // top-left texture coordinates: 0, 0
+    float u2;       // (float)(width * 0.99999) / texturewidth
+    float v2;       // (float)(height * 0.9999) / textureheight
+    int textureid;  // GL texture name; 0 when none was made
+    int updateflag;
 };
 
 extern s_bitmap *mox_bitmaplist[MOX_MAXBITMAPS];
@@ -43,8 +43,8 @@ void MOX_CreateBitmap(int width, int height, s_bitmap *bitmap);
 // Deletes the texture and frees the pixels, then clears `data` and `textureid`, so deleting
 // again does nothing. The list entry stays.
 void MOX_DeleteBitmap(s_bitmap *bitmap);
-void MOX_UpdateBitmap(s_bitmap bitmap);  // uploads `data` to the texture
-void MOX_ClearBitmap(s_bitmap bitmap);   // transparent black, uploaded
+void MOX_UpdateBitmap(s_bitmap bitmap);                      // uploads `data` to the texture
+void MOX_ClearBitmap(s_bitmap bitmap);                       // transparent black, uploaded
 void MOX_ClearBitmapWithColor(s_bitmap bitmap, int colour);  // colour in 0xAABBGGRR, uploaded
 
 // Pixels at the interface are 0xAARRGGBB; reads outside the bitmap give 0, writes outside
@@ -84,12 +84,12 @@ int LoadImageTGA(const char *filename, s_bitmap *bitmap);
 
 // Header facts and outcome of decoding a TGA image from memory.
 struct s_tgainfo {
-  int width;
-  int height;
-  int bpp;        // pixel depth
-  int imagetype;
-  int headerok;   // 1 once the 18-byte header was read
-  const char *error;  // why decoding failed, null on success
+    int width;
+    int height;
+    int bpp;  // pixel depth
+    int imagetype;
+    int headerok;       // 1 once the 18-byte header was read
+    const char *error;  // why decoding failed, null on success
 };
 
 // Decodes a whole TGA file held in memory. Returns a malloc'd buffer of width * height

@@ -23,12 +23,12 @@ constexpr int MOX_MAXFONTS = 16;
 constexpr int MOX_FONTGLYPHS = 96;
 
 struct s_font {
-  s_sprite fontchar[MOX_FONTGLYPHS];  // one sprite per glyph
-  unsigned char fontwidth[MOX_FONTGLYPHS];  // width and advance of each glyph
-  int height;         // glyph height: image height - 1
-  int numcharacters;  // glyphs found, at most 96
-  int spacing;        // extra pixels after each glyph (not after spaces in MOX_DrawText)
-  s_bitmap *bitmap;   // the font image (an entry of mox_fontbmp)
+    s_sprite fontchar[MOX_FONTGLYPHS];        // one sprite per glyph
+    unsigned char fontwidth[MOX_FONTGLYPHS];  // width and advance of each glyph
+    int height;                               // glyph height: image height - 1
+    int numcharacters;                        // glyphs found, at most 96
+    int spacing;       // extra pixels after each glyph (not after spaces in MOX_DrawText)
+    s_bitmap *bitmap;  // the font image (an entry of mox_fontbmp)
 };
 
 extern s_bitmap mox_fontbmp[MOX_MAXFONTS];

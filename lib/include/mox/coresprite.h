@@ -8,22 +8,22 @@
 constexpr int MOX_MAXSPRITES = 1024;
 
 struct s_sprite {
-  int width;   // also the size the sprite is drawn at
-  int height;
-  int depth;   // not used
-  int atlaswidth;
-  int atlasheight;
-  float u, v;    // top-left texture coordinates
-  float u2, v2;  // bottom-right texture coordinates
-  void *texturepointer;  // not used
-  int textureid;  // 0 for a sprite made with MOX_CreateSprite
-  int posx, posy;
-  int originx, originy;
-  int hitbox_x1, hitbox_y1, hitbox_x2, hitbox_y2;  // relative to the sprite's position
-  unsigned int *data;  // own pixels (MOX_CreateSprite only, malloc'd), else null
-  int updateflag;
-  int flags;  // not used
-  s_bitmap *bitmap;  // source image of a sprite loaded with MOX_LoadSprite
+    int width;  // also the size the sprite is drawn at
+    int height;
+    int depth;  // not used
+    int atlaswidth;
+    int atlasheight;
+    float u, v;            // top-left texture coordinates
+    float u2, v2;          // bottom-right texture coordinates
+    void *texturepointer;  // not used
+    int textureid;         // 0 for a sprite made with MOX_CreateSprite
+    int posx, posy;
+    int originx, originy;
+    int hitbox_x1, hitbox_y1, hitbox_x2, hitbox_y2;  // relative to the sprite's position
+    unsigned int *data;  // own pixels (MOX_CreateSprite only, malloc'd), else null
+    int updateflag;
+    int flags;         // not used
+    s_bitmap *bitmap;  // source image of a sprite loaded with MOX_LoadSprite
 };
 
 extern s_sprite *mox_spritelist[MOX_MAXSPRITES];

@@ -18,38 +18,38 @@ constexpr int MOX_FRAMEBUFFER_DEPTH = 1;
 constexpr int MOX_FRAMEBUFFER_LINEAR = 2;
 
 struct s_MOXvideoinfo {
-  int width;  // render width, also the window's drawing area
-  int height;
-  int pitch;
-  int bpp;
-  int pixelsize;
-  unsigned redmask, greenmask, bluemask;
-  unsigned redshift, greenshift, blueshift;
-  unsigned redbits, greenbits, bluebits;
-  int blittermode;
-  int scalingmode;
-  int flags;
+    int width;  // render width, also the window's drawing area
+    int height;
+    int pitch;
+    int bpp;
+    int pixelsize;
+    unsigned redmask, greenmask, bluemask;
+    unsigned redshift, greenshift, blueshift;
+    unsigned redbits, greenbits, bluebits;
+    int blittermode;
+    int scalingmode;
+    int flags;
 };
 
 struct s_framebuffer {
-  int width;
-  int height;
-  int id;     // index in MOX_framebuffers
-  int flags;  // bit 0: depth texture; bit 1: linear filtering of the colour texture
+    int width;
+    int height;
+    int id;     // index in MOX_framebuffers
+    int flags;  // bit 0: depth texture; bit 1: linear filtering of the colour texture
 };
 
 // GL objects of one framebuffer; `pixels` is used only in read-back mode.
 struct s_framebufferdata {
-  unsigned char *pixels;
-  GLuint fbo;
-  GLuint texture;
-  GLuint depthtexture;
+    unsigned char *pixels;
+    GLuint fbo;
+    GLuint texture;
+    GLuint depthtexture;
 };
 
 struct s_shader {
-  GLuint program;
-  GLuint vertexshader;
-  GLuint fragmentshader;
+    GLuint program;
+    GLuint vertexshader;
+    GLuint fragmentshader;
 };
 
 extern s_MOXvideoinfo MOX_video;
@@ -160,8 +160,8 @@ void MOX_DisableAlphaBlend();
 
 // Quads and lines, in pixels of the current framebuffer (origin top left, y down).
 void MOX_DrawQuad(float x, float y, float w, float h, float u1, float v1, float u2, float v2);
-void MOX_DrawRotatedQuad(float x, float y, float w, float h, float u1, float v1, float u2,
-                         float v2, float angle);
+void MOX_DrawRotatedQuad(float x, float y, float w, float h, float u1, float v1, float u2, float v2,
+                         float angle);
 void MOX_DrawColorQuad(float x, float y, float w, float h, float r, float g, float b, float a);
 void MOX_DrawLineRGB(float x1, float y1, float x2, float y2, float r, float g, float b, float a);
 
@@ -192,6 +192,5 @@ extern const char *ff_defaultpostshader;
 
 // 3D view helpers, applied to the current GL matrix.
 void MOX_ViewPort(int x, int y, float aspect, float fovy, float znear, float zfar);
-void MOX_LookAt(float eyex, float eyey, float eyez, float targetx, float targety,
-                float targetz);
+void MOX_LookAt(float eyex, float eyey, float eyez, float targetx, float targety, float targetz);
 void MOX_UpdateMatrix(const float *m);

@@ -87,9 +87,9 @@ void mox_wheelevent(int delta);
 void mox_resizeevent(int width, int height);
 
 // Pure translations shared by the driver, the controllers and the tests.
-int mox_keyword(const int *keys);    // key word of a 256-entry key-state table
-int mox_translatekeycode(int vk);    // virtual key -> key code
-int mox_keycodetovk(int code);       // key code -> virtual key (0..255), -1 if none
+int mox_keyword(const int *keys);  // key word of a 256-entry key-state table
+int mox_translatekeycode(int vk);  // virtual key -> key code
+int mox_keycodetovk(int code);     // key code -> virtual key (0..255), -1 if none
 
 // Input, driver level.
 void mox_getkeys(int *, int *);
@@ -106,10 +106,10 @@ int mox_joystickconnected(int id);
 int mox_initjoystick(int id);
 int mox_polljoystick(int id, int *x, int *y, int *z, int *r, int *keys);
 int mox_joystick_padtype(int numbuttons);
-int mox_joystick_axis(int position);       // 0..65535 -> -128..128
-int mox_joystick_hatbits(int pov);         // degrees x 100 -> direction bits
+int mox_joystick_axis(int position);                         // 0..65535 -> -128..128
+int mox_joystick_hatbits(int pov);                           // degrees x 100 -> direction bits
 int mox_joystick_buttonbits(int padtype, unsigned buttons);  // button 1 = bit 0
-int mox_joystick_hattopov(int hat);        // SDL hat bits (1 up, 2 right, 4 down, 8 left)
+int mox_joystick_hattopov(int hat);  // SDL hat bits (1 up, 2 right, 4 down, 8 left)
 
 // Input, public wrappers.
 void MOX_GetKeys(int *keys, int *trigger);
@@ -133,12 +133,12 @@ void MOX_HideMouse();
 constexpr int MOX_MAXCONTROLLERS = 8;
 
 struct s_controller {
-  int type;  // 1 key set, 2 joystick, 3 key code, 4 mouse
-  int id;    // joystick number
-  int x, y, z, r;
-  int keys;
-  int prevkeys;
-  int active;
+    int type;  // 1 key set, 2 joystick, 3 key code, 4 mouse
+    int id;    // joystick number
+    int x, y, z, r;
+    int keys;
+    int prevkeys;
+    int active;
 };
 
 extern s_controller MOX_controller[MOX_MAXCONTROLLERS];
