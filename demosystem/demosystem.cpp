@@ -2,6 +2,7 @@
 // editing operations that keep every table in time order.
 #include "demosystem/demosystem.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -309,6 +310,34 @@ void c_demo::AddEventTransform(s_demolayer *dlayer, int pos, int curvetype, floa
     dlayer->numevents_transform++;
     gui_selected_event = k;
     gui_selected_eventtype = EDIT_TRANSFORM;
+}
+
+int EditEntryCount(const s_demolayer &l, int kind) {
+    switch (kind) {
+        case EDIT_EFFECT:
+            return std::clamp(l.numevents, 0, DEMO_MAXEVENTS);
+        case EDIT_VALUE:
+            return std::clamp(l.numevents_value, 0, DEMO_MAXKEYS);
+        case EDIT_TRANSFORM:
+            return std::clamp(l.numevents_transform, 0, DEMO_MAXKEYS);
+        case EDIT_CAMERA:
+            return std::clamp(l.numevents_camera, 0, DEMO_MAXKEYS);
+        default:
+            return 0;
+    }
+}
+
+int &EditEntryTime(s_demolayer &l, int kind, int n) {
+    switch (kind) {
+        case EDIT_EFFECT:
+            return l.event[n].t;
+        case EDIT_VALUE:
+            return l.event_value[n].t;
+        case EDIT_TRANSFORM:
+            return l.event_transform[n].t;
+        default:
+            return l.event_camera[n].t;
+    }
 }
 
 void c_demo::DeleteEvent(s_demolayer *dlayer, int eventnr, int eventtype) {

@@ -26,34 +26,6 @@ constexpr float WHEELZOOM = 1.25f;  // zoom factor of one notch with Ctrl
 constexpr float MINZOOM = 1.0f, MAXZOOM = 4096.0f;
 constexpr int MAXNAME = 48;  // characters of a typed layer name
 
-int Count(const s_demolayer &l, int kind) {
-    switch (kind) {
-        case EDIT_EFFECT:
-            return std::clamp(l.numevents, 0, DEMO_MAXEVENTS);
-        case EDIT_VALUE:
-            return std::clamp(l.numevents_value, 0, DEMO_MAXKEYS);
-        case EDIT_TRANSFORM:
-            return std::clamp(l.numevents_transform, 0, DEMO_MAXKEYS);
-        case EDIT_CAMERA:
-            return std::clamp(l.numevents_camera, 0, DEMO_MAXKEYS);
-        default:
-            return 0;
-    }
-}
-
-int &TimeOf(s_demolayer &l, int kind, int n) {
-    switch (kind) {
-        case EDIT_EFFECT:
-            return l.event[n].t;
-        case EDIT_VALUE:
-            return l.event_value[n].t;
-        case EDIT_TRANSFORM:
-            return l.event_transform[n].t;
-        default:
-            return l.event_camera[n].t;
-    }
-}
-
 bool Same(const s_guientry &a, const s_guientry &b) {
     return a.layer == b.layer && a.kind == b.kind && a.index == b.index;
 }
@@ -66,7 +38,7 @@ int Layers(const c_demo &d) { return std::clamp(d.numlayers, 0, DEMO_MAXLAYERS);
 
 bool Valid(const c_demo &d, const s_guientry &e) {
     return e.layer >= 0 && e.layer < Layers(d) && e.index >= 0 &&
-           e.index < Count(d.layer[e.layer], e.kind);
+           e.index < EditEntryCount(d.layer[e.layer], e.kind);
 }
 
 int Markers(const c_demo &d) { return std::clamp(d.nummarkers, 0, DEMO_MAXMARKERS); }
@@ -141,20 +113,20 @@ void c_demo::BeginDrag(const s_guilayout &L, bool shift) {
         }
     }
     gui_drag.mode = DRAG_ENTRIES;
-    gui_drag.anchor = TimeOf(pl, primary.kind, primary.index);
+    gui_drag.anchor = EditEntryTime(pl, primary.kind, primary.index);
     // Effect events take their transform keys along.
     const size_t selected = entries.size();
     for (size_t i = 0; i < selected; i++) {
         const s_guientry e = entries[i];
         if (e.kind != EDIT_EFFECT) continue;
         const s_demolayer &l = layer[e.layer];
-        for (int k = 0; k < Count(l, EDIT_TRANSFORM); k++) {
+        for (int k = 0; k < EditEntryCount(l, EDIT_TRANSFORM); k++) {
             const s_guientry key{e.layer, EDIT_TRANSFORM, k, 0, 0};
             if (l.event_transform[k].parent == e.index && !Contains(entries, key))
                 entries.push_back(key);
         }
     }
-    for (s_guientry &e : entries) e.t0 = TimeOf(layer[e.layer], e.kind, e.index);
+    for (s_guientry &e : entries) e.t0 = EditEntryTime(layer[e.layer], e.kind, e.index);
     gui_drag.entries = std::move(entries);
 }
 
@@ -170,7 +142,8 @@ void c_demo::UpdateDrag(const s_guilayout &L, bool) {
         case DRAG_ENTRIES: {
             const long long d = (long long)SnapTime(Clamped(g.anchor + delta)) - g.anchor;
             for (const s_guientry &e : g.entries)
-                if (Valid(*this, e)) TimeOf(layer[e.layer], e.kind, e.index) = Clamped(e.t0 + d);
+                if (Valid(*this, e))
+                    EditEntryTime(layer[e.layer], e.kind, e.index) = Clamped(e.t0 + d);
             break;
         }
         case DRAG_LENGTH: {
@@ -212,8 +185,8 @@ void c_demo::EndDrag(const s_guilayout &L, bool shift) {
         if (top + L.row <= y0 || top > y1) continue;
         const s_demolayer &l = layer[i];
         for (int kind = EDIT_EFFECT; kind <= EDIT_CAMERA; kind++) {
-            for (int n = 0; n < Count(l, kind); n++) {
-                const long long t = TimeOf(layer[i], kind, n);
+            for (int n = 0; n < EditEntryCount(l, kind); n++) {
+                const long long t = EditEntryTime(layer[i], kind, n);
                 const long long end = kind == EDIT_EFFECT ? t + l.event[n].length : t;
                 const int from = L.TimeX(t) - (kind == EDIT_VALUE ? L.keybox : 0);
                 const int to = kind == EDIT_EFFECT ? L.TimeX(end) : L.TimeX(t) + L.keybox;
@@ -256,13 +229,13 @@ bool c_demo::CopySelection() {
     long long first = LLONG_MAX, last = LLONG_MIN;
     for (const s_guientry &e : entries) {
         s_demolayer &l = layer[e.layer];
-        const long long t = TimeOf(l, e.kind, e.index);
+        const long long t = EditEntryTime(l, e.kind, e.index);
         first = std::min(first, t);
         last = std::max(last, e.kind == EDIT_EFFECT ? t + l.event[e.index].length : t);
     }
     for (const s_guientry &e : entries) {
         s_demolayer &l = layer[e.layer];
-        const int rel = (int)(TimeOf(l, e.kind, e.index) - first);
+        const int rel = (int)(EditEntryTime(l, e.kind, e.index) - first);
         const int dl = e.layer - base;
         switch (e.kind) {
             case EDIT_EFFECT: {
@@ -339,7 +312,7 @@ bool c_demo::PasteClipboard(int at) {
     auto when = [&](int rel) { return Clamped((long long)at + rel); };
     for (const s_guiclipboard::effect &e : c.effects) {
         s_demolayer *l = target(e.layer);
-        if (!l || Count(*l, EDIT_EFFECT) >= DEMO_MAXEVENTS) {
+        if (!l || EditEntryCount(*l, EDIT_EFFECT) >= DEMO_MAXEVENTS) {
             skipped++;
             continue;
         }
@@ -348,7 +321,7 @@ bool c_demo::PasteClipboard(int at) {
     }
     for (const auto &v : c.values) {
         s_demolayer *l = target(v.first);
-        if (!l || Count(*l, EDIT_VALUE) >= DEMO_MAXKEYS) {
+        if (!l || EditEntryCount(*l, EDIT_VALUE) >= DEMO_MAXKEYS) {
             skipped++;
             continue;
         }
@@ -357,7 +330,7 @@ bool c_demo::PasteClipboard(int at) {
     }
     for (const auto &k : c.cameras) {
         s_demolayer *l = target(k.first);
-        if (!l || Count(*l, EDIT_CAMERA) >= DEMO_MAXKEYS) {
+        if (!l || EditEntryCount(*l, EDIT_CAMERA) >= DEMO_MAXKEYS) {
             skipped++;
             continue;
         }
@@ -383,14 +356,14 @@ bool c_demo::PasteClipboard(int at) {
     made = SelectedEntries();
     for (const auto &k : c.transforms) {
         s_demolayer *l = target(k.first);
-        if (!l || Count(*l, EDIT_TRANSFORM) >= DEMO_MAXKEYS) {
+        if (!l || EditEntryCount(*l, EDIT_TRANSFORM) >= DEMO_MAXKEYS) {
             skipped++;
             continue;
         }
         const s_transformevent &tk = k.second;
         const int t = when(tk.t);
         int parent = 0;
-        for (int i = 0; i < Count(*l, EDIT_EFFECT); i++)
+        for (int i = 0; i < EditEntryCount(*l, EDIT_EFFECT); i++)
             if (l->event[i].t <= t) parent = i;
         CreateEventTransform(l, t, tk.curvetype, parent, tk.x, tk.y, tk.z, tk.rotx, tk.roty,
                              tk.rotz, tk.scalex, tk.scaley, tk.scalez);

@@ -65,43 +65,8 @@ int MoveOnGrid(const c_demo &demo, int t, float d) {
     return demo.gui_snap != GRID_OFF ? GridMove(demo, t, d) : MoveTime(t, d);
 }
 
-// Entries of an edit kind on a layer, never more than the table holds; 0 for no kind.
-int KindCount(const s_demolayer &l, int kind) {
-    int n = 0, capacity = DEMO_MAXKEYS;
-    switch (kind) {
-        case EDIT_EFFECT:
-            n = l.numevents, capacity = DEMO_MAXEVENTS;
-            break;
-        case EDIT_VALUE:
-            n = l.numevents_value;
-            break;
-        case EDIT_TRANSFORM:
-            n = l.numevents_transform;
-            break;
-        case EDIT_CAMERA:
-            n = l.numevents_camera;
-            break;
-        default:
-            return 0;
-    }
-    return n < 0 ? 0 : n < capacity ? n : capacity;
-}
-
 // The next or previous of four types (curve types, marker types), for any stored value.
 int CycleOfFour(int type, int delta) { return (int)(((unsigned)type + (unsigned)delta) & 3u); }
-
-int EntryTime(const s_demolayer &l, int kind, int n) {
-    switch (kind) {
-        case EDIT_EFFECT:
-            return l.event[n].t;
-        case EDIT_VALUE:
-            return l.event_value[n].t;
-        case EDIT_TRANSFORM:
-            return l.event_transform[n].t;
-        default:
-            return l.event_camera[n].t;
-    }
-}
 
 // The sound system takes unsigned frame counts: a negative time means the start.
 uint64_t FrameOffset(int t) { return t < 0 ? 0 : (uint64_t)t; }
@@ -119,7 +84,7 @@ bool SelectedEntryValid(c_demo &d) {
     if (!l) return false;
     const int kind = d.gui_selected_eventtype;
     const int n = d.gui_selected_event;
-    return n >= 0 && n < KindCount(*l, kind);
+    return n >= 0 && n < EditEntryCount(*l, kind);
 }
 
 int MarkerCount(const c_demo &d) {
@@ -355,10 +320,10 @@ void c_demo::KeepTablesInOrder() {
                 }
             }
         };
-        const int numevents = KindCount(l, EDIT_EFFECT);
+        const int numevents = EditEntryCount(l, EDIT_EFFECT);
         const std::vector<int> moved = SortByTime(l.event, numevents, selected(EDIT_EFFECT));
         follow(EDIT_EFFECT, moved);
-        const int numtransform = KindCount(l, EDIT_TRANSFORM);
+        const int numtransform = EditEntryCount(l, EDIT_TRANSFORM);
         if (!moved.empty()) {
             for (int k = 0; k < numtransform; k++) {
                 int &parent = l.event_transform[k].parent;
@@ -369,9 +334,9 @@ void c_demo::KeepTablesInOrder() {
         follow(EDIT_TRANSFORM,
                SortByTime(l.event_transform, numtransform, selected(EDIT_TRANSFORM)));
         follow(EDIT_VALUE,
-               SortByTime(l.event_value, KindCount(l, EDIT_VALUE), selected(EDIT_VALUE)));
+               SortByTime(l.event_value, EditEntryCount(l, EDIT_VALUE), selected(EDIT_VALUE)));
         follow(EDIT_CAMERA,
-               SortByTime(l.event_camera, KindCount(l, EDIT_CAMERA), selected(EDIT_CAMERA)));
+               SortByTime(l.event_camera, EditEntryCount(l, EDIT_CAMERA), selected(EDIT_CAMERA)));
     }
     SortByTime(marker, MarkerCount(*this), &gui_selected_marker);
 }
@@ -396,12 +361,12 @@ int c_demo::TimelineEnd() {
     for (int i = 0; i < MarkerCount(*this); i++) end = std::max<long long>(end, marker[i].t);
     for (int i = 0; i < std::clamp(numlayers, 0, DEMO_MAXLAYERS); i++) {
         const s_demolayer &l = layer[i];
-        for (int k = 0; k < KindCount(l, EDIT_EFFECT); k++) {
+        for (int k = 0; k < EditEntryCount(l, EDIT_EFFECT); k++) {
             end = std::max(end, (long long)l.event[k].t + l.event[k].length);
         }
         for (int kind = EDIT_VALUE; kind <= EDIT_CAMERA; kind++) {
-            for (int k = 0; k < KindCount(l, kind); k++) {
-                end = std::max<long long>(end, EntryTime(l, kind, k));
+            for (int k = 0; k < EditEntryCount(l, kind); k++) {
+                end = std::max<long long>(end, EditEntryTime(l, kind, k));
             }
         }
     }
@@ -853,7 +818,7 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
         } else if (SelectedEntryValid(*this)) {
             const int kind = gui_selected_eventtype;
             if (key & MOX_PAD_SHIFT) {
-                const int n = KindCount(*sel, kind);
+                const int n = EditEntryCount(*sel, kind);
                 for (int i = 0; i < n; i++) DeleteEvent(sel, i, kind);
             } else {
                 DeleteEvent(sel, gui_selected_event, kind);
@@ -879,17 +844,17 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
     // Shift+Left/Right step through the entries of the selected kind and jump to each; the
     // music's play state stays as it is.
     auto step = [&] {
-        const int count = KindCount(*sel, kind);
+        const int count = EditEntryCount(*sel, kind);
         if (keytrig & MOX_PAD_LEFT) {
             if (gui_selected_event > 0) gui_selected_event--;
-            position = EntryTime(*sel, kind, gui_selected_event);
+            position = EditEntryTime(*sel, kind, gui_selected_event);
             if (position < 0) position = 0;
             Soundsystem_SetSoundOffset(&demomusic, FrameOffset(position));
             gui_paused = true;
         }
         if (keytrig & MOX_PAD_RIGHT) {
             if (gui_selected_event < count - 1) gui_selected_event++;
-            position = EntryTime(*sel, kind, gui_selected_event);
+            position = EditEntryTime(*sel, kind, gui_selected_event);
             if (position < 0) position = 0;
             Soundsystem_SetSoundOffset(&demomusic, FrameOffset(position));
             gui_paused = true;
@@ -943,7 +908,7 @@ void c_demo::HandleCommands(int key, int keytrig, int mousetrigger) {
                     if (v.t < tprevious) v.t = tprevious;
                 }
                 if (key & MOX_PAD_RIGHT) {
-                    const int tnext = n < KindCount(*sel, EDIT_VALUE) - 1
+                    const int tnext = n < EditEntryCount(*sel, EDIT_VALUE) - 1
                                           ? sel->event_value[n + 1].t
                                           : LASTKEYBOUND;
                     v.t = MoveOnGrid(*this, v.t, d);

@@ -24,6 +24,19 @@ struct free_deleter {
 };
 using pixel_buffer = std::unique_ptr<unsigned int[], free_deleter>;
 
+// Sets the record's size, texture extent and coordinates around `pixels`, which it takes over.
+void set_picture(int width, int height, unsigned int *pixels, s_bitmap *bitmap) {
+    bitmap->width = width;
+    bitmap->height = height;
+    bitmap->texturewidth = TextureSize(width);
+    bitmap->textureheight = TextureSize(height);
+    bitmap->size = bitmap->texturewidth * bitmap->textureheight;
+    bitmap->datasize = bitmap->size * 4;
+    bitmap->data = pixels;
+    bitmap->u2 = (float)(width * 0.99999) / bitmap->texturewidth;
+    bitmap->v2 = (float)(height * 0.9999) / bitmap->textureheight;
+}
+
 // Fills the record around `pixels` (which it takes over), makes the texture and lists it.
 // With `upload` false the texture is made without contents.
 bool make_bitmap(int width, int height, unsigned int *pixels, bool upload, s_bitmap *bitmap) {
@@ -34,15 +47,7 @@ bool make_bitmap(int width, int height, unsigned int *pixels, bool upload, s_bit
         return false;
     }
     *bitmap = s_bitmap{};
-    bitmap->width = width;
-    bitmap->height = height;
-    bitmap->texturewidth = TextureSize(width);
-    bitmap->textureheight = TextureSize(height);
-    bitmap->size = bitmap->texturewidth * bitmap->textureheight;
-    bitmap->datasize = bitmap->size * 4;
-    bitmap->data = pixels;
-    bitmap->u2 = (float)(width * 0.99999) / bitmap->texturewidth;
-    bitmap->v2 = (float)(height * 0.9999) / bitmap->textureheight;
+    set_picture(width, height, pixels, bitmap);
     bitmap->textureid = MOX_CreateTexture(width, height, upload ? pixels : nullptr, 0);
     // Without video the pixels stay in memory alone; with video a bitmap needs its texture.
     if (bitmap->textureid == 0 && MOX_VideoReady()) {
@@ -484,15 +489,7 @@ int MOX_ReplaceBitmap(s_bitmap *bitmap, int width, int height, unsigned int *pix
         return 0;
     }
     free(bitmap->data);
-    bitmap->width = width;
-    bitmap->height = height;
-    bitmap->texturewidth = TextureSize(width);
-    bitmap->textureheight = TextureSize(height);
-    bitmap->size = bitmap->texturewidth * bitmap->textureheight;
-    bitmap->datasize = bitmap->size * 4;
-    bitmap->data = pixels;
-    bitmap->u2 = (float)(width * 0.99999) / bitmap->texturewidth;
-    bitmap->v2 = (float)(height * 0.9999) / bitmap->textureheight;
+    set_picture(width, height, pixels, bitmap);
     return 1;
 }
 

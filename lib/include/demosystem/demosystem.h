@@ -132,6 +132,14 @@ struct s_demolayer {
     bool visible;
 };
 
+// Entries of an edit kind on a layer, never more than the table holds; 0 for no kind.
+int EditEntryCount(const s_demolayer &l, int kind);
+// Time of entry n of an edit kind (camera keys for any other kind); n must be below the count.
+int &EditEntryTime(s_demolayer &l, int kind, int n);
+inline int EditEntryTime(const s_demolayer &l, int kind, int n) {
+    return EditEntryTime(const_cast<s_demolayer &>(l), kind, n);
+}
+
 // A resource named by the project file.
 struct s_demoresource {
     int id;    // index into the typed table of its type (or into the effect table)
