@@ -5,7 +5,7 @@
 # production's scenes in it.
 # Each library is built once more, instrumented for coverage and with the address and
 # undefined-behaviour sanitizers, which stop at the first fault.
-if(NOT FENTRO_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+if(NOT FENTRO_SANITIZERS AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   set(fuzz_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
 

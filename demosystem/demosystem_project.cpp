@@ -112,8 +112,6 @@ struct LoadState {
     // while the layer of the last #layer line was dropped.
     s_demolayer *current = nullptr;
     bool layerdropped = false;
-    // Samples this pass loaded into the demo's music, released if another #music line follows.
-    const void *music = nullptr;
     // Records that were read but found no room in their table, and record lines that could
     // not be read.
     int dropped = 0;
@@ -278,11 +276,10 @@ void LoadRecord(c_demo *demo, LoadState &state, const KeywordEntry &entry, const
             }
             core_log(LOG_PROGRESS, "project.music", "Music: %s\n", name);
             snprintf(demo->musicfilename, sizeof demo->musicfilename, "%s", name);
-            if (state.music && demo->demomusic.buffer == state.music) {
-                Soundsystem_DeleteSound(&demo->demomusic);
-            }
+            // The demo owns its music: one loaded before, by this file or an earlier one,
+            // is released before the next takes its place.
+            if (demo->demomusic.buffer) Soundsystem_DeleteSound(&demo->demomusic);
             Soundsystem_LoadSound(demo->musicfilename, &demo->demomusic);
-            state.music = demo->demomusic.buffer;
             demo->position = 0;
             // Music that did not load has no channels or rate: its length is 0 seconds.
             const s_sound &m = demo->demomusic;

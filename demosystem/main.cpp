@@ -160,9 +160,8 @@ bool has_project(const char *name) {
     return true;
 }
 
-}  // namespace
-
-int coremain(int argc, char **args) {
+// Plays the image the command line names; returns the exit status.
+int play(int argc, char **args) {
     int key = 0, keytrig = 0;
     s_playeroptions opt;
     const int status = parse_options(argc, args, &opt);
@@ -232,4 +231,12 @@ int coremain(int argc, char **args) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int coremain(int argc, char **args) {
+    const int status = play(argc, args);
+    gbd_demo.Release();
+    return status;
 }

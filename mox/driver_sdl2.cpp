@@ -421,22 +421,49 @@ int mox_initdriver() {
     return 0;
 }
 
+namespace {
+
+struct s_programrun {
+    int argc;
+    char **argv;
+    int (*program)(int, char *[]);
+    int result;
+    std::atomic<bool> done;
+};
+
+int run_program(void *data) {
+    auto *run = static_cast<s_programrun *>(data);
+    run->result = run->program(run->argc, run->argv);
+    if (hrc) SDL_GL_MakeCurrent(winhandle, nullptr);
+    run->done = true;
+    return 0;
+}
+
+}  // namespace
+
 int mox_processentry(int argc, char *argv[], int (*program)(int, char *[])) {
     if (mox_initdriver() != 0) return 1;
-    std::atomic<bool> programdone{false};
-    int result = 0;
+    s_programrun run{argc, argv, program, 0, {false}};
     eventloop_running = true;
-    std::thread moxthread([&] {
-        result = program(argc, argv);
-        if (hrc) SDL_GL_MakeCurrent(winhandle, nullptr);
-        programdone = true;
-    });
-    while (!programdone) {
+    // A thread SDL starts itself: SDL frees what it keeps per thread (the text of the last
+    // error) when such a thread ends, and never for a thread started elsewhere.
+    SDL_Thread *moxthread = SDL_CreateThread(run_program, "program", &run);
+    if (!moxthread) {
+        core_log(LOG_ERROR, "mox.no_thread", "[MOX] cannot start the program thread: %s\n",
+                 SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
+    while (!run.done) {
         run_requests();
         if (!pump_events()) end_process(0);
         SDL_Delay(1);
     }
-    moxthread.join();
+    SDL_WaitThread(moxthread, nullptr);
+    const int result = run.result;
+    // The program's allocations are checked now, while the platform's libraries still hold
+    // theirs: what those lose while shutting down and unloading is not the program's to mend.
+    core_leakcheck();
     eventloop_running = false;
     run_requests();
     restore_display();

@@ -15,7 +15,9 @@ fi
 
 PLAY_PACKAGES="g++ make cmake ninja-build pkg-config libsdl2-dev libglew-dev libgl-dev
 libgl1-mesa-dri xvfb xauth libfreetype-dev fonts-dejavu-core"
-TEST_PACKAGES="googletest libgtest-dev libgmock-dev libbenchmark-dev libstb-dev"
+# clang and its runtime build the fuzz targets.
+TEST_PACKAGES="googletest libgtest-dev libgmock-dev libbenchmark-dev libstb-dev clang
+libclang-rt-14-dev"
 PACKAGES=$PLAY_PACKAGES
 if [ "$mode" = test ]; then
   PACKAGES="$PLAY_PACKAGES $TEST_PACKAGES"

@@ -845,6 +845,7 @@ int coremain(int, char *[]) {
     frames.finish();
     reader.reset();
     out.close();
+    gbd_demo.Release();
     if (part != 0) return 0;
     wait_for_workers(total, started);
     if (opt.jobs > 1 && is_video_name(opt.out)) join_parts(start_seconds, total);
@@ -915,6 +916,5 @@ int main(int argc, char *argv[]) {
                  "xvfb-run)\n");
         leave(1);
     }
-    core_leakcheck();
     _exit(result);
 }

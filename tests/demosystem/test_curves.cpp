@@ -7,13 +7,14 @@
 #include <memory>
 
 #include "demosystem/demosystem.h"
+#include "support/demo_owner.h"
 
 namespace {
 
 class Curves : public ::testing::Test {
 protected:
     void SetUp() override {
-        demo = std::make_unique<c_demo>();
+        demo = test_support::NewDemo();
         demo->Init(64, 48, 1);
         demo->CreateLayer(64, 48, "layer");
         dl = &demo->layer[0];
@@ -31,7 +32,7 @@ protected:
         demo->CreateEventValue(dl, 1000, VALUE_BLEND, curve, 0.0f);
         demo->CreateEventValue(dl, 3000, VALUE_BLEND, CURVE_LINEAR, 1.0f);
     }
-    std::unique_ptr<c_demo> demo;
+    test_support::DemoPtr demo;
     s_demolayer *dl = nullptr;
 };
 

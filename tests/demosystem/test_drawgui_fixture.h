@@ -120,10 +120,10 @@ protected:
 
     void TearDown() override {
         ::testing::internal::CaptureStdout();
+        demo->demomusic.buffer = nullptr;  // the vector's
+        demo->Release();
         MOX_FlushGraphics();
         ::testing::internal::GetCapturedStdout();
-        for (s_demolayer &l : demo->layer)
-            for (int i = 0; i < l.numevents && i < DEMO_MAXEVENTS; i++) delete[] l.event[i].value;
         demo.reset();
     }
 

@@ -61,11 +61,16 @@ protected:
         EXPECT_EQ(read_text(PX, line_y(first + (int)lines.size()) + offset).text, "");
     }
 
+    // An 8x8 image of one colour in `image`.
+    static s_bitmap &Fill(s_bitmap *image, uint32_t abgr) {
+        MOX_CreateBitmap(8, 8, image);
+        MOX_ClearBitmapWithColor(*image, (int)abgr);
+        return *image;
+    }
+    // The same in an image of its own that sprites cut from, which the sprite table frees.
     static s_bitmap &Solid(int slot, uint32_t abgr) {
         static s_bitmap images[4];
-        MOX_CreateBitmap(8, 8, &images[slot]);
-        MOX_ClearBitmapWithColor(images[slot], (int)abgr);
-        return images[slot];
+        return Fill(&images[slot], abgr);
     }
 };
 
@@ -94,7 +99,7 @@ TEST_F(Panels, HelpTextWithNothingSelected) {
 
 TEST_F(Panels, PickedTextureShowsNamesAndNoPicture) {
     Resource(0, 0, RESOURCE_TEXTURE, "backdrop");
-    demo->resource_texture[0] = Solid(0, 0xff0000ff);
+    Fill(&demo->resource_texture[0], 0xff0000ff);
     demo->gui_selected_resource = 0;
     Draw();
     const s_text heading = read_text(1540, 48);
@@ -190,7 +195,7 @@ TEST_F(Panels, FunctionAndOtherEventsAndEventsOnMissingResources) {
 TEST_F(Panels, ImageEventShowsItsPictureAboveTheLines) {
     Resource(0, 2, RESOURCE_TEXTURE, "red");
     Resource(1, 5, RESOURCE_SPRITE, "green");
-    demo->resource_texture[2] = Solid(0, 0xff0000ff);
+    Fill(&demo->resource_texture[2], 0xff0000ff);
     MOX_GetSprite(0, 0, 8, 8, Solid(1, 0xff00ff00), &demo->resource_sprite[5]);
     ::testing::internal::CaptureStdout();
     demo->CreateEventA(&demo->layer[0], 100, 200, EFFECT_IMAGE, 0, 0, nullptr);

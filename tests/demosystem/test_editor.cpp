@@ -45,10 +45,9 @@ TEST_F(Editor, InitSetsTheStateCreatesItsTargetsAndTitlesTheWindow) {
     EXPECT_STREQ(SDL_GetWindowTitle(SDL_GL_GetCurrentWindow()), "FENTRO v0.2b");
 
     // A fresh timeline block before the first drawing: just the marker strip at the bottom.
-    auto other = std::make_unique<c_demo>();
+    auto other = test_support::NewDemo();
     other->InitGUI(800, 600, &font, &font, nullptr);
     EXPECT_EQ(other->gui_timeliney, 568);
-    MOX_DeleteBitmap(&other->bmp_waveform);
 }
 
 TEST_F(Editor, SpacePausesAndResumesAndDropsSelectionAndPick) {

@@ -13,6 +13,7 @@
 #include "demosystem/demosystem.h"
 #include "gl_context.h"
 #include "mox/mox.h"
+#include "support/demo_owner.h"
 
 namespace editor_test {
 
@@ -35,7 +36,7 @@ constexpr int XOf(int t, int p = 0) {
 
 class Editor : public ::testing::Test {
 protected:
-    std::unique_ptr<c_demo> owner = std::make_unique<c_demo>();  // zero-initialised
+    test_support::DemoPtr owner = test_support::NewDemo();
     c_demo &d = *owner;
     s_font font{};  // no glyphs: draws nothing
 
@@ -65,9 +66,7 @@ protected:
         for (int bit : {1, 2, 4}) mox_mousebuttonevent(bit, 0);
         Sync();
         MOX_SetMouseMode(0);
-        d.ClearTimeline();
-        MOX_DeleteBitmap(&d.bmp_waveform);
-        free(d.demomusic.buffer);
+        d.Release();
     }
 
     // Forgets the trigger bits, so the next press of any key triggers again.

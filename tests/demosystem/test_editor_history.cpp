@@ -89,12 +89,9 @@ TEST_F(History, ClearUndoSaveAndReloadGiveTheOriginalProject) {
     EXPECT_EQ(test_support::fs::last_write_time(dir / "demo.fentro"), before);
     EXPECT_FALSE(test_support::fs::exists(dir / "backup.fentro"));
 
-    auto again = std::make_unique<c_demo>();
+    auto again = test_support::NewDemo();
     Quietly([&] { again->Load("demo.fentro"); });
     EXPECT_EQ(again->ProjectText(), original);
-    for (int i = 0; i < again->numlayers; i++) {
-        for (int k = 0; k < again->layer[i].numevents; k++) delete[] again->layer[i].event[k].value;
-    }
 
     // Redo clears again; an edit after an undo drops what could be redone.
     Press('R');
@@ -273,7 +270,7 @@ using namespace editor_test;
 
 TEST_F(Editor, WithoutMusicTheClockRunsSilentOverTheProject) {
     for (const int last : {90, 20}) {
-        auto other = std::make_unique<c_demo>();
+        auto other = test_support::NewDemo();
         LogCapture log;
         testing::internal::CaptureStdout();
         other->Init(64, 48, 1);
@@ -295,9 +292,6 @@ TEST_F(Editor, WithoutMusicTheClockRunsSilentOverTheProject) {
         EXPECT_EQ((int)Soundsystem_GetSoundOffset(other->demomusic), 8192);
         Soundsystem_SetSoundOffset(&other->demomusic, (uint64_t)end + 1000);
         EXPECT_EQ((int)Soundsystem_GetSoundOffset(other->demomusic), end - 1);
-        Soundsystem_DeleteSound(&other->demomusic);
-        other->ClearTimeline();
-        MOX_DeleteBitmap(&other->bmp_waveform);
     }
     EXPECT_FALSE(d.gui_silentmusic);
 }

@@ -5,18 +5,19 @@
 #include <memory>
 
 #include "demosystem/demosystem.h"
+#include "support/demo_owner.h"
 
 namespace {
 
 class Model : public ::testing::Test {
 protected:
     void SetUp() override {
-        demo = std::make_unique<c_demo>();  // zero-initialised, on the heap
+        demo = test_support::NewDemo();  // zero-initialised, on the heap
         demo->Init(64, 48, 1);
         demo->CreateLayer(64, 48, "layer");
         dl = &demo->layer[0];
     }
-    std::unique_ptr<c_demo> demo;
+    test_support::DemoPtr demo;
     s_demolayer *dl = nullptr;
 };
 

@@ -57,8 +57,8 @@ TEST_F(DriverTest, FullScreenFallsBackToAWindow) {
     EXPECT_NE(r.out.find("fullscreen 0"), std::string::npos) << r.out;
 }
 
-// The process ends with _exit; an address-sanitizer build checks for leaks before it, so a lost
-// block fails a program that would otherwise succeed.
+// The process ends with _exit; an address-sanitizer build checks for leaks when the program has
+// returned, so a lost block fails a program that would otherwise succeed.
 TEST_F(DriverTest, ALeakFailsTheProcessInAnAddressSanitizerBuild) {
     ProbeRun r = run_probe({"leak"});
 #if defined(__SANITIZE_ADDRESS__)

@@ -70,6 +70,7 @@ protected:
     }
     static void TearDownTestSuite() {
         corefile_closeimage();
+        demo_->Release();
         demo_.reset();
         fs::remove_all(work_dir);
     }

@@ -48,7 +48,8 @@ void core_consolesink(int level, const char *id, const char *text, void *user);
 
 // Programs that end with _exit skip the leak checker's exit hook: in a build with the address
 // sanitizer this runs the check at once (a leak ends the process with the checker's failure
-// status); elsewhere it does nothing.
+// status; later calls do nothing); elsewhere it does nothing. The driver calls it when the
+// program's entry function has returned.
 void core_leakcheck();
 
 void _dbg_init();
