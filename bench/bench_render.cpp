@@ -5,9 +5,13 @@
 // (passes that cannot change the picture left out, read-back through pixel buffer objects,
 // writing on a thread of its own). The two alternate for the given number of rounds, so that
 // both see the same background load; each run's wall time includes its start-up (about a
-// second of loading). The files of the first round must be identical.
+// second of loading) and starts once the files of the run before are on the disk, which
+// would otherwise slow the next run's writing. The files of the first round must be
+// identical.
 // Run in the build folder under Xvfb:
 //   xvfb-run -a -s "-screen 0 1920x1080x24" ./bench_render [rounds]
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -76,7 +80,11 @@ int main(int argc, char **argv) {
     for (int r = 0; r < rounds; ++r) {
         const fs::path a = dir / ("reference" + std::to_string(r)),
                        b = dir / ("normal" + std::to_string(r));
-        const double ta = Capture(a, true), tb = Capture(b, false);
+        // Each run starts with nothing of the one before waiting to be written to the disk.
+        sync();
+        const double ta = Capture(a, true);
+        sync();
+        const double tb = Capture(b, false);
         if (ta < 0 || tb < 0) return 1;
         reference = std::min(reference, ta);
         normal = std::min(normal, tb);
