@@ -14,5 +14,4 @@ const char *__lsan_default_suppressions() {
 const char *__lsan_default_options() { return "print_suppressions=0"; }
 
 const char *__ubsan_default_options() { return "print_stacktrace=1"; }
-
 }
