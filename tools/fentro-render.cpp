@@ -315,8 +315,9 @@ std::string extract_music() {
     std::vector<unsigned char> bytes(corefile_fsize(&f));
     corefile_read(bytes.data(), 1, (uint32_t)bytes.size(), &f);
     corefile_close(&f);
-    char name[] = "/tmp/fentro-render-music-XXXXXX";
-    const int fd = mkstemp(name);
+    const char *tmp = getenv("TMPDIR");
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/fentro-render-music-XXXXXX";
+    const int fd = mkstemp(name.data());
     if (fd < 0) return "";
     musicfile = name;
     FILE *fp = fdopen(fd, "wb");
@@ -326,7 +327,7 @@ std::string extract_music() {
     else
         close(fd);
     if (!ok) {
-        remove(name);
+        remove(name.c_str());
         musicfile.clear();
     }
     return musicfile;
@@ -733,6 +734,8 @@ void join_parts(double start, long long total) {
     ffmpeg_pid = spawn_ffmpeg(args, false, nullptr);
     if (!wait_ffmpeg())
         fail("render.ffmpeg_failed", "ffmpeg failed to join the parts of '%s'", opt.out.c_str());
+    if (!musicfile.empty()) remove(musicfile.c_str());
+    musicfile.clear();
 }
 
 }  // namespace
