@@ -94,6 +94,13 @@ std::atomic<long long> *frames_done = nullptr;
 std::string musicfile;
 std::string videotemp;
 std::string partsfolder;
+
+// Removes the music written out for ffmpeg, once ffmpeg is done with it or has failed.
+void remove_music() {
+    if (!musicfile.empty()) remove(musicfile.c_str());
+    musicfile.clear();
+}
+
 pid_t ffmpeg_pid = -1;
 int ffmpeg_pipe = -1;
 std::vector<pid_t> workers;
@@ -118,7 +125,7 @@ void stop_child(pid_t pid) {
         std::error_code ec;
         std::filesystem::remove_all(partsfolder, ec);
     }
-    if (!musicfile.empty()) remove(musicfile.c_str());
+    remove_music();
     fflush(stdout);
     _exit(status);
 }
@@ -326,10 +333,7 @@ std::string extract_music() {
         ok = fclose(fp) == 0 && ok;
     else
         close(fd);
-    if (!ok) {
-        remove(name.c_str());
-        musicfile.clear();
-    }
+    if (!ok) remove_music();
     return musicfile;
 }
 
@@ -534,8 +538,7 @@ struct sink {
         ffmpeg_pipe = -1;
         if (!wait_ffmpeg() || !closed)
             fail("render.ffmpeg_failed", "ffmpeg failed to write '%s'", opt.out.c_str());
-        if (!musicfile.empty()) remove(musicfile.c_str());
-        musicfile.clear();
+        remove_music();
     }
 };
 
@@ -734,8 +737,7 @@ void join_parts(double start, long long total) {
     ffmpeg_pid = spawn_ffmpeg(args, false, nullptr);
     if (!wait_ffmpeg())
         fail("render.ffmpeg_failed", "ffmpeg failed to join the parts of '%s'", opt.out.c_str());
-    if (!musicfile.empty()) remove(musicfile.c_str());
-    musicfile.clear();
+    remove_music();
 }
 
 }  // namespace
