@@ -3,7 +3,9 @@
 // music's play offset is the only clock. Program thread only.
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "demosystem/demosystem.h"
 #include "mox/mox.h"
@@ -40,16 +42,34 @@ int event_program(c_demo *demo, const s_effectevent *e) {
     return demo->resource_shader[r->id].shader_id;
 }
 
-// MOX_ClearFrameBuffer(0xff000000) and then MOX_DrawBox of 0xAARRGGBB `colour` over the whole
-// framebuffer (of the render size): one clear to that colour gives the same pixels (blending
-// is off or the colour opaque) without a full-screen fill, and the state a box leaves (alpha
-// test off, white texture bound, 2D projection, white colour).
-void clear_and_box(unsigned colour) {
-    MOX_ClearFrameBuffer((colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16);
+// The state a full-screen box leaves: alpha test off, white texture bound, 2D projection,
+// white colour.
+void box_state() {
     MOX_DisableRenderState(MOX_STATE_ALPHATEST);
     MOX_BindTexture(mox_whitetexture_id);
     MOX_Enable2D();
     glColor4f(1, 1, 1, 1);
+}
+
+// MOX_ClearFrameBuffer(0xff000000) and then MOX_DrawBox of 0xAARRGGBB `colour` over the whole
+// framebuffer (of the render size): one clear to that colour gives the same pixels (blending
+// is off or the colour opaque) without a full-screen fill, and the state a box leaves.
+void clear_and_box(unsigned colour) {
+    MOX_ClearFrameBuffer((colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16);
+    box_state();
+}
+
+// True when the event's pass alone sets every pixel of the current framebuffer, so that a
+// clear before it cannot show: a shader quad over the whole framebuffer that replaces every
+// pixel and does not sample the framebuffer it draws into (prevPass).
+bool replaces_framebuffer(c_demo *demo, const s_effectevent *e) {
+    if (e->type != EFFECT_SHADER || !e->value || !MOX_shaders_enabled || !MOX_FrameBuffer ||
+        MOX_FrameBuffer->width != demo->renderwidth ||
+        MOX_FrameBuffer->height != demo->renderheight)
+        return false;
+    const int program = event_program(demo, e);
+    return program >= 0 && MOX_QuadReplacesEveryPixel(program) &&
+           glGetUniformLocation(MOX_shader[program].program, "prevPass") < 0;
 }
 
 // Markers strictly inside the event's span that the current time has passed.
@@ -82,7 +102,53 @@ bool draws_nothing(c_demo *demo, const s_effectevent *e) {
     }
 }
 
-void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s) {
+// Pixels of a layer's framebuffer that its event may have drawn, in GL window coordinates.
+struct drawn_area {
+    bool whole = true;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+// The window-space bounding box of the quad with corners `corner` (x, y, z, 1 under the
+// current matrices), widened by two pixels for the filtering that composes the layer, or the
+// whole framebuffer when a corner lies at or behind the eye. Clipping only shrinks a polygon
+// in front of the eye, so the box holds every pixel it covers.
+drawn_area projected_area(const float corner[4][3]) {
+    drawn_area a;
+    GLdouble mv[16], pr[16];
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    double lo[2] = {1e30, 1e30}, hi[2] = {-1e30, -1e30};
+    for (int k = 0; k < 4; ++k) {
+        double eye[4], clip[4];
+        for (int r = 0; r < 4; ++r)
+            eye[r] = mv[r] * corner[k][0] + mv[4 + r] * corner[k][1] + mv[8 + r] * corner[k][2] +
+                     mv[12 + r];
+        for (int r = 0; r < 4; ++r)
+            clip[r] =
+                pr[r] * eye[0] + pr[4 + r] * eye[1] + pr[8 + r] * eye[2] + pr[12 + r] * eye[3];
+        if (!(clip[3] > 1e-6)) return a;
+        for (int c = 0; c < 2; ++c) {
+            const double win = vp[c] + (clip[c] / clip[3] + 1.0) * 0.5 * vp[2 + c];
+            lo[c] = std::min(lo[c], win);
+            hi[c] = std::max(hi[c], win);
+        }
+    }
+    const int fw = MOX_FrameBuffer->width, fh = MOX_FrameBuffer->height;
+    const double x0 = std::max(0.0, std::floor(lo[0]) - 2),
+                 y0 = std::max(0.0, std::floor(lo[1]) - 2);
+    const double x1 = std::min((double)fw, std::ceil(hi[0]) + 2),
+                 y1 = std::min((double)fh, std::ceil(hi[1]) + 2);
+    a.whole = false;
+    a.x = (int)std::min(x0, (double)fw);
+    a.y = (int)std::min(y0, (double)fh);
+    a.w = std::max(0, (int)x1 - a.x);
+    a.h = std::max(0, (int)y1 - a.y);
+    return a;
+}
+
+drawn_area draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s) {
     const float hx = (float)s.width / (float)demo->renderwidth * 0.4f;
     const float hy = (float)s.height / (float)demo->renderheight * 0.4f;
     glDisable(GL_CULL_FACE);
@@ -97,22 +163,23 @@ void draw_sprite_3d(c_demo *demo, s_demolayer *layer, const s_sprite &s) {
              demo->GetTransformValue(layer, 8));
     MOX_BindTextureChannel(s.textureid, 0);
     glColor4f(1, 1, 1, 1);
+    const float corner[4][3] = {{-hx, hy, 0}, {hx, hy, 0}, {hx, -hy, 0}, {-hx, -hy, 0}};
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     glBegin(GL_QUADS);
-    glTexCoord2f(0, 0), glVertex3f(-hx, hy, 0);
-    glTexCoord2f(1, 0), glVertex3f(hx, hy, 0);
-    glTexCoord2f(1, 1), glVertex3f(hx, -hy, 0);
-    glTexCoord2f(0, 1), glVertex3f(-hx, -hy, 0);
+    for (int k = 0; k < 4; ++k) glTexCoord2fv(uv[k]), glVertex3fv(corner[k]);
     glEnd();
+    return projected_area(corner);
 }
 
-void render_event(c_demo *demo, int i, s_effectevent *e) {
+// Draws the event into the current framebuffer; returns the pixels it may have drawn.
+drawn_area render_event(c_demo *demo, int i, s_effectevent *e) {
     s_demolayer *layer = &demo->layer[i];
     s_demoresource *r = event_resource(demo, e);
     switch (e->type) {
         case EFFECT_IMAGE:
             if (r && r->type == RESOURCE_SPRITE)
-                draw_sprite_3d(demo, layer, demo->resource_sprite[r->id]);
-            else if (r && r->type == RESOURCE_TEXTURE)
+                return draw_sprite_3d(demo, layer, demo->resource_sprite[r->id]);
+            if (r && r->type == RESOURCE_TEXTURE)
                 MOX_DrawScaledBitmap(0, 0, (float)demo->renderwidth, (float)demo->renderheight,
                                      demo->resource_texture[r->id], 1);
             break;
@@ -134,6 +201,7 @@ void render_event(c_demo *demo, int i, s_effectevent *e) {
         default:
             break;
     }
+    return {};
 }
 
 }  // namespace
@@ -202,6 +270,7 @@ void c_demo::HandleDemo() {
     // at Blend 0 loses nothing: its drawing leaves what its ticks evolve alone, and the ticks
     // it missed are caught up when it shows again.
     bool composed[DEMO_MAXLAYERS] = {};
+    drawn_area drawn[DEMO_MAXLAYERS];
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         if (!l->visible) continue;
@@ -214,8 +283,9 @@ void c_demo::HandleDemo() {
             MOX_ClearFrameBuffer(0xff000000);
             continue;
         }
-        clear_and_box(0);
-        render_event(this, i, e);
+        box_state();
+        if (everypass || !replaces_framebuffer(this, e)) MOX_ClearFrameBuffer(0);
+        drawn[i] = render_event(this, i, e);
         composed[i] = true;
     }
 
@@ -241,8 +311,18 @@ void c_demo::HandleDemo() {
             MOX_ClearFrameBuffer(0);
             postselected = true;
         } else if (everypass || (composed[i] && blend != 0.0f)) {
-            // Weight 0 blends to the pixels already there.
+            // Weight 0 blends to the pixels already there, and so does a transparent pixel:
+            // outside what its event drew, the layer composes to no change.
+            const drawn_area &a = drawn[i];
+            const bool part = !everypass && !a.whole &&
+                              MOX_framebuffers[l->framebuffer_id].width == MOX_FrameBuffer->width &&
+                              MOX_framebuffers[l->framebuffer_id].height == MOX_FrameBuffer->height;
+            if (part) {
+                glScissor(a.x, a.y, a.w, a.h);
+                glEnable(GL_SCISSOR_TEST);
+            }
             MOX_DrawFrameBuffer(0, 0, renderwidth, renderheight, l->framebuffer_id);
+            if (part) glDisable(GL_SCISSOR_TEST);
         }
     }
 }

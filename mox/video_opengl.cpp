@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "core/coredebug.h"
 #include "mox/mox.h"
@@ -31,6 +32,8 @@ int MOX_stats_numstateswitches;
 int MOX_projectionmode = 1;
 int MOX_lasttextureid = -1;
 int MOX_renderstate;
+
+bool MOX_everypass;
 
 int mox_whitetexture_id;
 unsigned char MOX_Palette[8][256][3];
@@ -257,7 +260,6 @@ double MOX_SwapBuffersAt(double swapat) {
     }
 
     glBindTexture(GL_TEXTURE_2D, d.texture);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // The frame is copied as it is: blending or a colour left on by the frame's drawing (the
     // composition weights each layer by its Blend) would fade it once more.
     MOX_DisableAlphaBlend();
@@ -266,6 +268,14 @@ double MOX_SwapBuffersAt(double swapat) {
     MOX_Enable2D();
 
     bool shaded = MOX_postshader_id >= 0 && MOX_shaders_enabled;
+    // Where the quad covers an off-screen target and replaces every pixel, a clear under it
+    // is a full-screen pass that changes nothing. A window keeps its clear: drivers take it
+    // as leave to drop the buffer's old contents.
+    const bool covered = offscreen &&
+                         MOX_framebuffers[mox_presenttarget].width == MOX_video.width &&
+                         MOX_framebuffers[mox_presenttarget].height == MOX_video.height;
+    if (MOX_everypass || !covered || !MOX_QuadReplacesEveryPixel(shaded ? MOX_postshader_id : -1))
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (shaded) {
         int s = MOX_postshader_id;
         MOX_BindShader(s);
@@ -501,6 +511,26 @@ void MOX_DisableAlphaBlend() {
     if (!mox_videocheck("MOX_DisableAlphaBlend")) return;
     glDisable(GL_BLEND);
     glColor4f(1, 1, 1, 1);
+}
+
+bool MOX_QuadReplacesEveryPixel(int shader) {
+    if (!mox_videocheck("MOX_QuadReplacesEveryPixel")) return false;
+    if (shader >= 0 && (shader >= MOX_numshaders || MOX_shader[shader].discards)) return false;
+    for (GLenum cap : {GL_BLEND, GL_COLOR_LOGIC_OP, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_STENCIL_TEST,
+                       GL_SCISSOR_TEST, GL_POLYGON_STIPPLE})
+        if (glIsEnabled(cap)) return false;
+    // MOX_DrawQuad's triangles wind anticlockwise on the screen in the 2D projection.
+    if (glIsEnabled(GL_CULL_FACE)) {
+        GLint cull = 0, front = 0;
+        glGetIntegerv(GL_CULL_FACE_MODE, &cull);
+        glGetIntegerv(GL_FRONT_FACE, &front);
+        if (cull != GL_BACK || front != GL_CCW) return false;
+    }
+    GLboolean mask[4] = {};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    GLint mode[2] = {};
+    glGetIntegerv(GL_POLYGON_MODE, mode);
+    return mask[0] && mask[1] && mask[2] && mask[3] && mode[0] == GL_FILL && mode[1] == GL_FILL;
 }
 
 void MOX_DrawQuad(float x, float y, float w, float h, float u1, float v1, float u2, float v2) {

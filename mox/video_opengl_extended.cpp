@@ -280,6 +280,12 @@ bool read_text(const char *name, std::string &text) {
     return ok;
 }
 
+// `discard` is a keyword: a text without it, and without the token pasting that could build
+// it, cannot leave a pixel unwritten. A mention in a comment only costs the shorter path.
+bool may_discard(const char *fragmenttext) {
+    return strstr(fragmenttext, "discard") || strstr(fragmenttext, "##");
+}
+
 // Sets a uniform of shader `id`, leaving the program bound.
 template <typename Set>
 void set_uniform(int id, const char *name, Set set) {
@@ -308,6 +314,7 @@ int MOX_InitShader(const char *vertextext, const char *fragmenttext) {
         return -1;
     }
     s_shader &s = MOX_shader[id];
+    s.discards = may_discard(fragmenttext);
     s.vertexshader = glCreateShader(GL_VERTEX_SHADER);
     s.fragmentshader = glCreateShader(GL_FRAGMENT_SHADER);
     glShaderSource(s.vertexshader, 1, &vertextext, nullptr);
@@ -356,6 +363,7 @@ int MOX_RebuildShader(int id, const char *vertextext, const char *fragmenttext, 
     if (!MOX_shaders_enabled) return replace ? id : MOX_numshaders++;
 
     s_shader fresh{};
+    fresh.discards = may_discard(fragmenttext);
     fresh.vertexshader = glCreateShader(GL_VERTEX_SHADER);
     fresh.fragmentshader = glCreateShader(GL_FRAGMENT_SHADER);
     glShaderSource(fresh.vertexshader, 1, &vertextext, nullptr);

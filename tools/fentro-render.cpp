@@ -760,6 +760,7 @@ int coremain(int, char *[]) {
     // the tests compare the shorter one against.
     const bool reference = getenv("FENTRO_RENDER_REFERENCE") != nullptr;
     gbd_demo.everypass = reference;
+    MOX_everypass = reference;
 
     const uint32_t rate = gbd_demo.demomusic.samplerate;
     const long long musicframes = gbd_demo.demomusic.numchannels

@@ -722,4 +722,60 @@ TEST_F(Playback, EntryBoxIsLeftOutWhereTheFrameClearsItsFramebuffer) {
     }
 }
 
+// A shader pass over the whole layer replaces every pixel, so its layer is not cleared first;
+// one that samples its own layer (prevPass) or may discard still is. A sprite's layer is
+// composed only over the sprite's projected box, or whole where the sprite reaches behind
+// the eye. Either way every pixel of the layers and of the composed frame is the reference
+// path's, whatever the layers held before.
+TEST_F(Playback, ClearsAndCompositionLeftOutWhereNoPixelCanChange) {
+    Shader("wash.glsl", "", "  gl_FragColor = vec4(uvCoord, 0.5, 0.75);\n");
+    Shader("feedback.glsl", "uniform sampler2D prevPass;\n",
+           "  gl_FragColor = texture2D(prevPass, uvCoord) + vec4(0.25);\n");
+    Shader("holes.glsl", "",
+           "  if (uvCoord.x < 0.5) discard;\n  gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0);\n");
+    std::vector<uint32_t> sprite(64 * 64, GREEN);
+    std::fill(sprite.begin(), sprite.begin() + 64 * 32, RED);
+    WriteFile(dir / "sprite.tga", TgaImage32(64, 64, sprite));
+    Load(
+        "#shader 0 \"wash\" \"wash.glsl\" :0\n"
+        "#shader 1 \"feedback\" \"feedback.glsl\" :0\n"
+        "#shader 2 \"holes\" \"holes.glsl\" :0\n"
+        "#sprite 3 \"sprite\" \"sprite.tga\"\n"
+        "#layer \"fx\"\n"
+        "#event 0,10000,3,0,4:-1,-1,-1,-1\n"
+        "#event 10000,10000,3,1,4:-1,-1,-1,-1\n"
+        "#event 20000,20000,3,2,4:-1,-1,-1,-1\n"
+        "#layer \"sprite\"\n"
+        "#event 0,40000,1,3,0:\n"
+        "#eventtransform 0,0,0,0,0,0,0,0,0,1,1,1\n"
+        "#eventtransform 20000,0,0,0.9,-0.6,0,0,0,45,1.5,1.5,1\n"
+        "#eventtransform 40000,0,0,0,0,1.9,0,80,0,1,1,1\n"
+        "#eventvalue 0,1,0,0.75\n#eventvalue 40000,1,0,0.75\n");
+    ASSERT_EQ(demo.numlayers, 2);
+    const size_t size = 128 * 128 * 4;
+    for (int pos = 2500; pos < 40000; pos += 2500) {
+        SCOPED_TRACE(pos);
+        std::vector<unsigned char> pixels[2][3];
+        for (bool every : {true, false}) {
+            demo.everypass = every;
+            for (int i = 0; i < 2; i++) {
+                MOX_SetFrameBuffer(demo.layer[i].framebuffer_id);
+                MOX_ClearFrameBuffer(0xff00ffff);
+            }
+            MOX_SetFrameBuffer(demo.framebuffer_id);
+            Soundsystem_SetSoundOffset(&demo.demomusic, (uint64_t)pos);
+            demo.HandleDemo();
+            const int ids[3] = {demo.layer[0].framebuffer_id, demo.layer[1].framebuffer_id,
+                                demo.framebuffer_id};
+            for (int k = 0; k < 3; k++) {
+                pixels[every][k].resize(size);
+                MOX_ReadFrameBuffer(ids[k], pixels[every][k].data());
+            }
+        }
+        demo.everypass = false;
+        for (int k = 0; k < 3; k++)
+            EXPECT_TRUE(pixels[0][k] == pixels[1][k]) << "framebuffer " << k;
+    }
+}
+
 }  // namespace

@@ -340,6 +340,81 @@ TEST_F(VideoTest, PresentationIntoAFramebufferMatchesTheWindow) {
     MOX_SetPostShader(-1);
 }
 
+// The presentation's clear is left out under a quad that replaces every pixel; a post shader
+// that may discard, or a state that lets the old pixel through, keeps it.
+TEST_F(VideoTest, PresentationClearIsLeftOutOnlyWhereNothingShowsThrough) {
+    const char *vertex = vv_defaultpostshader;
+    const int plain = MOX_InitShader(vertex,
+                                     "#version 120\nuniform sampler2D fbo_texture;\n"
+                                     "varying vec2 texCoord;\n"
+                                     "void main() { gl_FragColor = texture2D(fbo_texture, "
+                                     "texCoord); }");
+    const int halves = MOX_InitShader(vertex,
+                                      "#version 120\nuniform sampler2D fbo_texture;\n"
+                                      "varying vec2 texCoord;\nvoid main() {\n"
+                                      "  if (texCoord.x < 0.5) discard;\n"
+                                      "  gl_FragColor = texture2D(fbo_texture, texCoord);\n}");
+    ASSERT_GE(plain, 0);
+    ASSERT_GE(halves, 0);
+    MOX_DisableAlphaBlend();
+    MOX_Enable2D();
+    EXPECT_TRUE(MOX_QuadReplacesEveryPixel(-1));
+    EXPECT_TRUE(MOX_QuadReplacesEveryPixel(plain));
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(halves));
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(MOX_MAXSHADERS));
+    for (GLenum cap : {GL_BLEND, GL_COLOR_LOGIC_OP, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_STENCIL_TEST,
+                       GL_SCISSOR_TEST, GL_POLYGON_STIPPLE}) {
+        glEnable(cap);
+        EXPECT_FALSE(MOX_QuadReplacesEveryPixel(plain)) << cap;
+        glDisable(cap);
+    }
+    // The quad faces the viewer: only culling of front faces removes it.
+    glEnable(GL_CULL_FACE);
+    EXPECT_TRUE(MOX_QuadReplacesEveryPixel(plain));
+    glCullFace(GL_FRONT);
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(plain));
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CW);
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(plain));
+    glFrontFace(GL_CCW);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(-1));
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    EXPECT_FALSE(MOX_QuadReplacesEveryPixel(-1));
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    EXPECT_TRUE(MOX_QuadReplacesEveryPixel(-1));
+
+    // A target holding an old picture: where the shader discards, the presented frame is
+    // cleared (to the last clear colour), with the reference switch on or off.
+    const int target = MOX_CreateFrameBuffer(256, 256, 0);
+    ASSERT_GE(target, 0);
+    std::vector<unsigned char> rgba(256 * 256 * 4);
+    auto pixel = [&](int x) {
+        const unsigned char *p = &rgba[size_t(128 * 256 + x) * 4];
+        return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+    };
+    for (int shader : {plain, halves})
+        for (bool every : {false, true}) {
+            MOX_everypass = every;
+            MOX_SetFrameBuffer(target);
+            MOX_ClearFrameBuffer(0xFF00FFFF);
+            MOX_SetFrameBuffer(0);
+            MOX_ClearFrameBuffer(0xFF000000);
+            MOX_BindTexture(mox_whitetexture_id);
+            MOX_DrawColorQuad(0, 0, 256, 256, 1, 1, 1, 1);
+            MOX_SetPostShader(shader);
+            MOX_SetPresentTarget(target);
+            MOX_SwapBuffers();
+            MOX_SetPresentTarget(-1);
+            MOX_ReadFrameBuffer(target, rgba.data());
+            EXPECT_EQ(pixel(200), 0xFFFFFFFFu) << shader << every;
+            EXPECT_EQ(pixel(20), shader == plain ? 0xFFFFFFFFu : 0xFF000000u) << every;
+        }
+    MOX_everypass = false;
+    MOX_SetPostShader(-1);
+}
+
 TEST_F(VideoTest, ReadBackModeWhenFramebufferObjectsAreMissing) {
     // As after a failed extension load: the framebuffer entry points are not there.
     GLboolean saved = __GLEW_EXT_framebuffer_object;

@@ -50,6 +50,7 @@ struct s_shader {
     GLuint program;
     GLuint vertexshader;
     GLuint fragmentshader;
+    bool discards;  // the fragment text may leave a pixel unwritten
 };
 
 extern s_MOXvideoinfo MOX_video;
@@ -78,6 +79,10 @@ extern int MOX_stats_numstateswitches;
 extern int MOX_projectionmode;  // 0: 2D projection current; 1: must be rebuilt
 extern int MOX_lasttextureid;   // -1: unknown
 extern int MOX_renderstate;     // MOX_STATE_* bits recorded as on
+
+// Set, passes that cannot change a pixel (a clear under a quad that replaces every pixel) are
+// issued anyway: the reference that the shorter path is compared against.
+extern bool MOX_everypass;
 
 extern int mox_whitetexture_id;
 extern unsigned char MOX_Palette[8][256][3];
@@ -114,6 +119,8 @@ double MOX_SwapBuffersAt(double swapat);
 void MOX_SwapBuffersBasic();
 // With a framebuffer id, MOX_SwapBuffers draws its presentation pass into that framebuffer
 // (of the window's size) instead of the window and swaps nothing; -1 presents to the window.
+// The target is cleared first only where the presentation quad may leave a pixel unwritten
+// (MOX_QuadReplacesEveryPixel) or MOX_everypass is set.
 void MOX_SetPresentTarget(int id);
 // Copies a framebuffer's pixels, RGBA bytes with rows bottom to top, into rgba
 // (width x height x 4 bytes).
@@ -157,6 +164,12 @@ void MOX_DisableRenderState(int bits);
 void MOX_SetBlendMode(int mode);
 void MOX_EnableAlphaBlend(float alpha);
 void MOX_DisableAlphaBlend();
+// True when MOX_DrawQuad over the whole current framebuffer in the 2D projection, drawn now
+// with shader `shader` (-1: none), gives every pixel a new value whatever the pixel held: no
+// blending or logic operation, no alpha, depth, stencil or scissor test, no stipple, no
+// culling of its front face, filled polygons, every colour channel written, and a shader that
+// never discards. A clear before such a quad cannot change the picture.
+bool MOX_QuadReplacesEveryPixel(int shader);
 
 // Quads and lines, in pixels of the current framebuffer (origin top left, y down).
 void MOX_DrawQuad(float x, float y, float w, float h, float u1, float v1, float u2, float v2);
