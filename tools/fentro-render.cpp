@@ -405,19 +405,38 @@ struct frame_range {
     long long number(long long n) const { return at.empty() ? n : at[n]; }
 };
 
-// One presented frame as read back: rows bottom first, 4 bytes a pixel in R, G, B, A order
-// or, with `bgra`, in B, G, R, A order.
+// A TGA file's header, and the alignment (in bytes, of addresses, lengths and offsets) that
+// writes bypassing the page cache take.
+constexpr size_t TGA_HEADER = 18;
+constexpr size_t DIRECT_ALIGN = 4096;
+
+size_t round_up(size_t n, size_t to) { return (n + to - 1) / to * to; }
+
+// One presented frame as read back: 4 bytes a pixel in R, G, B, A order or, with `bgra`, in
+// B, G, R, A order; rows bottom first or, with `topdown`, top first. The pixels follow
+// TGA_HEADER bytes of room in a block aligned for direct writes and long enough for one, so
+// that a top-down frame is written with its header as it lies.
 struct frame {
     long long number = 0;
-    bool bgra = false;
-    std::vector<unsigned char> pixels;
+    bool bgra = false, topdown = false;
+    size_t bytes = 0;
+    std::unique_ptr<unsigned char, decltype(&free)> block{nullptr, free};
+
+    explicit frame(size_t pixelbytes) : bytes(pixelbytes) {
+        const size_t size = round_up(TGA_HEADER + bytes, DIRECT_ALIGN);
+        block.reset(static_cast<unsigned char *>(aligned_alloc(DIRECT_ALIGN, size)));
+        if (!block) throw std::bad_alloc();
+        // The padding of a direct write reaches the disk before the file is cut to length.
+        memset(block.get(), 0, size);
+    }
+    unsigned char *pixels() const { return block.get() + TGA_HEADER; }
 };
 
 // Makes the frame's pixels what the file or ffmpeg takes, in place: B, G, R, A bytes (the
 // 0xAARRGGBB words in little-endian memory), opaque as on screen.
 void to_opaque_bgra(frame &f) {
-    unsigned char *p = f.pixels.data();
-    const size_t n = f.pixels.size();
+    unsigned char *p = f.pixels();
+    const size_t n = f.bytes;
     if (f.bgra) {
         for (size_t i = 3; i < n; i += 4) p[i] = 0xFF;
         return;
@@ -438,8 +457,10 @@ bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, 
     std::vector<iovec> parts;
     parts.reserve((size_t)height + 1);
     if (!header.empty()) parts.push_back({const_cast<uint8_t *>(header.data()), header.size()});
-    for (int y = height - 1; y >= 0; --y)
-        parts.push_back({const_cast<unsigned char *>(&f.pixels[(size_t)y * row]), row});
+    if (f.topdown)
+        parts.push_back({f.pixels(), f.bytes});
+    else
+        for (int y = height - 1; y >= 0; --y) parts.push_back({f.pixels() + (size_t)y * row, row});
     size_t next = 0;
     while (next < parts.size()) {
         const int count = (int)std::min(parts.size() - next, (size_t)IOV_MAX);
@@ -458,6 +479,50 @@ bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, 
         }
     }
     return true;
+}
+
+// Creates `path` for writing, with `flags` added to the usual ones.
+int create(const std::string &path, int flags) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | flags, 0666);
+}
+
+// Writes `size` bytes from `data`; false with errno set when the descriptor took less.
+bool write_all(int fd, const unsigned char *data, size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        data += done;
+        size -= (size_t)done;
+    }
+    return true;
+}
+
+// Writes the `size` bytes at the start of `block` (aligned, with room up to the next multiple
+// of DIRECT_ALIGN) into a new file `path`; returns its descriptor, or -1 with errno set.
+// Where the file system takes direct writes the block goes to the disk without a copy into
+// the page cache, which costs the capture as much CPU as a layer pass, and the file is then
+// cut to its length. Where that fails for any reason (a file system without direct writes,
+// a size limit the padding crosses), the file is written again the usual way, which also
+// gives the error to report.
+int write_direct(const std::string &path, const unsigned char *block, size_t size) {
+    int fd = create(path, O_DIRECT);
+    if (fd >= 0) {
+        if (write_all(fd, block, round_up(size, DIRECT_ALIGN)) && ftruncate(fd, (off_t)size) == 0)
+            return fd;
+        ::close(fd);
+    }
+    fd = create(path, 0);
+    if (fd >= 0 && !write_all(fd, block, size)) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
 }
 
 // Where the frames go: numbered TGA files (each written under a temporary name and renamed,
@@ -514,8 +579,11 @@ struct sink {
         snprintf(name, sizeof name, "/frame_%06lld.tga", f.number);
         const std::string path = opt.out + name;
         const std::string temp = opt.out + "/.frame_" + std::to_string(f.number) + ".tga.tmp";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        bool ok = fd >= 0 && write_top_down(fd, header, f, w, h);
+        // A top-down frame lies in its block as the file holds it, after the header's room.
+        if (f.topdown) memcpy(f.block.get(), header.data(), TGA_HEADER);
+        const int fd =
+            f.topdown ? write_direct(temp, f.block.get(), TGA_HEADER + f.bytes) : create(temp, 0);
+        bool ok = fd >= 0 && (f.topdown || write_top_down(fd, header, f, w, h));
         int err = errno;
         if (fd >= 0 && ::close(fd) != 0 && ok) {
             ok = false;
@@ -550,8 +618,7 @@ class writer {
 public:
     writer(sink *out, bool threaded, size_t bytes) : out_(out), threaded_(threaded) {
         for (int i = 0; i < (threaded ? 3 : 1); ++i) {
-            buffers_.push_back(std::make_unique<frame>());
-            buffers_.back()->pixels.resize(bytes);
+            buffers_.push_back(std::make_unique<frame>(bytes));
             free_.push_back(buffers_.back().get());
         }
         if (threaded_) thread_ = std::thread([this] { run(); });
@@ -626,11 +693,11 @@ private:
 // collected in the order they were started. Program thread only.
 class readback {
 public:
-    explicit readback(size_t bytes) : bytes_(bytes) {
+    readback(int width, int height) : bytes_((size_t)width * height * 4), row_((size_t)width * 4) {
         glGenBuffers(2, pbo_);
         for (GLuint b : pbo_) {
             glBindBuffer(GL_PIXEL_PACK_BUFFER, b);
-            glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)bytes, nullptr, GL_STREAM_READ);
+            glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)bytes_, nullptr, GL_STREAM_READ);
         }
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     }
@@ -659,21 +726,26 @@ public:
         number_[i] = number;
     }
 
-    // Copies the oldest waiting read into `f`.
+    // Copies the oldest waiting read into `f`, rows from the top as the files and ffmpeg take
+    // them: the copy that has to be made anyway turns the frame upright.
     void collect(frame *f) {
         const int i = (int)(collected_++ % 2);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
-        const void *pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+        const auto *pixels =
+            static_cast<const unsigned char *>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
         if (!pixels) fail("render.readback_failed", "cannot read the presented frame back");
-        memcpy(f->pixels.data(), pixels, bytes_);
+        const size_t rows = bytes_ / row_;
+        for (size_t y = 0; y < rows; ++y)
+            memcpy(f->pixels() + y * row_, pixels + (rows - 1 - y) * row_, row_);
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         f->number = number_[i];
         f->bgra = true;
+        f->topdown = true;
     }
 
 private:
-    size_t bytes_;
+    size_t bytes_, row_;
     GLuint pbo_[2] = {};
     long long number_[2] = {};
     long long started_ = 0, collected_ = 0;
@@ -809,7 +881,7 @@ int coremain(int, char *[]) {
     const size_t bytes = (size_t)opt.width * opt.height * 4;
     writer frames(&out, !reference, bytes);
     std::unique_ptr<readback> reader;
-    if (async) reader = std::make_unique<readback>(bytes);
+    if (async) reader = std::make_unique<readback>(opt.width, opt.height);
     // The frame presented and not yet read (asynchronous read-back), or -1.
     long long unread = -1;
     auto start_read = [&] {
@@ -834,9 +906,10 @@ int coremain(int, char *[]) {
             unread = n;
         } else {
             frame *f = frames.take();
-            MOX_ReadFrameBuffer(targets[0], f->pixels.data());
+            MOX_ReadFrameBuffer(targets[0], f->pixels());
             f->number = range.number(n);
             f->bgra = false;
+            f->topdown = false;
             frames.hand(f);
         }
         ++*frames_done;

@@ -416,6 +416,26 @@ TEST_F(Render, AFailedWriteLeavesNoPartialFrameAndKeepsTheOldOne) {
     EXPECT_EQ(ReadFile(dir / "o/frame_000000.tga"), "the frame of an earlier run");
 }
 
+// A 64 x 64 frame file is 16402 bytes. Under a limit of 16896 bytes it fits, though a write
+// of whole 4 KB blocks would not: the frames are written, with the bytes of a run without the
+// limit.
+TEST_F(Render, FramesThatFitTheSizeLimitAreWritten) {
+    const std::vector<std::string> args = {"--size", "64x64", "--fps", "4", "--to", "1", "--out"};
+    std::vector<std::string> limited = {"-c", "ulimit -f 33 && exec \"$0\" \"$@\"",
+                                        FENTRO_BINARY_DIR "/fentro-render", "--quiet"};
+    limited.insert(limited.end(), args.begin(), args.end());
+    limited.push_back("limited");
+    ExpectSuccess(RunProgram("/bin/sh", limited, dir.path(), {}, 60));
+    std::vector<std::string> free = args;
+    free.push_back("free");
+    ExpectSuccess(Run(free));
+    const std::vector<std::string> names = Files(dir / "free");
+    ASSERT_EQ(names.size(), 4u);
+    ASSERT_EQ(Files(dir / "limited"), names);
+    for (const std::string &n : names)
+        EXPECT_TRUE(ReadFile(dir / "limited" / n) == ReadFile(dir / "free" / n)) << n;
+}
+
 TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
     ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--out", "one"}));
     ExpectSuccess(Run({"--size", "320x180", "--fps", "4", "--jobs", "3", "--out", "three"}));
