@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -412,8 +413,8 @@ constexpr size_t DIRECT_ALIGN = 4096;
 
 size_t round_up(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
-// One presented frame as read back: 4 bytes a pixel in R, G, B, A order or, with `bgra`, in
-// B, G, R, A order; rows bottom first or, with `topdown`, top first. The pixels follow
+// One presented frame as read back: 4 bytes a pixel in R, G, B, A order or, with `bgra`,
+// opaque in B, G, R, A order; rows bottom first or, with `topdown`, top first. The pixels follow
 // TGA_HEADER bytes of room in a block aligned for direct writes and long enough for one, so
 // that a top-down frame is written with its header as it lies.
 struct frame {
@@ -435,12 +436,9 @@ struct frame {
 // Makes the frame's pixels what the file or ffmpeg takes, in place: B, G, R, A bytes (the
 // 0xAARRGGBB words in little-endian memory), opaque as on screen.
 void to_opaque_bgra(frame &f) {
+    if (f.bgra) return;
     unsigned char *p = f.pixels();
     const size_t n = f.bytes;
-    if (f.bgra) {
-        for (size_t i = 3; i < n; i += 4) p[i] = 0xFF;
-        return;
-    }
     for (size_t i = 0; i + 3 < n; i += 4) {
         const unsigned char r = p[i];
         p[i] = p[i + 2];
@@ -726,17 +724,22 @@ public:
         number_[i] = number;
     }
 
-    // Copies the oldest waiting read into `f`, rows from the top as the files and ffmpeg take
-    // them: the copy that has to be made anyway turns the frame upright.
+    // Copies the oldest waiting read into `f`, rows from the top and opaque as the files and
+    // ffmpeg take them: the copy that has to be made anyway turns the frame upright.
     void collect(frame *f) {
         const int i = (int)(collected_++ % 2);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         const auto *pixels =
             static_cast<const unsigned char *>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
         if (!pixels) fail("render.readback_failed", "cannot read the presented frame back");
-        const size_t rows = bytes_ / row_;
-        for (size_t y = 0; y < rows; ++y)
-            memcpy(f->pixels() + y * row_, pixels + (rows - 1 - y) * row_, row_);
+        const size_t rows = bytes_ / row_, words = row_ / 4;
+        for (size_t y = 0; y < rows; ++y) {
+            uint32_t *to = reinterpret_cast<uint32_t *>(f->pixels() + y * row_);
+            const uint32_t *from =
+                reinterpret_cast<const uint32_t *>(pixels + (rows - 1 - y) * row_);
+            // Opaque as on screen: the alpha byte is the last of each B, G, R, A pixel.
+            for (size_t x = 0; x < words; ++x) to[x] = from[x] | 0xFF000000u;
+        }
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         f->number = number_[i];
