@@ -4,11 +4,10 @@
 // and written before the next is drawn; FENTRO_RENDER_REFERENCE set) and by the normal path
 // (passes that cannot change the picture left out, read-back through pixel buffer objects,
 // writing on a thread of its own, past the page cache). The two alternate for the given number
-// of rounds (3), so that
-// both see the same background load; each run's wall time includes its start-up (about a
-// second of loading) and starts once the files of the run before are on the disk, which
-// would otherwise slow the next run's writing. The files of the first round must be
-// identical.
+// of rounds (3), so that both see the same background load; each run's wall time includes its
+// start-up (about a second of loading) and starts once the files of the run before are on the
+// disk, which would otherwise slow the next run's writing. The files of the first round must
+// be identical.
 // Run in the build folder under Xvfb:
 //   xvfb-run -a -s "-screen 0 1920x1080x24" ./bench_render [rounds]
 #include <unistd.h>
