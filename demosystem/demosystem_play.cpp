@@ -131,20 +131,23 @@ drawn_area projected_area(const float corner[4][3]) {
         if (!(clip[3] > 1e-6)) return a;
         for (int c = 0; c < 2; ++c) {
             const double win = vp[c] + (clip[c] / clip[3] + 1.0) * 0.5 * vp[2 + c];
+            if (!std::isfinite(win)) return a;
             lo[c] = std::min(lo[c], win);
             hi[c] = std::max(hi[c], win);
         }
     }
-    const int fw = MOX_FrameBuffer->width, fh = MOX_FrameBuffer->height;
-    const double x0 = std::max(0.0, std::floor(lo[0]) - 2),
-                 y0 = std::max(0.0, std::floor(lo[1]) - 2);
-    const double x1 = std::min((double)fw, std::ceil(hi[0]) + 2),
-                 y1 = std::min((double)fh, std::ceil(hi[1]) + 2);
+    // Clamped to the framebuffer before the conversion, which a far corner would overflow.
+    const double size[2] = {(double)MOX_FrameBuffer->width, (double)MOX_FrameBuffer->height};
+    int from[2], to[2];
+    for (int c = 0; c < 2; ++c) {
+        from[c] = (int)std::clamp(std::floor(lo[c]) - 2, 0.0, size[c]);
+        to[c] = (int)std::clamp(std::ceil(hi[c]) + 2, 0.0, size[c]);
+    }
     a.whole = false;
-    a.x = (int)std::min(x0, (double)fw);
-    a.y = (int)std::min(y0, (double)fh);
-    a.w = std::max(0, (int)x1 - a.x);
-    a.h = std::max(0, (int)y1 - a.y);
+    a.x = from[0];
+    a.y = from[1];
+    a.w = std::max(0, to[0] - from[0]);
+    a.h = std::max(0, to[1] - from[1]);
     return a;
 }
 
