@@ -110,6 +110,13 @@ protected:
         return log.Ids();
     }
 
+    // "sprite.tga": 64 x 64, red above green.
+    void SpriteFile() {
+        std::vector<uint32_t> pixels(64 * 64, GREEN);
+        std::fill(pixels.begin(), pixels.begin() + 64 * 32, RED);
+        WriteFile(dir / "sprite.tga", TgaImage32(64, 64, pixels));
+    }
+
     void Shader(const std::string &file, const std::string &uniforms, const std::string &main) {
         WriteFile(dir / file,
                   std::string(vertex_header) + uniforms + "void main() {\n" + main + "}\n");
@@ -222,11 +229,9 @@ TEST_F(Playback, TextureIsStretchedOverTheLayer) {
 }
 
 TEST_F(Playback, SpriteFollowsItsTransformKeys) {
-    // 64 x 64 sprite, red above green. On a 128 x 128 layer its half-extent is 0.2 units,
-    // about 31 pixels at the camera's distance of 1 (45 degree field of view).
-    std::vector<uint32_t> pixels(64 * 64, GREEN);
-    std::fill(pixels.begin(), pixels.begin() + 64 * 32, RED);
-    WriteFile(dir / "sprite.tga", TgaImage32(64, 64, pixels));
+    // On a 128 x 128 layer the sprite's half-extent is 0.2 units, about 31 pixels at the
+    // camera's distance of 1 (45 degree field of view).
+    SpriteFile();
     Load(
         "#sprite 0 \"sprite\" \"sprite.tga\"\n"
         "#layer \"3d\"\n"
@@ -733,9 +738,7 @@ TEST_F(Playback, ClearsAndCompositionLeftOutWhereNoPixelCanChange) {
            "  gl_FragColor = texture2D(prevPass, uvCoord) + vec4(0.25);\n");
     Shader("holes.glsl", "",
            "  if (uvCoord.x < 0.5) discard;\n  gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0);\n");
-    std::vector<uint32_t> sprite(64 * 64, GREEN);
-    std::fill(sprite.begin(), sprite.begin() + 64 * 32, RED);
-    WriteFile(dir / "sprite.tga", TgaImage32(64, 64, sprite));
+    SpriteFile();
     Load(
         "#shader 0 \"wash\" \"wash.glsl\" :0\n"
         "#shader 1 \"feedback\" \"feedback.glsl\" :0\n"
