@@ -734,11 +734,16 @@ public:
         if (!pixels) fail("render.readback_failed", "cannot read the presented frame back");
         const size_t rows = bytes_ / row_, words = row_ / 4;
         for (size_t y = 0; y < rows; ++y) {
-            uint32_t *to = reinterpret_cast<uint32_t *>(f->pixels() + y * row_);
-            const uint32_t *from =
-                reinterpret_cast<const uint32_t *>(pixels + (rows - 1 - y) * row_);
-            // Opaque as on screen: the alpha byte is the last of each B, G, R, A pixel.
-            for (size_t x = 0; x < words; ++x) to[x] = from[x] | 0xFF000000u;
+            unsigned char *to = f->pixels() + y * row_;
+            const unsigned char *from = pixels + (rows - 1 - y) * row_;
+            // Opaque as on screen: the alpha byte is the last of each B, G, R, A pixel. The
+            // rows follow the header's 18 bytes, so words are moved without alignment.
+            for (size_t x = 0; x < words; ++x) {
+                uint32_t word;
+                memcpy(&word, from + 4 * x, 4);
+                word |= 0xFF000000u;
+                memcpy(to + 4 * x, &word, 4);
+            }
         }
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
