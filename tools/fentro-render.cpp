@@ -413,13 +413,13 @@ constexpr size_t DIRECT_ALIGN = 4096;
 
 size_t round_up(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
-// One presented frame as read back: 4 bytes a pixel in R, G, B, A order or, with `bgra`,
-// opaque in B, G, R, A order; rows bottom first or, with `topdown`, top first. The pixels follow
+// One presented frame as read back: RGBA bytes with rows bottom first or, with `filed`, as
+// the file holds them: opaque B, G, R, A bytes with rows top first. The pixels follow
 // TGA_HEADER bytes of room in a block aligned for direct writes and long enough for one, so
-// that a top-down frame is written with its header as it lies.
+// that a filed frame is written with its header as it lies.
 struct frame {
     long long number = 0;
-    bool bgra = false, topdown = false;
+    bool filed = false;
     size_t bytes = 0;
     std::unique_ptr<unsigned char, decltype(&free)> block{nullptr, free};
 
@@ -436,7 +436,7 @@ struct frame {
 // Makes the frame's pixels what the file or ffmpeg takes, in place: B, G, R, A bytes (the
 // 0xAARRGGBB words in little-endian memory), opaque as on screen.
 void to_opaque_bgra(frame &f) {
-    if (f.bgra) return;
+    if (f.filed) return;
     unsigned char *p = f.pixels();
     const size_t n = f.bytes;
     for (size_t i = 0; i + 3 < n; i += 4) {
@@ -455,7 +455,7 @@ bool write_top_down(int fd, const std::vector<uint8_t> &header, const frame &f, 
     std::vector<iovec> parts;
     parts.reserve((size_t)height + 1);
     if (!header.empty()) parts.push_back({const_cast<uint8_t *>(header.data()), header.size()});
-    if (f.topdown)
+    if (f.filed)
         parts.push_back({f.pixels(), f.bytes});
     else
         for (int y = height - 1; y >= 0; --y) parts.push_back({f.pixels() + (size_t)y * row, row});
@@ -577,11 +577,11 @@ struct sink {
         snprintf(name, sizeof name, "/frame_%06lld.tga", f.number);
         const std::string path = opt.out + name;
         const std::string temp = opt.out + "/.frame_" + std::to_string(f.number) + ".tga.tmp";
-        // A top-down frame lies in its block as the file holds it, after the header's room.
-        if (f.topdown) memcpy(f.block.get(), header.data(), TGA_HEADER);
+        // A filed frame lies in its block as the file holds it, after the header's room.
+        if (f.filed) memcpy(f.block.get(), header.data(), TGA_HEADER);
         const int fd =
-            f.topdown ? write_direct(temp, f.block.get(), TGA_HEADER + f.bytes) : create(temp, 0);
-        bool ok = fd >= 0 && (f.topdown || write_top_down(fd, header, f, w, h));
+            f.filed ? write_direct(temp, f.block.get(), TGA_HEADER + f.bytes) : create(temp, 0);
+        bool ok = fd >= 0 && (f.filed || write_top_down(fd, header, f, w, h));
         int err = errno;
         if (fd >= 0 && ::close(fd) != 0 && ok) {
             ok = false;
@@ -748,8 +748,7 @@ public:
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         f->number = number_[i];
-        f->bgra = true;
-        f->topdown = true;
+        f->filed = true;
     }
 
 private:
@@ -916,8 +915,7 @@ int coremain(int, char *[]) {
             frame *f = frames.take();
             MOX_ReadFrameBuffer(targets[0], f->pixels());
             f->number = range.number(n);
-            f->bgra = false;
-            f->topdown = false;
+            f->filed = false;
             frames.hand(f);
         }
         ++*frames_done;

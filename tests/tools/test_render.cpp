@@ -181,6 +181,15 @@ protected:
 
     static std::string Log(const ProgramRun &run) { return run.out + run.err; }
 
+    // Folders `a` and `b` hold the same `count` files with the same bytes.
+    void ExpectSameFrames(const std::string &a, const std::string &b, size_t count) {
+        const std::vector<std::string> names = Files(dir / a);
+        ASSERT_EQ(names.size(), count);
+        ASSERT_EQ(Files(dir / b), names);
+        for (const std::string &n : names)
+            EXPECT_TRUE(ReadFile(dir / a / n) == ReadFile(dir / b / n)) << n;
+    }
+
     static void ExpectSuccess(const ProgramRun &run) {
         ASSERT_TRUE(run.finished) << Log(run);
         EXPECT_EQ(run.signal, 0) << Log(run);
@@ -429,11 +438,7 @@ TEST_F(Render, FramesThatFitTheSizeLimitAreWritten) {
     std::vector<std::string> free = args;
     free.push_back("free");
     ExpectSuccess(Run(free));
-    const std::vector<std::string> names = Files(dir / "free");
-    ASSERT_EQ(names.size(), 4u);
-    ASSERT_EQ(Files(dir / "limited"), names);
-    for (const std::string &n : names)
-        EXPECT_TRUE(ReadFile(dir / "limited" / n) == ReadFile(dir / "free" / n)) << n;
+    ExpectSameFrames("free", "limited", 4);
 }
 
 TEST_F(Render, JobsSplitTheRangeIntoProcessesWithTheSameFrames) {
@@ -467,11 +472,7 @@ TEST_F(Render, ProductionFramesMatchTheReferencePath) {
     b.push_back("normal");
     ExpectSuccess(Run(a, {"FENTRO_RENDER_REFERENCE=1"}));
     ExpectSuccess(Run(b));
-    const std::vector<std::string> names = Files(dir / "reference");
-    ASSERT_EQ(names.size(), 6u);
-    ASSERT_EQ(Files(dir / "normal"), names);
-    for (const std::string &n : names)
-        EXPECT_TRUE(ReadFile(dir / "reference" / n) == ReadFile(dir / "normal" / n)) << n;
+    ExpectSameFrames("reference", "normal", 6);
 }
 
 // A stand-in for ffmpeg that records its arguments and a copy of the music it is given, and
