@@ -53,9 +53,14 @@ void box_state() {
 
 // MOX_ClearFrameBuffer(0xff000000) and then MOX_DrawBox of 0xAARRGGBB `colour` over the whole
 // framebuffer (of the render size): one clear to that colour gives the same pixels (blending
-// is off or the colour opaque) without a full-screen fill, and the state a box leaves.
-void clear_and_box(unsigned colour) {
-    MOX_ClearFrameBuffer((colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16);
+// is off or the colour opaque) without a full-screen fill, and the state a box leaves. With
+// `depth` false the depth buffer is left as it is, for drawing that never tests it.
+void clear_and_box(unsigned colour, bool depth) {
+    const unsigned abgr = (colour & 0xff00ff00u) | (colour >> 16 & 0xffu) | (colour & 0xffu) << 16;
+    if (depth)
+        MOX_ClearFrameBuffer(abgr);
+    else
+        MOX_ClearFrameBufferColour(abgr);
     box_state();
 }
 
@@ -70,6 +75,23 @@ bool replaces_framebuffer(c_demo *demo, const s_effectevent *e) {
     const int program = event_program(demo, e);
     return program >= 0 && MOX_QuadReplacesEveryPixel(program) &&
            glGetUniformLocation(MOX_shader[program].program, "prevPass") < 0;
+}
+
+// The started scene of a Function event, or null: another kind's id would name a scene that
+// never had its Init.
+c_demofunction *event_scene(c_demo *demo, const s_effectevent *e) {
+    const s_demoresource *r = event_resource(demo, e);
+    return e->type == EFFECT_FUNCTION && r && r->type == RESOURCE_FUNCTION && r->loadOK
+               ? EffectScene(demo->effects, r->id)
+               : nullptr;
+}
+
+// True when the event's pass may draw with the depth test on, and so needs its layer's depth
+// buffer cleared: only a scene that says so. The engine's own passes draw with the test off,
+// which neither reads nor writes the depth: whatever the buffer holds cannot change them.
+bool tests_depth(c_demo *demo, const s_effectevent *e) {
+    const c_demofunction *scene = event_scene(demo, e);
+    return scene && scene->TestsDepth();
 }
 
 // Markers strictly inside the event's span that the current time has passed.
@@ -190,12 +212,7 @@ drawn_area render_event(c_demo *demo, int i, s_effectevent *e) {
             demo->HandleShader(i, e);
             break;
         case EFFECT_FUNCTION:
-            // Only a function descriptor whose scene was started: another kind's id would run a
-            // scene that never had its Init.
-            if (c_demofunction *f = r && r->type == RESOURCE_FUNCTION && r->loadOK
-                                        ? EffectScene(demo->effects, r->id)
-                                        : nullptr)
-                RunScene(demo, f, e);
+            if (c_demofunction *f = event_scene(demo, e)) RunScene(demo, f, e);
             break;
         case EFFECT_TEXT:
             if (demo->guifont1)
@@ -287,14 +304,18 @@ void c_demo::HandleDemo() {
             continue;
         }
         box_state();
-        if (everypass || !replaces_framebuffer(this, e)) MOX_ClearFrameBuffer(0);
+        if (everypass || tests_depth(this, e))
+            MOX_ClearFrameBuffer(0);
+        else if (!replaces_framebuffer(this, e))
+            MOX_ClearFrameBufferColour(0);
         drawn[i] = render_event(this, i, e);
         composed[i] = true;
     }
 
     MOX_SetFrameBuffer(framebuffer_id);
     postselected = false;
-    clear_and_box(0xff102030);
+    // The compositions draw with the depth test off.
+    clear_and_box(0xff102030, everypass);
     for (int i = 0; i < numlayers; ++i) {
         s_demolayer *l = &layer[i];
         s_effectevent *e = GetEffectEvent(l);

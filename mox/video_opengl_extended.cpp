@@ -207,14 +207,23 @@ int MOX_GetFrameBufferDepth(int id) {
     return int(MOX_framebufferdata[id].depthtexture);
 }
 
-void MOX_ClearFrameBuffer(unsigned colour) {
-    if (!mox_videocheck("MOX_ClearFrameBuffer")) return;
+namespace {
+void clear_framebuffer(unsigned colour, bool depth) {
     glClearColor((colour & 0xFF) / 255.0f, (colour >> 8 & 0xFF) / 255.0f,
                  (colour >> 16 & 0xFF) / 255.0f, (colour >> 24) / 255.0f);
     GLbitfield mask = GL_COLOR_BUFFER_BIT;
-    if (MOX_FrameBuffer && (MOX_FrameBuffer->flags & MOX_FRAMEBUFFER_DEPTH))
+    if (depth && MOX_FrameBuffer && (MOX_FrameBuffer->flags & MOX_FRAMEBUFFER_DEPTH))
         mask |= GL_DEPTH_BUFFER_BIT;
     glClear(mask);
+}
+}  // namespace
+
+void MOX_ClearFrameBuffer(unsigned colour) {
+    if (mox_videocheck("MOX_ClearFrameBuffer")) clear_framebuffer(colour, true);
+}
+
+void MOX_ClearFrameBufferColour(unsigned colour) {
+    if (mox_videocheck("MOX_ClearFrameBufferColour")) clear_framebuffer(colour, false);
 }
 
 void MOX_DrawFrameBuffer(int x, int y, int w, int h, int id) {

@@ -1,8 +1,8 @@
 // The party invitation's scenes: the six effect objects behind the effect table, their
 // helpers and the tables they draw from. Each scene fetches its media by resource name in
 // `Init`, evolves what moves per step in `Tick` (from `Restart`'s starting state) and draws
-// into the current framebuffer in `Update`; media that are missing or of another kind are
-// reported once by `Init` and left out of the drawing.
+// into the current framebuffer in `Update`, flat, with the depth test off; media that are
+// missing or of another kind are reported once by `Init` and left out of the drawing.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -50,6 +50,7 @@ public:
     void Restart(c_demo *demo) override;
     void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
     void DrawBee();
     // Once burst, each box moves by its velocity, which gravity bends downwards.
     void MoveBee();
@@ -75,6 +76,7 @@ public:
     void Restart(c_demo *demo) override;
     void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
     s_point2d BeeMovement(s_point2d p) const;
     void DrawSinLines(s_point2d p, int lines, float beat);
     // Rows of the location text shown in the current state.
@@ -94,6 +96,7 @@ public:
     void Restart(c_demo *demo) override;
     void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
 };
 
 class c_partyevents : public c_demofunction {
@@ -113,6 +116,7 @@ public:
     void Restart(c_demo *demo) override;
     void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
 };
 
 struct s_particle {
@@ -140,6 +144,7 @@ public:
     // Moves every spark, then spawns as many as the beat asks for.
     void Tick(c_demo *demo) override;
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
 };
 
 class Circle {
@@ -186,6 +191,7 @@ public:
     void Tick(c_demo *demo) override;
     // Paints and then uploads and draws the canvas.
     void Update(c_demo *demo, s_effectevent *event) override;
+    bool TestsDepth() const override { return false; }
 
     Circle *newCircle(int x, int y);
     bool Edges(const Circle &q) const;

@@ -727,12 +727,34 @@ TEST_F(Playback, EntryBoxIsLeftOutWhereTheFrameClearsItsFramebuffer) {
     }
 }
 
+// Draws a white quad over the left quarter of its framebuffer, halfway into the depth range
+// with the depth test on: it shows only where the depth buffer was cleared.
+class DepthScene : public c_demofunction {
+public:
+    void Init(c_demo *) override {}
+    void Update(c_demo *demo, s_effectevent *) override {
+        const float w = demo->renderwidth / 4.0f, h = (float)demo->renderheight;
+        MOX_BindTexture(mox_whitetexture_id);
+        glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_DEPTH_TEST);
+        glBegin(GL_QUADS);
+        glVertex3f(0, 0, 0), glVertex3f(w, 0, 0), glVertex3f(w, h, 0), glVertex3f(0, h, 0);
+        glEnd();
+        glPopAttrib();
+    }
+};
+
 // A shader pass over the whole layer replaces every pixel, so its layer is not cleared first;
 // one that samples its own layer (prevPass) or may discard still is. A sprite's layer is
 // composed only over the sprite's projected box, or whole where the sprite reaches behind
-// the eye or past any size. Either way every pixel of the layers and of the composed frame is the
-// reference path's, whatever the layers held before.
+// the eye or past any size. Only a scene that tests depth has its layer's depth buffer
+// cleared, and the main framebuffer's never is. Either way every pixel of the layers and of
+// the composed frame is the reference path's, whatever colour and depth they held before.
 TEST_F(Playback, ClearsAndCompositionLeftOutWhereNoPixelCanChange) {
+    DepthScene scene;
+    c_demofunction *table[] = {&scene};
+    effects = {table, 1};
     Shader("wash.glsl", "", "  gl_FragColor = vec4(uvCoord, 0.5, 0.75);\n");
     Shader("feedback.glsl", "uniform sampler2D prevPass;\n",
            "  gl_FragColor = texture2D(prevPass, uvCoord) + vec4(0.25);\n");
@@ -754,24 +776,28 @@ TEST_F(Playback, ClearsAndCompositionLeftOutWhereNoPixelCanChange) {
         "#eventtransform 20000,0,0,0.9,-0.6,0,0,0,45,1.5,1.5,1\n"
         "#eventtransform 40000,0,0,0,0,1.9,0,80,0,1,1,1\n"
         "#eventtransform 45000,0,0,0,0,0,0,0,0,1e30,1e30,1\n"
-        "#eventvalue 0,1,0,0.75\n#eventvalue 50000,1,0,0.75\n");
-    ASSERT_EQ(demo.numlayers, 2);
+        "#eventvalue 0,1,0,0.75\n#eventvalue 50000,1,0,0.75\n"
+        "#function 0 \"depth\" :0\n"
+        "#layer \"depth\"\n#event 0,50000,4,4,0:\n");
+    ASSERT_EQ(demo.numlayers, 3);
     const size_t size = 128 * 128 * 4;
+    const int ids[4] = {demo.layer[0].framebuffer_id, demo.layer[1].framebuffer_id,
+                        demo.layer[2].framebuffer_id, demo.framebuffer_id};
     for (int pos = 2500; pos < 50000; pos += 2500) {
         SCOPED_TRACE(pos);
-        std::vector<unsigned char> pixels[2][3];
+        std::vector<unsigned char> pixels[2][4];
         for (bool every : {true, false}) {
             demo.everypass = every;
-            for (int i = 0; i < 2; i++) {
-                MOX_SetFrameBuffer(demo.layer[i].framebuffer_id);
+            // Depth 0 hides anything drawn with the depth test on.
+            glClearDepth(0);
+            for (int id : ids) {
+                MOX_SetFrameBuffer(id);
                 MOX_ClearFrameBuffer(0xff00ffff);
             }
-            MOX_SetFrameBuffer(demo.framebuffer_id);
+            glClearDepth(1);
             Soundsystem_SetSoundOffset(&demo.demomusic, (uint64_t)pos);
             demo.HandleDemo();
-            const int ids[3] = {demo.layer[0].framebuffer_id, demo.layer[1].framebuffer_id,
-                                demo.framebuffer_id};
-            for (int k = 0; k < 3; k++) {
+            for (int k = 0; k < 4; k++) {
                 pixels[every][k].resize(size);
                 MOX_ReadFrameBuffer(ids[k], pixels[every][k].data());
             }
@@ -785,8 +811,10 @@ TEST_F(Playback, ClearsAndCompositionLeftOutWhereNoPixelCanChange) {
             EXPECT_TRUE(Near(p[0] | p[1] << 8 | p[2] << 16, 0x404040));
             continue;
         }
-        for (int k = 0; k < 3; k++)
+        for (int k = 0; k < 4; k++)
             EXPECT_TRUE(pixels[0][k] == pixels[1][k]) << "framebuffer " << k;
+        const unsigned char *quad = &pixels[0][2][(64 * 128 + 8) * 4];
+        EXPECT_TRUE(Near(quad[0] | quad[1] << 8 | quad[2] << 16, 0xffffff));
     }
 }
 

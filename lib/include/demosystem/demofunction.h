@@ -53,6 +53,10 @@ public:
     // Draws the scene as it stands into the currently selected framebuffer, leaving what
     // ticks evolve alone.
     virtual void Update(c_demo *demo, s_effectevent *event) = 0;
+    // True when Update may draw with the depth test on: playback then clears the layer's
+    // depth buffer before each Update. A scene that draws only with the test off, as every 2D
+    // call of the core library leaves it, says false and saves that clear every frame.
+    virtual bool TestsDepth() const { return true; }
 
 protected:
     // The scenes live as long as the effect table that lists them and are never deleted

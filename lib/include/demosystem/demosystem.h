@@ -231,7 +231,7 @@ public:
     char title[DEMO_NAMESIZE];
     char resfolder[DEMO_NAMESIZE];
     int renderwidth, renderheight;
-    int framebuffer_id;  // main framebuffer the layers are composed into
+    int framebuffer_id;  // main framebuffer the layers are composed into (its colour only)
     int postbuffer_id;   // framebuffer selected after a post-processing event; stays 0
     bool postselected;   // HandleDemo left postbuffer_id, not framebuffer_id, to be presented
     int numresources;
@@ -383,8 +383,8 @@ public:
     void Start();
     void HandleDemo();
     void HandleShader(int layernr, s_effectevent *event);
-    // True when HandleDemo, at the current `position`, clears the selected framebuffer before
-    // anything reads it: the main framebuffer always, the post-processing target when a
+    // True when HandleDemo, at the current `position`, clears the selected framebuffer's colour
+    // before anything reads it: the main framebuffer always, the post-processing target when a
     // post-processing event runs. Whatever is drawn into it before then can never be seen.
     bool EntryBufferCleared();
     // The framebuffer HandleDemo left to be presented.

@@ -140,7 +140,10 @@ int MOX_GetFrameBufferWidth();
 int MOX_GetFrameBufferHeight();
 int MOX_GetFrameBufferTexture(int id);
 int MOX_GetFrameBufferDepth(int id);
-void MOX_ClearFrameBuffer(unsigned colour);  // 0xAABBGGRR
+void MOX_ClearFrameBuffer(unsigned colour);  // 0xAABBGGRR, and the depth buffer
+// Clears the colour only: the depth buffer keeps what it holds. For drawing with the depth
+// test off, which never reads the depth; in software GL a third of the cost of a full clear.
+void MOX_ClearFrameBufferColour(unsigned colour);
 void MOX_DrawFrameBuffer(int x, int y, int w, int h, int id);
 
 // Textures (GL names; creation gives 0 without video). A size beyond MOX_MaxTextureSize, or
