@@ -702,7 +702,8 @@ public:
     ~readback() { glDeleteBuffers(2, pbo_); }
 
     static bool available() {
-        return MOX_framebuffers_enabled && (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object);
+        return MOX_framebuffers_enabled && (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object) &&
+               (GLEW_VERSION_3_0 || GLEW_ARB_framebuffer_object || GLEW_EXT_framebuffer_blit);
     }
 
     // Reads started and not yet collected: 0, 1 or 2.
@@ -713,19 +714,23 @@ public:
     void start(int target, long long number) {
         const int i = (int)(started_++ % 2);
         const s_framebuffer &f = MOX_framebuffers[target];
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, MOX_framebufferdata[target].fbo);
+        // Bound for reading only: bound for drawing as well, the target would become software
+        // GL's render target, which then finishes every pass issued so far (the next frame's
+        // layers) before it copies, instead of only the presentation that the read needs.
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, MOX_framebufferdata[target].fbo);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        // The order the files take: no conversion while the pixels are copied.
-        glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        // The framebuffer's own order, which software GL copies without converting.
+        glReadPixels(0, 0, f.width, f.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT,
+        glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT,
                              MOX_FrameBuffer ? MOX_framebufferdata[MOX_FrameBuffer->id].fbo : 0);
         number_[i] = number;
     }
 
-    // Copies the oldest waiting read into `f`, rows from the top and opaque as the files and
-    // ffmpeg take them: the copy that has to be made anyway turns the frame upright.
+    // Copies the oldest waiting read into `f` as the files and ffmpeg take it: B, G, R, A
+    // bytes, rows from the top, opaque. The copy that has to be made anyway turns the frame
+    // upright and swaps its red and blue.
     void collect(frame *f) {
         const int i = (int)(collected_++ % 2);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, pbo_[i]);
@@ -736,12 +741,12 @@ public:
         for (size_t y = 0; y < rows; ++y) {
             unsigned char *to = f->pixels() + y * row_;
             const unsigned char *from = pixels + (rows - 1 - y) * row_;
-            // Opaque as on screen: the alpha byte is the last of each B, G, R, A pixel. The
-            // rows follow the header's 18 bytes, so words are moved without alignment.
+            // R, G, B, A bytes are the word 0xAABBGGRR in little-endian memory. The rows
+            // follow the header's 18 bytes, so words are moved without alignment.
             for (size_t x = 0; x < words; ++x) {
                 uint32_t word;
                 memcpy(&word, from + 4 * x, 4);
-                word |= 0xFF000000u;
+                word = 0xFF000000u | (word & 0xFF00u) | (word >> 16 & 0xFFu) | (word & 0xFFu) << 16;
                 memcpy(to + 4 * x, &word, 4);
             }
         }
