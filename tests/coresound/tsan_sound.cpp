@@ -77,9 +77,15 @@ TEST(SoundThreads, MixingThreadAgainstMainThreadControl) {
         Soundsystem_PlayMusic(&s.music, 1);
         Soundsystem_PlaySound(&s.stream, 0);
         std::atomic<bool> stop{false};
+        // A pause between blocks, as a device's thread has: mixing back to back, the mixer
+        // takes the sound lock again the moment it lets it go, and under ThreadSanitizer the
+        // main thread then waited minutes for its 20000 rounds.
         std::thread mixer([&] {
             std::vector<int16_t> block(2 * 2048);
-            while (!stop) audiodriver_mixbuffers(block.data(), uint32_t(block.size() * 2), 0);
+            while (!stop) {
+                audiodriver_mixbuffers(block.data(), uint32_t(block.size() * 2), 0);
+                std::this_thread::sleep_for(50us);
+            }
         });
         for (unsigned round = 0; round < 20000; round++) control(s, round);
         stop = true;
